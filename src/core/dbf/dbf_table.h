@@ -1,0 +1,164 @@
+// dBase IV table files: the measurement tables of the program live in these.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/codepage.h"
+
+namespace zond::dbf {
+
+// Errors carry the text the user sees.
+class DbfError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class FieldKind { Text, SmallInt, Int32, Int64, Float, Date, Logical, Memo };
+
+// A field as asked for when a table is created.
+struct FieldSpec {
+    std::string name;
+    FieldKind kind = FieldKind::Text;
+    int width = 0;  // characters, for text fields only
+};
+
+struct DbfFieldDescriptor {
+    std::string name;  // upper case
+    char type = 'C';
+    int width = 0;
+    int decimals = 0;
+    int offset = 0;  // inside the record; the deletion flag is byte 0
+    FieldKind kind = FieldKind::Text;
+};
+
+struct DbfHeader {
+    static constexpr std::size_t kSize = 32;
+
+    std::uint8_t version = 0x03;
+    std::uint8_t year = 0;  // minus 1900
+    std::uint8_t month = 0;
+    std::uint8_t day = 0;
+    std::uint32_t recordCount = 0;
+    std::uint16_t headerLength = 0;
+    std::uint16_t recordLength = 0;
+    std::uint8_t productionIndex = 0;
+    std::uint8_t languageId = 0;
+
+    static DbfHeader parse(std::span<const std::uint8_t, kSize> bytes);
+    void serialize(std::span<std::uint8_t, kSize> out) const;
+};
+
+// Language driver IDs: which single-byte code page a table's text is in.
+int codePageOfLanguageId(std::uint8_t languageId);  // 0 when the ID names none we know
+std::uint8_t languageIdOfCodePage(int codePage);    // the ID we write for that code page
+
+class DbfTable;
+
+// The raw bytes of one record with typed access through the table's field list. Values are
+// encoded and decoded in the table's code page; text in and out is UTF-8.
+class DbfRecord {
+public:
+    DbfRecord() = default;
+
+    bool deleted() const { return !bytes_.empty() && bytes_[0] == '*'; }
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+    bool isNull(int field) const;
+    std::string text(int field) const;          // trailing spaces removed
+    std::optional<double> number(int field) const;  // null for an empty field; 0 for garbage
+    double asDouble(int field) const { return number(field).value_or(0.0); }
+    long long asInteger(int field) const;
+
+    // Setters throw DbfError when the value does not fit its field; nothing is changed then.
+    // setText returns false when a character had no place in the code page (stored as '?').
+    bool setText(int field, std::string_view utf8);
+    void setInteger(int field, long long value);
+    void setDouble(int field, double value);
+    void setNull(int field);
+
+private:
+    friend class DbfTable;
+    DbfRecord(const DbfTable* table, std::vector<std::uint8_t> bytes)
+        : table_(table), bytes_(std::move(bytes)) {}
+
+    const DbfTable* table_ = nullptr;
+    std::vector<std::uint8_t> bytes_;
+};
+
+// One table file, opened exclusively. Rows are addressed by their record number (1-based
+// position in the file) and, for display, by their position in the current order: file order or
+// the order of the selected sort index, live records only. The order is a compact list of record
+// numbers; records are read on demand.
+class DbfTable {
+public:
+    DbfTable();
+    ~DbfTable();
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+
+    // Writes a new empty table (replacing a file of that name) and closes it.
+    static void create(const std::filesystem::path& path, std::span<const FieldSpec> fields,
+                       std::uint8_t languageId);
+
+    void open(const std::filesystem::path& path);
+    void close();
+    bool isOpen() const;
+    const std::filesystem::path& path() const;
+
+    const DbfHeader& header() const;
+    const std::vector<DbfFieldDescriptor>& fields() const;
+    int fieldIndex(std::string_view name) const;  // case-insensitive; -1 when absent
+    int requireField(std::string_view name) const;  // throws DbfError when absent
+    const text::CodePage& codePage() const;
+
+    // Records in the file, deleted ones included (the header's count).
+    std::uint32_t recordCount() const;
+    // Live records, counted by walking them.
+    std::size_t liveCount() const;
+
+    // Display order.
+    std::size_t rowCount() const;
+    std::uint32_t recordAt(std::size_t row) const;
+    std::optional<std::size_t> rowOf(std::uint32_t record) const;
+
+    DbfRecord read(std::uint32_t record) const;
+    // Reads one field of many records cheaply (for statistics and sorting).
+    double readDouble(std::uint32_t record, int field) const;
+
+    // Cursor over the display order.
+    bool first();
+    bool next();
+    bool last();
+    bool eof() const;
+    bool moveToRecord(std::uint32_t record);
+    std::uint32_t currentRecord() const;
+    DbfRecord current() const { return read(currentRecord()); }
+
+    DbfRecord blankRecord() const;
+    std::uint32_t append(const DbfRecord& record);
+    void update(std::uint32_t record, const DbfRecord& values);
+    void markDeleted(std::uint32_t record);
+    void pack();
+
+    // The transient sort index ("tab1" in the program) kept in an ".mdx" file beside the table.
+    void addSortIndex(std::string_view tag, std::string_view field, bool descending);
+    void dropSortIndex(std::string_view tag);
+    void selectIndex(std::optional<std::string_view> tag);
+    std::optional<std::string> selectedIndex() const;
+    void rebuildIndexes();
+    void refresh();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zond::dbf

@@ -1,0 +1,191 @@
+#include "codepage.h"
+
+#include <iconv.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+namespace zond::text {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Converts one byte of the code page to its code point through iconv, or U+FFFD when the byte is
+// not defined there.
+char32_t decodeByte(iconv_t cd, unsigned char byte) {
+    char in[1] = {static_cast<char>(byte)};
+    char32_t out[2] = {};
+    char* inPtr = in;
+    auto* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = 1;
+    std::size_t outLeft = sizeof(out);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+        outLeft != sizeof(out) - sizeof(char32_t)) {
+        return kReplacement;
+    }
+    return out[0];
+}
+
+}  // namespace
+
+CodePage::CodePage(int number) : number_(number) {
+    iconv_t cd = iconv_open("UTF-32LE", ("CP" + std::to_string(number)).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw std::invalid_argument("Unsupported code page " + std::to_string(number));
+    }
+    for (int b = 0; b < 256; ++b) {
+        forward_[b] = b < 0x80 ? static_cast<char32_t>(b)
+                               : decodeByte(cd, static_cast<unsigned char>(b));
+        if (b >= 0x80 && forward_[b] != kReplacement) {
+            reverse_.emplace(forward_[b], static_cast<unsigned char>(b));
+        }
+    }
+    iconv_close(cd);
+}
+
+const CodePage& CodePage::get(int number) {
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<CodePage>> pages;
+    const std::lock_guard lock(mutex);
+    auto& slot = pages[number];
+    if (!slot) {
+        slot.reset(new CodePage(number));
+    }
+    return *slot;
+}
+
+std::string CodePage::decode(std::string_view bytes) const {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out.push_back(c);
+        } else {
+            appendUtf8(out, forward_[b]);
+        }
+    }
+    return out;
+}
+
+EncodedText CodePage::encode(std::string_view utf8) const {
+    EncodedText result;
+    result.bytes.reserve(utf8.size());
+    for (const char32_t ch : toUtf32(utf8)) {
+        if (ch < 0x80) {
+            result.bytes.push_back(static_cast<char>(ch));
+        } else if (const auto it = reverse_.find(ch); it != reverse_.end()) {
+            result.bytes.push_back(static_cast<char>(it->second));
+        } else {
+            result.bytes.push_back('?');
+            result.lossy = true;
+        }
+    }
+    return result;
+}
+
+void appendUtf8(std::string& out, char32_t ch) {
+    if (ch < 0x80) {
+        out.push_back(static_cast<char>(ch));
+    } else if (ch < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (ch >> 6)));
+        out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+    } else if (ch < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (ch >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (ch >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((ch >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+    }
+}
+
+std::u32string toUtf32(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        int extra = 0;
+        char32_t ch = 0;
+        if (lead < 0x80) {
+            ch = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            ch = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            ch = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            ch = lead & 0x07;
+        } else {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        if (i + static_cast<std::size_t>(extra) >= utf8.size()) {
+            out.push_back(kReplacement);
+            break;
+        }
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const auto cont = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((cont & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            ch = (ch << 6) | (cont & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        out.push_back(ch);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+std::string toUtf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t ch : text) {
+        appendUtf8(out, ch);
+    }
+    return out;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::u16string toUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (const char32_t ch : toUtf32(utf8)) {
+        if (ch < 0x10000) {
+            out.push_back(static_cast<char16_t>(ch));
+        } else {
+            const char32_t v = ch - 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        }
+    }
+    return out;
+}
+
+}  // namespace zond::text

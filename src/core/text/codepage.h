@@ -1,0 +1,51 @@
+// Single-byte code pages at the borders of the program. Inside, text is UTF-8.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace zond::text {
+
+struct EncodedText {
+    std::string bytes;
+    // True when some character had no place in the code page and was stored as '?'.
+    bool lossy = false;
+};
+
+class CodePage {
+public:
+    // The program's own code page: what the instrument's texts and every table it writes use.
+    static constexpr int kProgramCodePage = 1251;
+
+    // Tables are built once per code page and shared; throws std::invalid_argument for a code
+    // page the system cannot convert or that is not single-byte.
+    static const CodePage& get(int number);
+
+    int number() const { return number_; }
+
+    std::string decode(std::string_view bytes) const;
+    EncodedText encode(std::string_view utf8) const;
+    bool canEncode(char32_t ch) const { return ch < 0x80 || reverse_.contains(ch); }
+
+private:
+    explicit CodePage(int number);
+
+    int number_;
+    std::array<char32_t, 256> forward_{};
+    std::unordered_map<char32_t, unsigned char> reverse_;
+};
+
+// Splits UTF-8 into code points; malformed bytes become U+FFFD.
+std::u32string toUtf32(std::string_view utf8);
+std::string toUtf8(std::u32string_view text);
+void appendUtf8(std::string& out, char32_t ch);
+
+// Characters a UTF-8 text takes in a single-byte code page (one per code point).
+std::size_t characterCount(std::string_view utf8);
+
+// UTF-16LE bytes of a UTF-8 text, as workbooks store strings.
+std::u16string toUtf16(std::string_view utf8);
+
+}  // namespace zond::text

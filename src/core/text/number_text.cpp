@@ -1,0 +1,92 @@
+#include "number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+namespace zond::text {
+
+namespace {
+
+std::string withSeparator(std::string text, char decimalSeparator) {
+    if (const auto dot = text.find('.'); dot != std::string::npos) {
+        text[dot] = decimalSeparator;
+    }
+    return text;
+}
+
+std::string fixedShortest(double value) {
+    char buffer[512];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed);
+    std::string text(buffer, result.ptr);
+    if (text == "-0") {
+        text = "0";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string roundTripText(double value) { return fixedShortest(value); }
+
+std::string generalNumberText(double value, char decimalSeparator) {
+    if (!std::isfinite(value)) {
+        return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), "%.15g", value);
+    const double rounded = std::strtod(buffer, nullptr);
+    return withSeparator(fixedShortest(rounded), decimalSeparator);
+}
+
+std::string fixedNumberText(double value, int decimals, char decimalSeparator) {
+    // Round half away from zero on the decimal text, as users expect (12.25 -> 12.3), not on the
+    // binary value that printf would round.
+    const double scale = std::pow(10.0, decimals);
+    double scaled = value * scale;
+    char probe[64];
+    std::snprintf(probe, sizeof(probe), "%.15g", scaled);
+    scaled = std::strtod(probe, nullptr);
+    const double rounded = std::round(scaled) / scale;
+    char buffer[512];
+    std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, rounded);
+    std::string text(buffer);
+    if (text.starts_with('-') && text.find_first_not_of("-0.,") == std::string::npos) {
+        text.erase(0, 1);
+    }
+    return withSeparator(std::move(text), decimalSeparator);
+}
+
+std::optional<double> parseNumber(std::string_view text, char decimalSeparator) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::string normalized(text);
+    if (decimalSeparator != '.') {
+        if (const auto sep = normalized.find(decimalSeparator); sep != std::string::npos) {
+            normalized[sep] = '.';
+        }
+    }
+    std::string_view digits = normalized;
+    if (digits.starts_with('+')) {
+        digits.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                                              std::chars_format::fixed);
+    if (error != std::errc() || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace zond::text

@@ -1,0 +1,24 @@
+// Number texts shown to the user and stored in files.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zond::text {
+
+// Shortest text that reads back as the same double, '.' as decimal point, no exponent.
+std::string roundTripText(double value);
+
+// The general form shown to users: the shortest text with at most 15 significant digits, no
+// exponent, no decimal part for whole numbers, and the given decimal separator.
+std::string generalNumberText(double value, char decimalSeparator);
+
+// Fixed number of decimals, rounded half away from zero, with the given decimal separator.
+std::string fixedNumberText(double value, int decimals, char decimalSeparator);
+
+// Parses a decimal number with '.' or the given separator as decimal point; surrounding spaces
+// are allowed. Returns nothing for an empty or malformed text.
+std::optional<double> parseNumber(std::string_view text, char decimalSeparator = '.');
+
+}  // namespace zond::text

@@ -1,0 +1,38 @@
+#include "text/number_text.h"
+
+#include <gtest/gtest.h>
+
+using namespace zond::text;
+
+TEST(NumberText, GeneralFormUsesSeparatorAndDropsWholeDecimals) {
+    EXPECT_EQ(generalNumberText(20.0, ','), "20");
+    EXPECT_EQ(generalNumberText(20.3, ','), "20,3");
+    EXPECT_EQ(generalNumberText(-39.9, '.'), "-39.9");
+    EXPECT_EQ(generalNumberText(0.1 + 0.2, '.'), "0.3");  // 15 significant digits
+    EXPECT_EQ(generalNumberText(1e-7, '.'), "0.0000001");
+    EXPECT_EQ(generalNumberText(123456789012345678.0, '.'), "123456789012346000");
+}
+
+TEST(NumberText, RoundTripIsShortestAndExact) {
+    EXPECT_EQ(roundTripText(12.5), "12.5");
+    EXPECT_EQ(roundTripText(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(roundTripText(-0.0), "0");
+    EXPECT_EQ(roundTripText(7), "7");
+}
+
+TEST(NumberText, FixedRoundsHalfAwayFromZero) {
+    EXPECT_EQ(fixedNumberText(12.46, 1, ','), "12,5");
+    EXPECT_EQ(fixedNumberText(12.25, 1, '.'), "12.3");
+    EXPECT_EQ(fixedNumberText(-3.25, 1, '.'), "-3.3");
+    EXPECT_EQ(fixedNumberText(-0.04, 1, '.'), "0.0");
+    EXPECT_EQ(fixedNumberText(12.5, 9, '.'), "12.500000000");
+}
+
+TEST(NumberText, ParsesWithEitherSeparator) {
+    EXPECT_EQ(parseNumber("  12.5 "), 12.5);
+    EXPECT_EQ(parseNumber("23,5", ','), 23.5);
+    EXPECT_EQ(parseNumber("-40"), -40.0);
+    EXPECT_FALSE(parseNumber(">320.0").has_value());
+    EXPECT_FALSE(parseNumber("   ").has_value());
+    EXPECT_FALSE(parseNumber("1.2.3").has_value());
+}
