@@ -1,0 +1,53 @@
+// Every message box and standard dialog of the program goes through this interface, so that GUI
+// tests can answer them without blocking and read what was shown.
+#pragma once
+
+#include <QColor>
+#include <QMessageBox>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace zond::ui {
+
+enum class MessageIcon { None, Information, Warning, Error, Question };
+
+struct FileDialogRequest {
+    QString title;
+    QString directory;
+    QString fileName;
+    QString filter;         // Qt filter text, e.g. "Базы данных (*.db)"
+    QString defaultSuffix;  // without the dot
+};
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    virtual QMessageBox::StandardButton message(QWidget* parent, const QString& text,
+                                                const QString& caption, MessageIcon icon,
+                                                QMessageBox::StandardButtons buttons) = 0;
+    // An empty string when the user cancels.
+    virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // Asks the standard overwrite question for an existing file; empty when cancelled.
+    virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<QColor> color(QWidget* parent, const QColor& initial) = 0;
+
+    // Shortcuts for the two shapes used everywhere.
+    void error(QWidget* parent, const QString& text);  // caption "Ошибка", OK
+    void information(QWidget* parent, const QString& text, const QString& caption);
+};
+
+// The real dialogs of the desktop program.
+class StandardDialogs final : public UserDialogs {
+public:
+    QMessageBox::StandardButton message(QWidget* parent, const QString& text,
+                                        const QString& caption, MessageIcon icon,
+                                        QMessageBox::StandardButtons buttons) override;
+    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
+};
+
+}  // namespace zond::ui
