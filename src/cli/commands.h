@@ -1,0 +1,20 @@
+// The subcommands of zond8t-cli; each lives in its own cmd_*.cpp.
+#pragma once
+
+#include <span>
+
+#include "cli_support.h"
+
+namespace zond::cli {
+
+extern const Command kCreateCommand;
+extern const Command kInfoCommand;
+extern const Command kShowCommand;
+
+inline constexpr const Command* kCommands[] = {
+    &kCreateCommand,
+    &kInfoCommand,
+    &kShowCommand,
+};
+
+}  // namespace zond::cli

@@ -1,0 +1,57 @@
+// zond8t-cli: the program's core without windows, for scripts and headless machines.
+#include <QCoreApplication>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+
+namespace {
+
+void printOverview() {
+    std::cout << "usage: zond8t-cli COMMAND [ARGS]\n\ncommands:\n";
+    for (const auto* command : zond::cli::kCommands) {
+        std::cout << "  " << command->name;
+        for (std::size_t pad = command->name.size(); pad < 10; ++pad) {
+            std::cout << ' ';
+        }
+        std::cout << command->summary << '\n';
+    }
+    std::cout << "\n'zond8t-cli COMMAND --help' explains a command.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Subcommands that talk to the serial port need Qt's event loop; the rest ignore it.
+    QCoreApplication application(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        printOverview();
+        return args.empty() ? zond::cli::kExitError : zond::cli::kExitOk;
+    }
+    for (const auto* command : zond::cli::kCommands) {
+        if (command->name != args[0]) {
+            continue;
+        }
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        for (const auto& arg : rest) {
+            if (arg == "--help" || arg == "-h") {
+                std::cout << command->usage;
+                return zond::cli::kExitOk;
+            }
+        }
+        try {
+            return command->run(rest);
+        } catch (const zond::cli::CliError& error) {
+            std::cerr << "zond8t-cli " << command->name << ": " << error.what() << '\n';
+            return error.exitCode();
+        } catch (const std::exception& error) {
+            std::cerr << "zond8t-cli " << command->name << ": " << error.what() << '\n';
+            return zond::cli::kExitError;
+        }
+    }
+    std::cerr << "zond8t-cli: unknown command '" << args[0] << "' (see --help)\n";
+    return zond::cli::kExitError;
+}
