@@ -1,0 +1,207 @@
+#include "instrument/image_decoding.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+
+#include "text/byte_order.h"
+#include "text/number_text.h"
+
+namespace zond::instrument {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kSensorNames = {"НЕТ",   "диам. 27 мм", "12X80", "20X80",
+                                                          "40X80", "110X110",     "10X52"};
+constexpr std::array<std::string_view, 2> kModeNames = {"Оперативный", "Наблюдения"};
+
+constexpr double kLowestTemperature = -40.0;
+constexpr double kHighestTemperature = 320.0;
+
+// Two decimal digits and the separator, or `fallback` when the value is out of its range.
+void appendPart(std::string& out, unsigned value, unsigned low, unsigned high,
+                std::string_view separator, std::string_view fallback) {
+    if (value < low || value > high) {
+        out += fallback;
+        return;
+    }
+    out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+    out += separator;
+}
+
+// Reads "a<sep>b<sep>c", each part one to four decimal digits.
+std::optional<std::array<int, 3>> splitThree(std::string_view text, char separator) {
+    std::array<int, 3> parts{};
+    const char* cursor = text.data();
+    const char* const end = text.data() + text.size();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            if (cursor == end || *cursor != separator) {
+                return std::nullopt;
+            }
+            ++cursor;
+        }
+        const char* const start = cursor;
+        const auto [next, error] = std::from_chars(cursor, end, parts[i]);
+        if (error != std::errc{} || next - start > 4 || *start == '-') {
+            return std::nullopt;
+        }
+        cursor = next;
+    }
+    if (cursor != end) {
+        return std::nullopt;
+    }
+    return parts;
+}
+
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month) {
+    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[static_cast<std::size_t>(month - 1)];
+}
+
+// Day number of a valid date, 1 January of year 1 being day 1.
+std::int64_t dayNumber(int year, int month, int day) {
+    // Count from 1 March so the leap day ends the counting year.
+    const std::int64_t y = month <= 2 ? year - 1 : year;
+    const std::int64_t shiftedMonth = (month + 9) % 12;  // March = 0
+    const std::int64_t dayOfYear = (153 * shiftedMonth + 2) / 5 + day - 1;
+    const std::int64_t daysBeforeYear = 365 * y + y / 4 - y / 100 + y / 400;
+    // 306 days from 1 March of year 0 to 1 January of year 1, which is day 1.
+    return daysBeforeYear + dayOfYear - 306 + 1;
+}
+
+}  // namespace
+
+std::uint16_t ReadWord(std::span<const std::uint8_t> image, std::size_t position) {
+    if (position >= image.size() || image.size() - position < 2) {
+        throw std::out_of_range("image word beyond the assembled bytes");
+    }
+    return bytes::readU16(image.data() + position);
+}
+
+double RoundTenths(std::uint16_t hundredths) {
+    return static_cast<double>((static_cast<unsigned>(hundredths) + 5) / 10) / 10.0;
+}
+
+double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t position) {
+    const std::uint16_t raw = ReadWord(image, position);
+    if (raw == kTemperatureOverRange) {
+        return 3200.1;
+    }
+    if (raw & 0x8000) {
+        return -RoundTenths(static_cast<std::uint16_t>(65536 - raw));
+    }
+    return RoundTenths(raw);
+}
+
+double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long versionNumber) {
+    const std::uint16_t raw = ReadWord(image, position);
+    if (versionNumber <= 70514) {
+        return RoundTenths(raw);  // hundredths
+    }
+    if (versionNumber == 90818) {
+        return raw / 10.0;  // tenths
+    }
+    return raw;
+}
+
+std::string_view SensorNames(unsigned code) {
+    if (code >= kSensorNames.size()) {
+        throw RangeCheckError();
+    }
+    return kSensorNames[code];
+}
+
+std::string_view ModeNames(unsigned modeBit) {
+    if (modeBit >= kModeNames.size()) {
+        throw RangeCheckError();
+    }
+    return kModeNames[modeBit];
+}
+
+void ApplySensorSubstitution(DeviceInfo& info) {
+    if (info.FirmwareFlag <= 8) {
+        return;
+    }
+    for (auto& code : info.SensorCode) {
+        if (code == 2) {
+            code = 6;
+        }
+    }
+}
+
+long VersionNumber(const DeviceInfo& info) {
+    const std::string& text = info.VersionNumberText;
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        throw std::runtime_error("'" + text + "' is not a valid integer value");
+    }
+    return value;
+}
+
+std::string TypeText(const DeviceInfo& info) {
+    const auto& codes = info.SensorCode;
+    if (codes[1] == 0 && codes[2] == 0) {
+        return std::string(SensorNames(codes[0]));
+    }
+    std::string text;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (i > 0) {
+            text += '/';
+        }
+        text += SensorNames(codes[i]);
+    }
+    return text;
+}
+
+std::string TimeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
+    std::string text;
+    appendPart(text, hour, 0, 23, ":", "00:");
+    appendPart(text, minute, 0, 59, ":", "00:");
+    appendPart(text, second, 0, 59, "", "00");
+    return text;
+}
+
+std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
+    std::string text;
+    appendPart(text, day, 1, 31, ".", "01.");
+    appendPart(text, month, 1, 12, ".", "01.");
+    text += std::to_string(2000 + year);
+    return text;
+}
+
+std::string TemperatureText(double celsius, char decimalSeparator) {
+    if (celsius < kLowestTemperature) {
+        return text::generalNumberText(kLowestTemperature, decimalSeparator);
+    }
+    if (celsius > kHighestTemperature) {
+        return ">320.0";
+    }
+    return text::generalNumberText(celsius, decimalSeparator);
+}
+
+std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeText) {
+    const auto date = splitThree(dateText, '.');
+    const auto time = splitThree(timeText, ':');
+    const auto invalid = [&] {
+        return InvalidDateTimeError(std::string(dateText) + " " + std::string(timeText));
+    };
+    if (!date || !time) {
+        throw invalid();
+    }
+    const auto [day, month, year] = *date;
+    const auto [hour, minute, second] = *time;
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59) {
+        throw invalid();
+    }
+    return dayNumber(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+}  // namespace zond::instrument

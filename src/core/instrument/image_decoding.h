@@ -1,0 +1,79 @@
+// Decoding of the instrument's memory image: raw numbers to temperatures and heat fluxes, codes to
+// names, date and time bytes to the texts stored in the measurement table. Everything works on a
+// byte span, so a saved image decodes exactly as a fresh one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "instrument/device_data.h"
+
+namespace zond::instrument {
+
+// A code outside its table (a sensor code above 6).
+class RangeCheckError : public std::runtime_error {
+  public:
+    RangeCheckError() : std::runtime_error("Range check error") {}
+};
+
+// A date and time text pair that names no real moment.
+class InvalidDateTimeError : public std::runtime_error {
+  public:
+    explicit InvalidDateTimeError(std::string_view dateTimeText)
+        : std::runtime_error("'" + std::string(dateTimeText) + "' is not a valid date and time") {}
+};
+
+// Offsets inside one 17-byte image record.
+namespace record_offset {
+inline constexpr std::size_t kFlags = 0;
+inline constexpr std::size_t kTempIn = 1;
+inline constexpr std::size_t kTempExt = 3;
+inline constexpr std::size_t kSecond = 5;
+inline constexpr std::size_t kMinute = 6;
+inline constexpr std::size_t kHour = 7;
+inline constexpr std::size_t kDay = 8;
+inline constexpr std::size_t kMonth = 9;
+inline constexpr std::size_t kYear = 10;
+inline constexpr std::size_t kFlux1 = 11;
+inline constexpr std::size_t kFlux2 = 13;
+inline constexpr std::size_t kFlux3 = 15;
+}  // namespace record_offset
+
+// Temperature raw value the instrument stores for a reading beyond its range.
+inline constexpr std::uint16_t kTemperatureOverRange = 0x7D01;
+
+// Little-endian word at `position`; throws std::out_of_range past the span.
+std::uint16_t ReadWord(std::span<const std::uint8_t> image, std::size_t position);
+
+// Hundredths to tenths, halves rounded up: 1234 -> 12.3, 1235 -> 12.4.
+double RoundTenths(std::uint16_t hundredths);
+
+double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t position);
+double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long versionNumber);
+
+// Texts of the sensor codes 0 ... 6 (RangeCheckError above) and of the mode bit.
+std::string_view SensorNames(unsigned code);
+std::string_view ModeNames(unsigned modeBit);
+
+// Newer firmware reports the 10X52 sensor as code 2; map it to its own code 6. Idempotent.
+void ApplySensorSubstitution(DeviceInfo& info);
+
+// VersionNumberText read as a decimal number ("090818" -> 90818); it selects the flux scaling.
+long VersionNumber(const DeviceInfo& info);
+
+// One sensor name, or the three channels' names joined by "/".
+std::string TypeText(const DeviceInfo& info);
+
+std::string TimeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second);
+std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year);
+std::string TemperatureText(double celsius, char decimalSeparator);
+
+// Seconds since the start of day 1 (1 January of year 1, proleptic Gregorian) of "dd.mm.yyyy" and
+// "hh:mm:ss"; InvalidDateTimeError for a text that is no real date and time.
+std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeText);
+
+}  // namespace zond::instrument
