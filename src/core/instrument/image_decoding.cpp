@@ -99,12 +99,12 @@ double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t positi
     return RoundTenths(raw);
 }
 
-double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long versionNumber) {
+double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version) {
     const std::uint16_t raw = ReadWord(image, position);
-    if (versionNumber <= 70514) {
+    if (version <= 70514) {
         return RoundTenths(raw);  // hundredths
     }
-    if (versionNumber == 90818) {
+    if (version == 90818) {
         return raw / 10.0;  // tenths
     }
     return raw;
@@ -124,7 +124,7 @@ std::string_view ModeNames(unsigned modeBit) {
     return kModeNames[modeBit];
 }
 
-void ApplySensorSubstitution(DeviceInfo& info) {
+void applySensorSubstitution(DeviceInfo& info) {
     if (info.FirmwareFlag <= 8) {
         return;
     }
@@ -135,7 +135,7 @@ void ApplySensorSubstitution(DeviceInfo& info) {
     }
 }
 
-long VersionNumber(const DeviceInfo& info) {
+long versionNumber(const DeviceInfo& info) {
     const std::string& text = info.VersionNumberText;
     long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -53,17 +53,17 @@ std::uint16_t ReadWord(std::span<const std::uint8_t> image, std::size_t position
 double RoundTenths(std::uint16_t hundredths);
 
 double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t position);
-double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long versionNumber);
+double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version);
 
 // Texts of the sensor codes 0 ... 6 (RangeCheckError above) and of the mode bit.
 std::string_view SensorNames(unsigned code);
 std::string_view ModeNames(unsigned modeBit);
 
 // Newer firmware reports the 10X52 sensor as code 2; map it to its own code 6. Idempotent.
-void ApplySensorSubstitution(DeviceInfo& info);
+void applySensorSubstitution(DeviceInfo& info);
 
 // VersionNumberText read as a decimal number ("090818" -> 90818); it selects the flux scaling.
-long VersionNumber(const DeviceInfo& info);
+long versionNumber(const DeviceInfo& info);
 
 // One sensor name, or the three channels' names joined by "/".
 std::string TypeText(const DeviceInfo& info);

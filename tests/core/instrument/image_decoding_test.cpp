@@ -104,13 +104,13 @@ TEST(ImageDecoding, SensorAndModeNames) {
 
 TEST(ImageDecoding, SensorSubstitutionDependsOnFirmwareAndIsIdempotent) {
     auto info = infoWithCodes(1, 2, 0, 27);
-    ApplySensorSubstitution(info);
-    ApplySensorSubstitution(info);
+    applySensorSubstitution(info);
+    applySensorSubstitution(info);
     EXPECT_EQ(info.SensorCode, (std::array<std::uint8_t, 3>{1, 6, 0}));
     EXPECT_EQ(TypeText(info), "диам. 27 мм/10X52/НЕТ");
 
     auto old = infoWithCodes(2, 2, 2, 8);
-    ApplySensorSubstitution(old);
+    applySensorSubstitution(old);
     EXPECT_EQ(TypeText(old), "12X80/12X80/12X80");
 }
 
@@ -125,11 +125,11 @@ TEST(ImageDecoding, TypeTextOneOrThreeNames) {
 
 TEST(ImageDecoding, VersionNumberReadsTheDigits) {
     auto info = infoWithCodes(1, 0, 0);
-    EXPECT_EQ(VersionNumber(info), 90818);
+    EXPECT_EQ(versionNumber(info), 90818);
     info.VersionNumberText = "070514";
-    EXPECT_EQ(VersionNumber(info), 70514);
+    EXPECT_EQ(versionNumber(info), 70514);
     info.VersionNumberText = "";
-    EXPECT_THROW(VersionNumber(info), std::runtime_error);
+    EXPECT_THROW(versionNumber(info), std::runtime_error);
 }
 
 TEST(ImageDecoding, TimeTextReplacesOutOfRangeParts) {
