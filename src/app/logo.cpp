@@ -52,6 +52,7 @@ TForm5::TForm5(QWidget* parent)
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(makerLogo());
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(kShowMilliseconds);
     connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

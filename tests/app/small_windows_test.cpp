@@ -1,0 +1,74 @@
+// The splash and about windows and the command images.
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "about.h"
+#include "command_images.h"
+#include "logo.h"
+
+class SmallWindowsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void splashStaysUntilTheFirstTickThenCloses() {
+        TForm5 splash;
+        QCOMPARE(splash.size(), QSize(400, 77));
+        QVERIFY(!splash.timer()->isActive());  // armed only by showing
+        QSignalSpy finished(&splash, &QDialog::finished);
+        splash.show();
+        QVERIFY(splash.timer()->isActive());
+        QCOMPARE(splash.timer()->interval(), 3000);
+        QTest::qWait(2700);
+        QVERIFY(splash.isVisible());
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(finished.wait(1500));
+        QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
+        QVERIFY(!splash.isVisible());
+    }
+
+    void logoIsOurOwnPictureOfTheGivenSize() {
+        const QPixmap logo = makerLogo();
+        QCOMPARE(logo.size(), QSize(400, 78));
+        // Not a blank picture: the corners and the title area differ.
+        const QImage image = logo.toImage();
+        QVERIFY(image.pixel(2, 2) != image.pixel(397, 75));
+    }
+
+    void aboutShowsTheBuildVersionOnceShown() {
+        Tform6 about;
+        auto* version = about.findChild<QLabel*>(QStringLiteral("StaticText3"));
+        QVERIFY(version != nullptr);
+        QCOMPARE(version->text(), QStringLiteral("Версия 1.0"));
+        QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+        QCOMPARE(about.size(), QSize(515, 151));
+        about.show();
+        QCOMPARE(version->text(), QStringLiteral("Версия 1.0.0.19"));
+        auto* ok = about.findChild<QWidget*>(QStringLiteral("Button1"));
+        QVERIFY(ok != nullptr);
+        QCOMPARE(ok->geometry(), QRect(434, 116, 75, 25));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+
+    void missingOrShortVersionFallsBackToZeros() {
+        QCOMPARE(versionLine(QString()), QStringLiteral("Версия 0.0.0.0"));
+        QCOMPARE(versionLine(QStringLiteral("7")), QStringLiteral("Версия 0.0.0.0"));
+        QCOMPARE(versionLine(QStringLiteral("2.1")), QStringLiteral("Версия 2.1"));
+    }
+
+    void everyCommandImageHasASixteenPixelPicture() {
+        using zond::app::CommandImage;
+        for (auto image :
+             {CommandImage::Create, CommandImage::Open, CommandImage::Save, CommandImage::Preview,
+              CommandImage::Print, CommandImage::Help, CommandImage::DeleteRows}) {
+            const QPixmap pixmap = zond::app::commandImage(image).pixmap(16, 16);
+            QVERIFY(!pixmap.isNull());
+            QCOMPARE(pixmap.size(), QSize(16, 16));
+        }
+    }
+};
+
+QTEST_MAIN(SmallWindowsTest)
+#include "small_windows_test.moc"
