@@ -1,0 +1,74 @@
+// The save dialog of Create and of the export asks before it replaces an existing file: a slip of
+// the mouse must not wipe a table whose records may no longer be in the instrument.
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+
+#include "ui/user_dialogs.h"
+
+namespace {
+
+// Runs `step` on the modal window that is up next, once it is up.
+void whenModalShows(const std::function<void(QWidget*)>& step) {
+    QTimer::singleShot(50, [step] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            whenModalShows(step);
+            return;
+        }
+        step(modal);
+    });
+}
+
+}  // namespace
+
+class SaveDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void existingFileIsReplacedOnlyAfterYes() {
+        QTemporaryDir dir;
+        QFile existing(dir.filePath("table.db"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        zond::ui::FileDialogRequest request;
+        request.directory = dir.path();
+        request.filter = QStringLiteral("Файлы данных (*.db)");
+        request.defaultSuffix = QStringLiteral("db");
+
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            QString question;
+            whenModalShows([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name->setText(QStringLiteral("table"));  // the default suffix completes it
+                whenModalShows([&, dialog](QWidget* asking) {
+                    auto* box = qobject_cast<QMessageBox*>(asking);
+                    if (box == nullptr) {
+                        dialog->reject();  // no question came
+                        return;
+                    }
+                    question = box->text();
+                    box->button(answer)->click();
+                    if (answer == QMessageBox::No) {
+                        // The dialog stays open after No; leave it.
+                        whenModalShows([](QWidget* again) { again->close(); });
+                    }
+                });
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            zond::ui::StandardDialogs dialogs;
+            const QString chosen = dialogs.saveFileName(nullptr, request);
+            QVERIFY2(question.contains(QStringLiteral("table.db")), qPrintable(question));
+            QCOMPARE(chosen, answer == QMessageBox::Yes ? dir.filePath("table.db") : QString());
+        }
+    }
+};
+
+QTEST_MAIN(SaveDialogTest)
+#include "save_dialog_test.moc"
