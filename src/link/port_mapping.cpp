@@ -1,0 +1,37 @@
+#include "port_mapping.h"
+
+#include <QRegularExpression>
+
+#include "settings_store.h"
+
+namespace zond::link {
+
+namespace {
+
+QString defaultDevice(const QString& portName, int number) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(number);
+    return portName;
+#else
+    Q_UNUSED(portName);
+    return number == 1 ? QStringLiteral("/dev/ttyUSB0")
+                       : QStringLiteral("/dev/ttyS%1").arg(number - 2);
+#endif
+}
+
+}  // namespace
+
+QString deviceForPort(const QString& portName) {
+    static const QRegularExpression logical(QStringLiteral(R"(^\\\\\.\\COM([1-9][0-9]*)$)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = logical.match(portName);
+    if (!match.hasMatch()) {
+        return portName;
+    }
+    const int number = match.captured(1).toInt();
+    const QString configured =
+        openProgramSettings()->value(QStringLiteral("Ports/COM%1").arg(number)).toString();
+    return configured.isEmpty() ? defaultDevice(portName, number) : configured;
+}
+
+}  // namespace zond::link
