@@ -1,0 +1,108 @@
+#include "instrument/record_import.h"
+
+#include <algorithm>
+#include <string>
+
+#include "instrument/image_decoding.h"
+
+namespace zond::instrument {
+
+namespace {
+
+constexpr std::size_t kFirstRecord = 2;
+
+std::string recordDate(std::span<const std::uint8_t> record) {
+    return DateText(record[record_offset::kDay], record[record_offset::kMonth],
+                    record[record_offset::kYear]);
+}
+
+std::string recordTime(std::span<const std::uint8_t> record) {
+    return TimeText(record[record_offset::kHour], record[record_offset::kMinute],
+                    record[record_offset::kSecond]);
+}
+
+std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
+    return TimeStampSeconds(recordDate(record), recordTime(record));
+}
+
+std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
+                              const measurement::MeasurementFieldIndexes& fields) {
+    if (!table.last()) {
+        return 0;
+    }
+    const dbf::DbfRecord row = table.current();
+    return TimeStampSeconds(row.text(fields.date), row.text(fields.time));
+}
+
+}  // namespace
+
+std::size_t imageRecordCount(std::span<const std::uint8_t> image) {
+    if (image.size() < kFirstRecord) {
+        return 0;
+    }
+    const std::size_t arrived = (image.size() - kFirstRecord) / DeviceImage::kRecordSize;
+    return std::min<std::size_t>(ReadWord(image, 0), arrived);
+}
+
+ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
+                           DeviceInfo& info, std::span<const std::uint8_t> image, ImportMode mode,
+                           char decimalSeparator, const ImportProgress& progress) {
+    ImportResult result;
+    if (!table.isOpen()) {
+        return result;
+    }
+    table.refresh();
+    applySensorSubstitution(info);
+    const std::string type = TypeText(info);
+    const long version = versionNumber(info);
+
+    const std::size_t count = imageRecordCount(image);
+    const auto recordAt = [&](std::size_t index) {
+        return image.subspan(kFirstRecord + index * DeviceImage::kRecordSize,
+                             DeviceImage::kRecordSize);
+    };
+
+    // The instrument keeps its records in time order: skip up to the first one newer than the
+    // table's last row, and take every record from there on.
+    if (mode == ImportMode::Append) {
+        const std::int64_t last = lastRowTimeStamp(table, fields);
+        while (result.skipped < count && recordTimeStamp(recordAt(result.skipped)) <= last) {
+            ++result.skipped;
+        }
+    }
+
+    const std::size_t total = count - result.skipped;
+    for (std::size_t index = result.skipped; index < count; ++index) {
+        const auto record = recordAt(index);
+        const std::uint8_t flags = record[record_offset::kFlags];
+        const std::string date = recordDate(record);
+        const std::string time = recordTime(record);
+
+        dbf::DbfRecord row = table.blankRecord();
+        row.setInteger(fields.n, static_cast<long long>(index + 1));
+        row.setText(fields.mode, ModeNames(flags >> 7));
+        row.setInteger(fields.channel, flags & 0x07);
+        row.setInteger(fields.enCh, info.ChannelCount);
+        row.setText(fields.tIn, TemperatureText(DecodeTemperature(record, record_offset::kTempIn),
+                                                decimalSeparator));
+        row.setText(fields.tExt, TemperatureText(DecodeTemperature(record, record_offset::kTempExt),
+                                                 decimalSeparator));
+        row.setText(fields.time, time);
+        row.setText(fields.date, date);
+        row.setText(fields.timeSec, std::to_string(TimeStampSeconds(date, time)));
+        row.setDouble(fields.tavis1, DecodeFlux(record, record_offset::kFlux1, version));
+        row.setDouble(fields.tavis2, DecodeFlux(record, record_offset::kFlux2, version));
+        row.setDouble(fields.tavis3, DecodeFlux(record, record_offset::kFlux3, version));
+        row.setText(fields.type, type);
+        table.append(row);
+        ++result.added;
+
+        if (progress && !progress(result.added, total)) {
+            result.cancelled = true;
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace zond::instrument

@@ -1,0 +1,39 @@
+// Import of the instrument's memory image into an open measurement table: one posted row per
+// image record, either all of them (a new table) or those newer than the table's last row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "dbf/dbf_table.h"
+#include "instrument/device_data.h"
+#include "measurement/measurement_schema.h"
+
+namespace zond::instrument {
+
+enum class ImportMode { Create, Append };
+
+struct ImportResult {
+    std::size_t skipped = 0;  // records the table already held (append mode)
+    std::size_t added = 0;    // rows appended
+    bool cancelled = false;
+};
+
+// Told after each posted row how many of how many are done; returning false stops the import
+// (the rows posted so far stay).
+using ImportProgress = std::function<bool(std::size_t done, std::size_t total)>;
+
+// Records the image holds: its record count, but never more than the bytes that arrived carry.
+std::size_t imageRecordCount(std::span<const std::uint8_t> image);
+
+// Appends the image's records to `table`, whose measurement fields are `fields` (nothing happens
+// when it is not open). In append mode the table must be in file order, so its last row is the one
+// added last. `info` receives the sensor code substitution. Throws RangeCheckError or
+// InvalidDateTimeError; rows posted before stay.
+ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
+                           DeviceInfo& info, std::span<const std::uint8_t> image, ImportMode mode,
+                           char decimalSeparator, const ImportProgress& progress = {});
+
+}  // namespace zond::instrument
