@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,7 +18,7 @@ namespace zond::dbf {
 
 // Errors carry the text the user sees.
 class DbfError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -56,23 +57,35 @@ struct DbfHeader {
     void serialize(std::span<std::uint8_t, kSize> out) const;
 };
 
+// The date stamped into the header by every header write.
+struct HeaderDate {
+    int year = 1900;
+    int month = 1;
+    int day = 1;
+};
+
+// Where header writes take "today" from: the local date unless replaced (tests pin it). An empty
+// function restores the local date.
+void setHeaderDateSource(std::function<HeaderDate()> source);
+
 // Language driver IDs: which single-byte code page a table's text is in.
 int codePageOfLanguageId(std::uint8_t languageId);  // 0 when the ID names none we know
 std::uint8_t languageIdOfCodePage(int codePage);    // the ID we write for that code page
 
 class DbfTable;
+struct RecordLayout;
 
 // The raw bytes of one record with typed access through the table's field list. Values are
 // encoded and decoded in the table's code page; text in and out is UTF-8.
 class DbfRecord {
-public:
+  public:
     DbfRecord() = default;
 
     bool deleted() const { return !bytes_.empty() && bytes_[0] == '*'; }
     std::span<const std::uint8_t> bytes() const { return bytes_; }
 
     bool isNull(int field) const;
-    std::string text(int field) const;          // trailing spaces removed
+    std::string text(int field) const;              // trailing spaces removed
     std::optional<double> number(int field) const;  // null for an empty field; 0 for garbage
     double asDouble(int field) const { return number(field).value_or(0.0); }
     long long asInteger(int field) const;
@@ -84,12 +97,17 @@ public:
     void setDouble(int field, double value);
     void setNull(int field);
 
-private:
+  private:
     friend class DbfTable;
-    DbfRecord(const DbfTable* table, std::vector<std::uint8_t> bytes)
-        : table_(table), bytes_(std::move(bytes)) {}
+    DbfRecord(std::shared_ptr<const RecordLayout> layout, std::vector<std::uint8_t> bytes)
+        : layout_(std::move(layout)), bytes_(std::move(bytes)) {}
 
-    const DbfTable* table_ = nullptr;
+    const DbfFieldDescriptor& field(int index) const;
+    std::span<std::uint8_t> fieldBytes(int index);
+    std::span<const std::uint8_t> fieldBytes(int index) const;
+
+    // Shared with the table, so a record stays usable after the table is closed.
+    std::shared_ptr<const RecordLayout> layout_;
     std::vector<std::uint8_t> bytes_;
 };
 
@@ -98,7 +116,7 @@ private:
 // the order of the selected sort index, live records only. The order is a compact list of record
 // numbers; records are read on demand.
 class DbfTable {
-public:
+  public:
     DbfTable();
     ~DbfTable();
     DbfTable(const DbfTable&) = delete;
@@ -115,7 +133,7 @@ public:
 
     const DbfHeader& header() const;
     const std::vector<DbfFieldDescriptor>& fields() const;
-    int fieldIndex(std::string_view name) const;  // case-insensitive; -1 when absent
+    int fieldIndex(std::string_view name) const;    // case-insensitive; -1 when absent
     int requireField(std::string_view name) const;  // throws DbfError when absent
     const text::CodePage& codePage() const;
 
@@ -156,7 +174,7 @@ public:
     void rebuildIndexes();
     void refresh();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

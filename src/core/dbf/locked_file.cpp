@@ -1,0 +1,106 @@
+#include "dbf/locked_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zond::dbf {
+
+LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
+                                    bool exclusiveCreate) {
+    close();
+    int flags = O_RDWR | O_CLOEXEC;
+    if (create) {
+        flags |= O_CREAT | (exclusiveCreate ? O_EXCL : 0);
+    }
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        return errno == ENOENT ? Status::NotFound : Status::Failed;
+    }
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES ? Status::InUse
+                                                                          : Status::Failed;
+    }
+    fd_ = fd;
+    return Status::Ok;
+}
+
+void LockedFile::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // releases both locks
+        fd_ = -1;
+    }
+}
+
+std::uint64_t LockedFile::size() const {
+    struct stat info {};
+    return ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+bool LockedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool LockedFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool LockedFile::truncate(std::uint64_t size) {
+    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
+}
+
+bool LockedFile::sync() {
+    return ::fsync(fd_) == 0;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace zond::dbf

@@ -1,0 +1,87 @@
+#include "measurement/measurement_schema.h"
+
+#include <string>
+
+namespace zond::measurement {
+
+namespace {
+
+using dbf::FieldKind;
+
+const std::array<dbf::FieldSpec, kFieldCount> kFields = {{
+    {std::string(field::kN), FieldKind::SmallInt, 0},
+    {std::string(field::kMode), FieldKind::Text, 11},
+    {std::string(field::kChannel), FieldKind::SmallInt, 0},
+    {std::string(field::kEnCh), FieldKind::SmallInt, 0},
+    {std::string(field::kDate), FieldKind::Text, 10},
+    {std::string(field::kTime), FieldKind::Text, 8},
+    {std::string(field::kTimeSec), FieldKind::Text, 20},
+    {std::string(field::kType), FieldKind::Text, 50},
+    {std::string(field::kTavis1), FieldKind::Float, 0},
+    {std::string(field::kTavis2), FieldKind::Float, 0},
+    {std::string(field::kTavis3), FieldKind::Float, 0},
+    {std::string(field::kTIn), FieldKind::Text, 6},
+    {std::string(field::kTExt), FieldKind::Text, 6},
+    {std::string(field::kComment), FieldKind::Text, kCommentLength},
+}};
+
+bool isInteger(FieldKind kind) {
+    return kind == FieldKind::SmallInt || kind == FieldKind::Int32 || kind == FieldKind::Int64;
+}
+
+// Any integer kind stands for any other; text of any width for text; floating-point needs
+// decimals.
+bool compatible(FieldKind expected, FieldKind actual) {
+    if (isInteger(expected)) {
+        return isInteger(actual);
+    }
+    return expected == actual;
+}
+
+int bind(const dbf::DbfTable& table, const dbf::FieldSpec& spec) {
+    const int index = table.fieldIndex(spec.name);
+    if (index < 0) {
+        throw dbf::DbfError("Field \"" + spec.name + "\" not found.");
+    }
+    if (!compatible(spec.kind, table.fields()[static_cast<std::size_t>(index)].kind)) {
+        throw dbf::DbfError("Field \"" + spec.name + "\" has an incompatible type.");
+    }
+    return index;
+}
+
+}  // namespace
+
+std::span<const dbf::FieldSpec> measurementFields() {
+    return kFields;
+}
+
+void createMeasurementTable(const std::filesystem::path& path, std::uint8_t languageId) {
+    dbf::DbfTable::create(path, kFields, languageId);
+}
+
+MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
+                                             const std::filesystem::path& path) {
+    table.open(path);
+    try {
+        MeasurementFieldIndexes bound;
+        int* const slots[kFieldCount] = {&bound.n,      &bound.mode,   &bound.channel, &bound.enCh,
+                                         &bound.date,   &bound.time,   &bound.timeSec, &bound.type,
+                                         &bound.tavis1, &bound.tavis2, &bound.tavis3,  &bound.tIn,
+                                         &bound.tExt,   &bound.comment};
+        for (int i = 0; i < kFieldCount; ++i) {
+            *slots[i] = bind(table, kFields[static_cast<std::size_t>(i)]);
+        }
+        return bound;
+    } catch (...) {
+        table.close();
+        throw;
+    }
+}
+
+void NewTableLanguage::noteOpened(const dbf::DbfTable& table) {
+    // An ID that names no code page we know means the program's own; write it out as such.
+    const std::uint8_t opened = table.header().languageId;
+    id_ = dbf::codePageOfLanguageId(opened) != 0 ? opened : kProgramLanguageId;
+}
+
+}  // namespace zond::measurement

@@ -1,0 +1,81 @@
+// The measurement table: the 14 fields of MeasurementRecord and how a table file with them is made
+// and opened.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+#include "dbf/dbf_table.h"
+
+namespace zond::measurement {
+
+// Field names, in the file's column order.
+namespace field {
+inline constexpr std::string_view kN = "N";
+inline constexpr std::string_view kMode = "MODE";
+inline constexpr std::string_view kChannel = "CHANNEL";
+inline constexpr std::string_view kEnCh = "EN_CH";
+inline constexpr std::string_view kDate = "DATE";
+inline constexpr std::string_view kTime = "TIME";
+inline constexpr std::string_view kTimeSec = "TIME_SEC";
+inline constexpr std::string_view kType = "TYPE";
+inline constexpr std::string_view kTavis1 = "TAVIS_1";
+inline constexpr std::string_view kTavis2 = "TAVIS_2";
+inline constexpr std::string_view kTavis3 = "TAVIS_3";
+inline constexpr std::string_view kTIn = "T_IN";
+inline constexpr std::string_view kTExt = "T_EXT";
+inline constexpr std::string_view kComment = "COMMENT";
+}  // namespace field
+
+inline constexpr int kFieldCount = 14;
+inline constexpr int kCommentLength = 50;
+
+// The language ID of the program's own code page (1251), written into new tables.
+inline constexpr std::uint8_t kProgramLanguageId = 0xC9;
+
+std::span<const dbf::FieldSpec> measurementFields();
+
+// Positions of the measurement fields in an opened table (they may stand in any order there).
+struct MeasurementFieldIndexes {
+    int n = -1;
+    int mode = -1;
+    int channel = -1;
+    int enCh = -1;
+    int date = -1;
+    int time = -1;
+    int timeSec = -1;
+    int type = -1;
+    int tavis1 = -1;
+    int tavis2 = -1;
+    int tavis3 = -1;
+    int tIn = -1;
+    int tExt = -1;
+    int comment = -1;
+
+    std::array<int, 3> tavis() const { return {tavis1, tavis2, tavis3}; }
+};
+
+// Writes a new empty measurement table, replacing a file of that name.
+void createMeasurementTable(const std::filesystem::path& path,
+                            std::uint8_t languageId = kProgramLanguageId);
+
+// Opens a table and binds the measurement fields by name. A missing field, or one of a kind that
+// cannot hold its values, closes the table again and throws dbf::DbfError.
+MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
+                                             const std::filesystem::path& path);
+
+// The language ID for the next new table: the program's own until a table is opened, then the
+// code page of the table opened last, so a new table writes its text as that one did.
+class NewTableLanguage {
+  public:
+    std::uint8_t id() const { return id_; }
+    void noteOpened(const dbf::DbfTable& table);
+
+  private:
+    std::uint8_t id_ = kProgramLanguageId;
+};
+
+}  // namespace zond::measurement

@@ -1,0 +1,352 @@
+// Life of an open table: cursor, sort index, delete and pack, exclusive access.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dbf/dbf_table.h"
+#include "dbf_test_files.h"
+#include "measurement/measurement_schema.h"
+
+namespace zond::dbf {
+namespace {
+
+using testing::readBytes;
+using testing::writeBytes;
+
+class OpenTableTest : public testing::TableFolderTest {
+  protected:
+    void SetUp() override {
+        TableFolderTest::SetUp();
+        path_ = file("data.db");
+        measurement::createMeasurementTable(path_);
+        table_.open(path_);
+        n_ = table_.requireField("N");
+        q1_ = table_.requireField("TAVIS_1");
+        comment_ = table_.requireField("COMMENT");
+    }
+
+    void TearDown() override {
+        table_.close();
+        TableFolderTest::TearDown();
+    }
+
+    std::uint32_t add(int n, double q1, const std::string& comment = {}) {
+        auto record = table_.blankRecord();
+        record.setInteger(n_, n);
+        record.setDouble(q1_, q1);
+        record.setText(comment_, comment);
+        return table_.append(record);
+    }
+
+    // N of the rows in display order, walked with the cursor.
+    std::vector<long long> walk() {
+        std::vector<long long> seen;
+        for (bool more = table_.first(); more; more = table_.next()) {
+            seen.push_back(table_.current().asInteger(n_));
+        }
+        EXPECT_TRUE(table_.eof());
+        return seen;
+    }
+
+    std::filesystem::path indexFile() const { return file("data.mdx"); }
+    std::uint8_t indexFlagOnDisk() const { return readBytes(path_).at(28); }
+
+    std::filesystem::path path_;
+    DbfTable table_;
+    int n_ = -1;
+    int q1_ = -1;
+    int comment_ = -1;
+};
+
+TEST_F(OpenTableTest, CursorVisitsLiveRecordsOnly) {
+    EXPECT_FALSE(table_.first());
+    EXPECT_TRUE(table_.eof());
+    EXPECT_EQ(table_.currentRecord(), 0U);
+    for (int i = 1; i <= 5; ++i) {
+        add(i, i * 1.5);
+    }
+    table_.markDeleted(1);
+    table_.markDeleted(3);
+    table_.markDeleted(5);
+    EXPECT_EQ(table_.recordCount(), 5U);
+    EXPECT_EQ(table_.liveCount(), 2U);
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 4}));
+    EXPECT_TRUE(table_.last());
+    EXPECT_EQ(table_.currentRecord(), 4U);
+    EXPECT_FALSE(table_.next());
+    EXPECT_EQ(table_.currentRecord(), 4U);
+    EXPECT_TRUE(table_.moveToRecord(2));
+    EXPECT_FALSE(table_.moveToRecord(3));
+    EXPECT_EQ(table_.rowOf(4), 1U);
+    EXPECT_EQ(table_.rowOf(5), std::nullopt);
+    EXPECT_EQ(table_.recordAt(0), 2U);
+    EXPECT_THROW(table_.recordAt(2), DbfError);
+    EXPECT_THROW(table_.read(6), DbfError);
+
+    // Deleting marks byte 0 only; the count and the rest stay.
+    const auto bytes = readBytes(path_);
+    EXPECT_EQ(bytes[481], '*');
+    EXPECT_EQ(bytes[481 + 228], ' ');
+    EXPECT_EQ(bytes[4], 5);
+
+    // Reopening finds the same live rows.
+    table_.close();
+    table_.open(path_);
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 4}));
+}
+
+TEST_F(OpenTableTest, UpdateRewritesOneRecordAndLeavesTheHeader) {
+    add(1, 1.0);
+    add(2, 2.0);
+    // An old date in the file shows whether the header is written again.
+    auto bytes = readBytes(path_);
+    bytes[1] = 90;
+    table_.close();
+    writeBytes(path_, bytes);
+    table_.open(path_);
+
+    auto record = table_.read(2);
+    record.setText(comment_, "новый");
+    record.setDouble(q1_, -0.5);
+    table_.update(2, record);
+    const auto after = readBytes(path_);
+    EXPECT_EQ(after[1], 90);
+    EXPECT_EQ(after.size(), bytes.size());
+    EXPECT_EQ(table_.read(2).text(comment_), "новый");
+    EXPECT_EQ(table_.readDouble(2, q1_), -0.5);
+    EXPECT_EQ(table_.read(1).text(comment_), "");
+}
+
+TEST_F(OpenTableTest, SortIndexOrdersNumbersNumericallyAndTextByStoredBytes) {
+    add(1, 10.0, "б");
+    add(2, -2.5, "а");
+    add(3, 9.0, "Б");
+    add(4, 100.0, "b");
+    add(5, 9.0, "а");
+
+    table_.addSortIndex("tab1", "TAVIS_1", false);
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 2, 3, 4, 5}));  // not selected yet
+    table_.selectIndex("tab1");
+    EXPECT_EQ(table_.selectedIndex(), "tab1");
+    // Numerically, ties in file order: 100 after 10 and 9 (a text sort would not do that).
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 3, 5, 1, 4}));
+    table_.addSortIndex("tab1", "TAVIS_1", true);
+    EXPECT_EQ(walk(), (std::vector<long long>{4, 1, 3, 5, 2}));
+
+    // Text by the bytes of code page 1251: Latin, then upper-case Cyrillic, then lower-case.
+    table_.addSortIndex("tab1", "COMMENT", false);
+    EXPECT_EQ(walk(), (std::vector<long long>{4, 3, 2, 5, 1}));
+
+    // Appends and updates take their place in the selected order; deletions leave it.
+    table_.addSortIndex("tab1", "TAVIS_1", false);
+    add(6, 0.0);
+    EXPECT_EQ(table_.currentRecord(), 6U);
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 6, 3, 5, 1, 4}));
+    auto record = table_.read(2);
+    record.setDouble(q1_, 50.0);
+    table_.update(2, record);
+    EXPECT_EQ(walk(), (std::vector<long long>{6, 3, 5, 1, 2, 4}));
+    table_.markDeleted(3);
+    EXPECT_EQ(walk(), (std::vector<long long>{6, 5, 1, 2, 4}));
+
+    table_.selectIndex(std::nullopt);
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 2, 4, 5, 6}));
+    EXPECT_THROW(table_.selectIndex("other"), DbfError);
+}
+
+TEST_F(OpenTableTest, IndexFileExistsExactlyWhileASortIndexDoes) {
+    add(1, 1.0);
+    EXPECT_FALSE(std::filesystem::exists(indexFile()));
+    EXPECT_EQ(indexFlagOnDisk(), 0);
+
+    table_.addSortIndex("tab1", "TAVIS_1", true);
+    EXPECT_TRUE(std::filesystem::exists(indexFile()));
+    EXPECT_EQ(indexFlagOnDisk(), 1);
+    table_.dropSortIndex("tab1");
+    EXPECT_FALSE(std::filesystem::exists(indexFile()));
+    EXPECT_EQ(indexFlagOnDisk(), 0);
+
+    // Closing keeps the tag; a reopened table still sorts by it while its file is there.
+    table_.addSortIndex("tab1", "TAVIS_1", true);
+    table_.selectIndex("tab1");
+    add(2, 2.0);
+    table_.close();
+    EXPECT_TRUE(std::filesystem::exists(indexFile()));
+    EXPECT_EQ(indexFlagOnDisk(), 1);
+    table_.open(path_);
+    table_.selectIndex("tab1");
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 1}));
+    table_.close();
+
+    // The main window deletes the index file after closing: byte 28 stays 1 on disk until the
+    // next header write.
+    std::filesystem::remove(indexFile());
+    table_.open(path_);
+    EXPECT_EQ(table_.header().productionIndex, 0);
+    EXPECT_EQ(indexFlagOnDisk(), 1);
+    EXPECT_THROW(table_.selectIndex("tab1"), DbfError);
+    add(3, 3.0);
+    EXPECT_EQ(indexFlagOnDisk(), 0);
+    EXPECT_FALSE(std::filesystem::exists(indexFile()));
+}
+
+TEST_F(OpenTableTest, ClosingFlushesAClearedIndexFlagWithoutChangingTheDate) {
+    add(1, 1.0);
+    table_.addSortIndex("tab1", "TAVIS_1", false);
+    table_.close();
+    std::filesystem::remove(indexFile());
+    auto bytes = readBytes(path_);
+    bytes[1] = 90;
+    writeBytes(path_, bytes);
+
+    table_.open(path_);
+    table_.close();
+    const auto after = readBytes(path_);
+    EXPECT_EQ(after[28], 0);
+    EXPECT_EQ(after[1], 90);
+}
+
+TEST_F(OpenTableTest, PackKeepsSurvivorsInOrderUnderTheSameName) {
+    for (int i = 1; i <= 5; ++i) {
+        add(i, i);
+    }
+    const auto before = readBytes(path_);
+    table_.moveToRecord(4);
+    table_.markDeleted(2);
+    table_.markDeleted(5);
+    table_.pack();
+
+    const auto bytes = readBytes(path_);
+    ASSERT_EQ(bytes.size(), 481U + 3 * 228 + 1);
+    EXPECT_EQ(bytes[4], 3);
+    EXPECT_EQ(bytes.back(), 0x1A);
+    // Structure unchanged apart from the count; survivors byte for byte in their old order.
+    EXPECT_TRUE(std::equal(bytes.begin() + 8, bytes.begin() + 481, before.begin() + 8));
+    for (const auto& [now, was] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{3, 4}}) {
+        EXPECT_TRUE(std::equal(bytes.begin() + 481 + (now - 1) * 228,
+                               bytes.begin() + 481 + now * 228,
+                               before.begin() + 481 + (was - 1) * 228))
+            << "record " << now;
+    }
+    EXPECT_FALSE(std::filesystem::exists(file("data_1.db")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // Still open, renumbered, on the same row, and still held exclusively.
+    EXPECT_EQ(table_.recordCount(), 3U);
+    EXPECT_EQ(table_.currentRecord(), 3U);
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 3, 4}));
+    add(6, 6.0);
+    EXPECT_EQ(readBytes(path_).size(), 481U + 4 * 228 + 1);
+    DbfTable second;
+    EXPECT_THROW(second.open(path_), DbfError);
+}
+
+TEST_F(OpenTableTest, PackTakesTheFirstFreeNameAndNeedsAnOpenTable) {
+    add(1, 1.0);
+    writeBytes(file("data_1.db"), {1, 2, 3});
+    table_.markDeleted(1);
+    table_.pack();
+    EXPECT_EQ(readBytes(file("data_1.db")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(file("data_2.db")));
+    EXPECT_EQ(readBytes(path_).size(), 482U);
+
+    table_.close();
+    try {
+        table_.pack();
+        FAIL() << "packed a closed table";
+    } catch (const DbfError& error) {
+        EXPECT_EQ(std::string(error.what()), "Exclusive access is required for this operation.");
+    }
+}
+
+TEST_F(OpenTableTest, FailedPackLeavesTheTableIntactAndOpen) {
+    for (int i = 1; i <= 40; ++i) {
+        add(i, i);
+    }
+    table_.markDeleted(1);
+    const auto before = readBytes(path_);
+    // A child process whose file-size limit stops the packed copy half way.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{2000, 2000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 0;
+        try {
+            table_.pack();
+            code = 1;
+        } catch (const DbfError& error) {
+            code =
+                std::string(error.what()) == "Error while writing occurred. (Disk full?)" ? 0 : 2;
+        }
+        if (code == 0 &&
+            (!table_.isOpen() || table_.liveCount() != 39 || table_.read(40).asInteger(n_) != 40)) {
+            code = 3;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readBytes(path_), before);
+    EXPECT_FALSE(std::filesystem::exists(file("data_1.db")));
+}
+
+// Runs `code` in a child process and returns its exit status.
+template <typename Code>
+int inChild(Code code) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(code());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(OpenTableTest, NobodyElseOpensATableWhileItIsOpen) {
+    add(1, 1.0);
+    const auto tryOpen = [this] {
+        DbfTable other;
+        try {
+            other.open(path_);
+            return 1;
+        } catch (const DbfError& error) {
+            return std::string(error.what()) ==
+                           "Open: file is in use by another program: \"" + path_.string() + "\"."
+                       ? 0
+                       : 2;
+        }
+    };
+    EXPECT_EQ(tryOpen(), 0) << "same process";
+    EXPECT_EQ(inChild(tryOpen), 0) << "another process";
+
+    // Programs that lock with flock or with POSIX record locks are kept out as well.
+    const std::string python = ZOND_PYTHON;
+    const std::string probe =
+        python +
+        " -c \"import fcntl,sys\nf=open(sys.argv[2],'r+b')\ntry:\n"
+        " getattr(fcntl,sys.argv[1])(f,fcntl.LOCK_EX|fcntl.LOCK_NB)\nexcept OSError:\n"
+        " sys.exit(7)\" ";
+    EXPECT_EQ(WEXITSTATUS(std::system((probe + "flock '" + path_.string() + "'").c_str())), 7);
+    EXPECT_EQ(WEXITSTATUS(std::system((probe + "lockf '" + path_.string() + "'").c_str())), 7);
+    EXPECT_THROW(DbfTable::create(path_, measurement::measurementFields(), 0xC9), DbfError);
+    EXPECT_EQ(readBytes(path_).size(), 482U + 228U);
+
+    table_.close();
+    EXPECT_EQ(inChild(tryOpen), 1) << "after close";
+    EXPECT_EQ(WEXITSTATUS(std::system((probe + "lockf '" + path_.string() + "'").c_str())), 0);
+}
+
+}  // namespace
+}  // namespace zond::dbf
