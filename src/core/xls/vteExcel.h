@@ -1,0 +1,233 @@
+// The workbook model: workbooks, worksheets and the rectangular ranges of cells they hold. The
+// export commands fill it; the writer turns it into a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vteExcelTypes.h"
+
+namespace zond::xls {
+
+class TvteXLSWorkbook;
+class TvteXLSWorksheet;
+
+struct ColumnInfo {
+    int column = 0;
+    int width = 0;  // 1/256 of a character width
+};
+
+struct RowInfo {
+    int row = 0;
+    int height = 0;  // twips
+};
+
+struct TvteXLSPageSetup {
+    bool blackAndWhite = false;
+    std::string leftHeader, centreHeader, rightHeader;
+    std::string leftFooter, centreFooter, rightFooter;
+    bool centreHorizontally = false;
+    bool centreVertically = false;
+    bool draft = false;
+    int firstPageNumber = 1;
+    int fitPagesWide = 1;
+    int fitPagesTall = 1;
+    std::uint8_t printOrder = 0;   // 0 down then across, 1 across then down
+    std::uint8_t orientation = 0;  // 0 portrait, otherwise landscape
+    std::uint8_t paperSize = 9;    // A4
+    bool printGridLines = false;
+    bool printHeadings = false;
+    bool printNotes = false;
+    double leftMargin = 2.0;  // inches
+    double rightMargin = 2.0;
+    double topMargin = 2.5;
+    double bottomMargin = 2.5;
+    double headerMargin = 0.0;
+    double footerMargin = 0.0;
+    int scale = 100;  // percent
+    int copies = 0;
+    bool scaleByPercentage = true;  // off: fit to pages
+};
+
+struct RangeRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+
+    bool isSingleCell() const { return left == right && top == bottom; }
+    bool overlaps(const RangeRect& other) const {
+        return left <= other.right && other.left <= right && top <= other.bottom &&
+               other.top <= bottom;
+    }
+    bool operator==(const RangeRect&) const = default;
+};
+
+// The area a worksheet's ranges have ever been addressed in; -1 while none has.
+struct UsedBounds {
+    int firstColumn = -1;
+    int firstRow = -1;
+    int lastColumn = -1;
+    int lastRow = -1;
+
+    bool empty() const { return firstColumn < 0 || firstRow < 0 || lastColumn < 0 || lastRow < 0; }
+};
+
+// A range of a worksheet. The handle stays valid until a new range overlapping it removes the
+// range, or its worksheet goes away.
+class TvteXLSRange {
+  public:
+    const RangeRect& rect() const;
+    TvteXLSWorksheet& worksheet() const { return *sheet_; }
+
+    CellValue Value() const;
+    // Text is stored with every CR LF pair turned into a single LF.
+    void setValue(CellValue value);
+    CellKind kind() const;
+
+    const RangeFormat& format() const;
+    void setFormat(const RangeFormat& format);
+
+    bool operator==(const TvteXLSRange&) const = default;
+
+  private:
+    friend class TvteXLSWorksheet;
+    TvteXLSRange(TvteXLSWorksheet* sheet, std::uint32_t slot) : sheet_(sheet), slot_(slot) {}
+
+    TvteXLSWorksheet* sheet_;
+    std::uint32_t slot_;
+};
+
+// Read-only picture of a range, as the writer takes it.
+struct RangeView {
+    RangeRect rect;
+    std::uint32_t formatId = 0;  // into the workbook's formats
+    CellKind kind = CellKind::Text;
+    double number = 0;  // kind Number
+    std::string text;   // kind Text
+};
+
+class TvteXLSWorksheet {
+  public:
+    TvteXLSWorksheet(TvteXLSWorkbook& workbook, std::string name);
+    TvteXLSWorksheet(const TvteXLSWorksheet&) = delete;
+    TvteXLSWorksheet& operator=(const TvteXLSWorksheet&) = delete;
+
+    TvteXLSWorkbook& workbook() const { return *workbook_; }
+    int index() const;  // position in the workbook
+
+    const std::string& Name() const { return name_; }
+    // Keeps the first 31 characters without leading and trailing blanks and control characters.
+    void setName(std::string_view name);
+
+    // The range with exactly this rectangle; created with default formatting when absent, after
+    // removing every range it overlaps. Throws XlsError for an inverted rectangle.
+    TvteXLSRange Ranges(int left, int top, int right, int bottom);
+
+    // Ranges in list order: by top row, equal tops in order of creation.
+    std::size_t RangeCount() const { return order_.size(); }
+    TvteXLSRange range(std::size_t position);
+    RangeView view(std::size_t position) const;
+    const RangeRect& rectAt(std::size_t position) const { return slots_[order_[position]].rect; }
+    CellKind kindAt(std::size_t position) const { return kindOf(slots_[order_[position]]); }
+    double numberAt(std::size_t position) const {
+        return numberOf(valueOf(slots_[order_[position]]));
+    }
+    // Position of the first range whose top row is at least `top` (RangeCount() when none).
+    std::size_t firstRangeFrom(int top) const;
+
+    std::vector<ColumnInfo>& columns() { return columns_; }
+    const std::vector<ColumnInfo>& columns() const { return columns_; }
+    std::vector<RowInfo>& rows() { return rows_; }
+    const std::vector<RowInfo>& rows() const { return rows_; }
+    std::vector<int>& pageBreaks() { return pageBreaks_; }
+    const std::vector<int>& pageBreaks() const { return pageBreaks_; }
+    const RowInfo* findRow(int row) const;  // the first entry of that row
+
+    TvteXLSPageSetup& pageSetup() { return pageSetup_; }
+    const TvteXLSPageSetup& pageSetup() const { return pageSetup_; }
+
+    const UsedBounds& usedBounds() const { return bounds_; }
+    int maxRangeHeight() const { return maxRangeHeight_; }
+
+  private:
+    friend class TvteXLSRange;
+
+    enum class ValueKind : std::uint8_t { Empty, Integer, Float, Currency, Text, Date, Boolean };
+
+    // 32 bytes a range: a full export holds several hundred thousand of them.
+    struct RangeData {
+        RangeRect rect;
+        std::uint32_t format = 0;
+        ValueKind kind = ValueKind::Empty;
+        std::uint64_t payload = 0;  // the value's bits, or where its text is stored
+    };
+
+    // Texts of the sheet's ranges, each stored once behind its length. An overwritten text stays
+    // until the sheet goes away.
+    class TextStore {
+      public:
+        std::uint64_t add(std::string_view text);
+        std::string_view get(std::uint64_t ref) const;
+
+      private:
+        std::vector<std::unique_ptr<char[]>> blocks_;
+        std::size_t blockSize_ = 0;
+        std::size_t used_ = 0;
+    };
+
+    std::uint32_t newSlot(const RangeRect& rect);
+    void widenBounds(const RangeRect& rect);
+    CellValue valueOf(const RangeData& data) const;
+    CellKind kindOf(const RangeData& data) const;
+
+    TvteXLSWorkbook* workbook_;
+    std::string name_;
+    TvteXLSPageSetup pageSetup_;
+    std::deque<RangeData> slots_;  // slots never move, so handles stay valid
+    std::vector<std::uint32_t> freeSlots_;
+    std::vector<std::uint32_t> order_;  // slots in list order
+    TextStore texts_;
+    std::vector<ColumnInfo> columns_;
+    std::vector<RowInfo> rows_;
+    std::vector<int> pageBreaks_;
+    UsedBounds bounds_;
+    int maxRangeHeight_ = 0;
+};
+
+class TvteXLSWorkbook {
+  public:
+    TvteXLSWorkbook();
+    ~TvteXLSWorkbook();
+    TvteXLSWorkbook(const TvteXLSWorkbook&) = delete;
+    TvteXLSWorkbook& operator=(const TvteXLSWorkbook&) = delete;
+
+    const std::string& UserName() const { return userName_; }
+    // Keeps the first 66 characters without leading and trailing blanks and control characters.
+    void setUserName(std::string_view name);
+
+    // Appends a worksheet named "Sheet<n>": n starts at the number of sheets plus one and counts
+    // up past names already taken (ignoring letter case).
+    TvteXLSWorksheet& AddWorksheet();
+    int SheetCount() const { return static_cast<int>(sheets_.size()); }
+    TvteXLSWorksheet& Sheets(int position) { return *sheets_.at(position); }
+    const TvteXLSWorksheet& Sheets(int position) const { return *sheets_.at(position); }
+    int IndexOfSheet(std::string_view name) const;  // exact match; -1 when absent
+    void clear();
+
+    // Range formats are shared: a range refers to one of these by number; 0 is the default.
+    std::uint32_t internFormat(const RangeFormat& format);
+    const RangeFormat& formatAt(std::uint32_t id) const { return formats_[id]; }
+
+  private:
+    std::string userName_;
+    std::vector<std::unique_ptr<TvteXLSWorksheet>> sheets_;
+    std::vector<RangeFormat> formats_;
+};
+
+}  // namespace zond::xls

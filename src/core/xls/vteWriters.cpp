@@ -1,0 +1,590 @@
+#include "vteWriters.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "BIFF8_Types.h"
+#include "compound_file.h"
+#include "text/byte_order.h"
+#include "text/codepage.h"
+
+namespace zond::xls {
+
+namespace {
+
+using zond::bytes::appendF64;
+using zond::bytes::appendU16;
+using zond::bytes::appendU32;
+using zond::bytes::appendU8;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kRowsPerBlock = 32;
+constexpr std::uint32_t kStringsPerBucket = 8;
+constexpr std::size_t kMergedPerRecord = 1024;
+constexpr std::size_t kWriteAccessSize = 112;
+constexpr std::uint16_t kBiffVersion = 0x0600;
+constexpr std::uint16_t kBuild = 0x0DBB;
+constexpr std::uint16_t kBuildYear = 0x07CC;
+constexpr std::uint16_t kCodePage1252 = 0x04E4;
+
+Bytes u16Data(std::uint16_t value) {
+    Bytes data;
+    appendU16(data, value);
+    return data;
+}
+
+Bytes doubleData(double value) {
+    Bytes data;
+    appendF64(data, value);
+    return data;
+}
+
+Bytes bofData(std::uint16_t type) {
+    Bytes data;
+    appendU16(data, kBiffVersion);
+    appendU16(data, type);
+    appendU16(data, kBuild);
+    appendU16(data, kBuildYear);
+    appendU32(data, 0);
+    appendU32(data, type == 0x0005 ? kBiffVersion : 0);
+    return data;
+}
+
+// HEADER and FOOTER: the non-empty parts behind their position codes.
+Bytes headerFooterData(const std::string& left, const std::string& centre,
+                       const std::string& right) {
+    std::string text;
+    for (const auto& [code, part] : {std::pair{"&L", &left}, {"&C", &centre}, {"&R", &right}}) {
+        if (!part->empty()) {
+            text += code + *part;
+        }
+    }
+    Bytes data;
+    if (!text.empty()) {
+        appendString16(data, text::toUtf16(text));
+    }
+    return data;
+}
+
+// One range on one row, as the cell records need it.
+struct RowCell {
+    RangeRect rect;
+    std::size_t position = 0;  // in the sheet's list
+};
+
+// State of one save: what the globals and the substreams share.
+class SaveSession {
+  public:
+    SaveSession(const TvteXLSWorkbook& workbook, UsedColours& usedColours, BiffStream& out)
+        : workbook_(workbook), out_(out), styles_(usedColours) {}
+
+    void run();
+
+  private:
+    void collectRanges();
+    void writeGlobals();
+    void writeSharedStrings();
+    void writeSheet(int sheetIndex);
+    void writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firstRange,
+                        std::uint32_t indexPosition);
+    void appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, std::size_t firstRange, int row,
+                     const RowCell& cell) const;
+    void writeMergedCells(const TvteXLSWorksheet& sheet);
+
+    const TvteXLSWorkbook& workbook_;
+    BiffStream& out_;
+    StyleTables styles_;
+    std::uint32_t globalsStart_ = 0;
+    std::vector<std::size_t> sheetFirstRange_;  // number of a sheet's first range
+    // Per range: which of styleList_ it uses, and its shared-string index.
+    std::vector<std::uint32_t> styleOf_;
+    std::vector<std::uint32_t> sstIndex_;
+    std::vector<CellStyle> styleList_;
+    std::vector<CellStyleIndices> styleIndices_;
+    std::vector<std::u16string> strings_;
+    std::vector<std::uint32_t> boundSheetOffsets_;
+};
+
+void SaveSession::run() {
+    collectRanges();
+    globalsStart_ = out_.position();
+    writeGlobals();
+    std::vector<std::uint32_t> bofPositions;
+    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+        bofPositions.push_back(out_.position());
+        writeSheet(s);
+    }
+    for (std::size_t s = 0; s < bofPositions.size(); ++s) {
+        out_.overwriteU32(boundSheetOffsets_[s], bofPositions[s]);
+    }
+}
+
+// Numbers every range over all sheets and finds its formatting and shared string.
+void SaveSession::collectRanges() {
+    std::vector<std::uint32_t> styleOfKey;  // (format id, merged) -> position in styleList_
+    constexpr auto kNone = std::numeric_limits<std::uint32_t>::max();
+    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+        const auto& sheet = workbook_.Sheets(s);
+        sheetFirstRange_.push_back(styleOf_.size());
+        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+            const RangeView range = sheet.view(p);
+            const bool merged = !range.rect.isSingleCell();
+            const std::size_t key = range.formatId * 2 + (merged ? 1 : 0);
+            if (key >= styleOfKey.size()) {
+                styleOfKey.resize(key + 1, kNone);
+            }
+            if (styleOfKey[key] == kNone) {
+                styleOfKey[key] = static_cast<std::uint32_t>(styleList_.size());
+                styleList_.push_back({&workbook_.formatAt(range.formatId), merged});
+            }
+            styleOf_.push_back(styleOfKey[key]);
+            if (range.kind == CellKind::Text && !range.text.empty()) {
+                auto text = text::toUtf16(range.text);
+                if (text.size() > 0xFFFF) {
+                    throw XlsError(
+                        "Текст ячейки длиннее 65535 знаков: такую книгу Excel записать "
+                        "нельзя.");
+                }
+                sstIndex_.push_back(static_cast<std::uint32_t>(strings_.size()));
+                strings_.push_back(std::move(text));
+            } else {
+                sstIndex_.push_back(CellWriteInfo::kNoText);
+            }
+        }
+    }
+}
+
+void SaveSession::writeGlobals() {
+    out_.WriteRecord(biff8::kBof, bofData(0x0005));
+    out_.WriteRecord(biff8::kInterfaceHdr, u16Data(kCodePage1252));
+    out_.WriteRecord(biff8::kMms, u16Data(0));
+    out_.WriteRecord(biff8::kInterfaceEnd);
+
+    // The record has room for 54 characters of the name; a longer name is cut.
+    auto user = text::toUtf16(workbook_.UserName());
+    user.resize(std::min<std::size_t>(user.size(), (kWriteAccessSize - 3) / 2));
+    Bytes writeAccess;
+    appendString16(writeAccess, user);
+    writeAccess.resize(kWriteAccessSize, 0x20);
+    out_.WriteRecord(biff8::kWriteAccess, writeAccess);
+
+    out_.WriteRecord(biff8::kCodePage, u16Data(kCodePage1252));
+    out_.WriteRecord(biff8::kDsf, u16Data(0));
+    out_.WriteRecord(biff8::kExcel9File);
+    Bytes tabIds;
+    for (int s = 1; s <= workbook_.SheetCount(); ++s) {
+        appendU16(tabIds, static_cast<std::uint16_t>(s));
+    }
+    out_.WriteRecord(biff8::kTabId, tabIds);
+    out_.WriteRecord(biff8::kFnGroupCount, u16Data(14));
+    for (const auto record : {biff8::kWindowProtect, biff8::kProtect, biff8::kPassword,
+                              biff8::kProt4Rev, biff8::kProt4RevPass}) {
+        out_.WriteRecord(record, u16Data(0));
+    }
+    Bytes window1;
+    for (const std::uint16_t value : {360, 30, 7454, 6240, 0x0038, 0, 0, 1, 600}) {
+        appendU16(window1, value);
+    }
+    out_.WriteRecord(biff8::kWindow1, window1);
+    out_.WriteRecord(biff8::kBackup, u16Data(0));
+    out_.WriteRecord(biff8::kHideObj, u16Data(0));
+    out_.WriteRecord(biff8::kDateMode, u16Data(0));
+    out_.WriteRecord(biff8::kPrecision, u16Data(1));
+    out_.WriteRecord(biff8::kRefreshAll, u16Data(0));
+    out_.WriteRecord(biff8::kBookBool, u16Data(0));
+
+    styleIndices_ = styles_.write(out_, styleList_);
+
+    out_.WriteRecord(biff8::kUsesElfs, u16Data(0));
+    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+        const auto name = text::toUtf16(workbook_.Sheets(s).Name());
+        Bytes data;
+        appendU32(data, 0);  // BOF position, filled in once known
+        appendU16(data, 0x0000);
+        appendU8(data, static_cast<std::uint8_t>(name.size()));
+        appendU8(data, biff8::kUncompressedFlag);
+        appendCharacters(data, name);
+        boundSheetOffsets_.push_back(out_.position() + biff8::kRecordHeaderSize);
+        out_.WriteRecord(biff8::kBoundSheet, data);
+    }
+    Bytes country;
+    appendU16(country, 7);
+    appendU16(country, 7);
+    out_.WriteRecord(biff8::kCountry, country);
+    if (!strings_.empty()) {
+        writeSharedStrings();
+    }
+    out_.WriteRecord(biff8::kEof);
+}
+
+// SST with its CONTINUE records, assembled as they stand; entry headers are never split, and a
+// text split between records goes on behind a fresh flag byte. EXTSST points at every eighth
+// entry.
+void SaveSession::writeSharedStrings() {
+    const std::uint32_t sstStart = out_.position();
+    Bytes sst;
+    std::size_t recordStart = 0;
+    const auto closeRecord = [&] {
+        zond::bytes::writeU16(
+            &sst[recordStart + 2],
+            static_cast<std::uint16_t>(sst.size() - recordStart - biff8::kRecordHeaderSize));
+    };
+    const auto startRecord = [&](std::uint16_t number) {
+        if (!sst.empty()) {
+            closeRecord();
+        }
+        recordStart = sst.size();
+        appendU16(sst, number);
+        appendU16(sst, 0);
+    };
+    const auto room = [&] {
+        return biff8::kMaxRecordData - (sst.size() - recordStart - biff8::kRecordHeaderSize);
+    };
+
+    Bytes extSst;
+    appendU16(extSst, kStringsPerBucket);
+    startRecord(biff8::kSst);
+    const auto count = static_cast<std::uint32_t>(strings_.size());
+    appendU32(sst, count);
+    appendU32(sst, count);
+    for (std::size_t i = 0; i < strings_.size(); ++i) {
+        const std::u16string& text = strings_[i];
+        if (room() <= 4) {
+            startRecord(biff8::kContinue);
+        }
+        if (i % kStringsPerBucket == 0) {
+            appendU32(extSst, static_cast<std::uint32_t>(sstStart + sst.size()));
+            appendU16(extSst, static_cast<std::uint16_t>(sst.size() - recordStart));
+            appendU16(extSst, 0);
+        }
+        appendU16(sst, static_cast<std::uint16_t>(text.size()));
+        appendU8(sst, biff8::kUncompressedFlag);
+        std::u16string_view rest = text;
+        while (true) {
+            const std::size_t units = std::min(rest.size() * 2, room()) / 2;
+            appendCharacters(sst, rest.substr(0, units));
+            rest.remove_prefix(units);
+            if (rest.empty()) {
+                break;
+            }
+            if (room() <= 4) {
+                startRecord(biff8::kContinue);
+                appendU8(sst, biff8::kUncompressedFlag);
+            }
+        }
+    }
+    closeRecord();
+    strings_ = {};
+    out_.write(sst);
+    out_.WriteRecord(biff8::kExtSst, extSst);
+}
+
+void SaveSession::writeSheet(int sheetIndex) {
+    const auto& sheet = workbook_.Sheets(sheetIndex);
+    const UsedBounds& bounds = sheet.usedBounds();
+    const auto& setup = sheet.pageSetup();
+
+    out_.WriteRecord(biff8::kBof, bofData(0x0010));
+
+    const std::uint32_t indexPosition = out_.position();
+    const std::uint32_t firstRow = bounds.empty() ? 0 : static_cast<std::uint32_t>(bounds.firstRow);
+    const std::uint32_t rowEnd =
+        bounds.empty() ? 0 : static_cast<std::uint32_t>(bounds.lastRow) + 1;
+    const std::uint32_t blocks = (rowEnd - firstRow + kRowsPerBlock - 1) / kRowsPerBlock;
+    Bytes index;
+    appendU32(index, 0);
+    appendU32(index, firstRow);
+    appendU32(index, rowEnd);
+    appendU32(index, 0);
+    index.resize(index.size() + 4 * blocks, 0);  // DBCELL positions, once written
+    out_.WriteRecord(biff8::kIndex, index);
+
+    out_.WriteRecord(biff8::kCalcMode, u16Data(1));
+    out_.WriteRecord(biff8::kCalcCount, u16Data(100));
+    out_.WriteRecord(biff8::kRefMode, u16Data(1));
+    out_.WriteRecord(biff8::kIteration, u16Data(0));
+    out_.WriteRecord(biff8::kDelta, doubleData(0.001));
+    out_.WriteRecord(biff8::kSaveRecalc, u16Data(1));
+    out_.WriteRecord(biff8::kPrintHeaders, u16Data(setup.printHeadings ? 1 : 0));
+    out_.WriteRecord(biff8::kPrintGridLines, u16Data(setup.printGridLines ? 1 : 0));
+    out_.WriteRecord(biff8::kGridSet, u16Data(1));
+    out_.WriteRecord(biff8::kGuts, Bytes(8, 0));
+    Bytes defaultRowHeight;
+    appendU16(defaultRowHeight, 0);
+    appendU16(defaultRowHeight, 255);
+    out_.WriteRecord(biff8::kDefaultRowHeight, defaultRowHeight);
+    if (!sheet.pageBreaks().empty()) {
+        Bytes breaks;
+        appendU16(breaks, static_cast<std::uint16_t>(sheet.pageBreaks().size()));
+        for (const int row : sheet.pageBreaks()) {
+            appendU16(breaks, static_cast<std::uint16_t>(row));
+            appendU16(breaks, 0);
+            appendU16(breaks, 255);
+        }
+        out_.WriteRecord(biff8::kHorizontalPageBreaks, breaks);
+    }
+    out_.WriteRecord(biff8::kWsBool, u16Data(setup.scaleByPercentage ? 0x04C1 : 0x05C1));
+    out_.WriteRecord(biff8::kHeader,
+                     headerFooterData(setup.leftHeader, setup.centreHeader, setup.rightHeader));
+    out_.WriteRecord(biff8::kFooter,
+                     headerFooterData(setup.leftFooter, setup.centreFooter, setup.rightFooter));
+    out_.WriteRecord(biff8::kHCenter, u16Data(setup.centreHorizontally ? 1 : 0));
+    out_.WriteRecord(biff8::kVCenter, u16Data(setup.centreVertically ? 1 : 0));
+    out_.WriteRecord(biff8::kLeftMargin, doubleData(setup.leftMargin));
+    out_.WriteRecord(biff8::kRightMargin, doubleData(setup.rightMargin));
+    out_.WriteRecord(biff8::kTopMargin, doubleData(setup.topMargin));
+    out_.WriteRecord(biff8::kBottomMargin, doubleData(setup.bottomMargin));
+
+    Bytes setupData;
+    appendU16(setupData, setup.paperSize);
+    appendU16(setupData, static_cast<std::uint16_t>(setup.scale));
+    appendU16(setupData, static_cast<std::uint16_t>(setup.firstPageNumber));
+    appendU16(setupData, static_cast<std::uint16_t>(setup.fitPagesWide));
+    appendU16(setupData, static_cast<std::uint16_t>(setup.fitPagesTall));
+    std::uint16_t options = 0;
+    options |= setup.printOrder == 1 ? 0x0001 : 0;
+    options |= setup.orientation == 0 ? 0x0002 : 0;
+    options |= setup.blackAndWhite ? 0x0008 : 0;
+    options |= setup.draft ? 0x0010 : 0;
+    options |= setup.printNotes ? 0x0020 : 0;
+    options |= setup.firstPageNumber != 1 ? 0x0080 : 0;
+    appendU16(setupData, options);
+    appendU16(setupData, 0);
+    appendU16(setupData, 0);
+    appendF64(setupData, setup.headerMargin);
+    appendF64(setupData, setup.footerMargin);
+    appendU16(setupData, static_cast<std::uint16_t>(setup.copies));
+    out_.WriteRecord(biff8::kSetup, setupData);
+
+    out_.WriteRecord(biff8::kDefColWidth, u16Data(8));
+    for (const auto& column : sheet.columns()) {
+        Bytes data;
+        appendU16(data, static_cast<std::uint16_t>(column.column));
+        appendU16(data, static_cast<std::uint16_t>(column.column));
+        appendU16(data, static_cast<std::uint16_t>(column.width));
+        appendU16(data, 0);
+        appendU16(data, 0);
+        appendU8(data, 0);
+        out_.WriteRecord(biff8::kColInfo, data);
+    }
+
+    Bytes dimensions;
+    if (bounds.empty()) {
+        dimensions.assign(14, 0);
+    } else {
+        appendU32(dimensions, static_cast<std::uint32_t>(bounds.firstRow));
+        appendU32(dimensions, static_cast<std::uint32_t>(bounds.lastRow) + 1);
+        appendU16(dimensions, static_cast<std::uint16_t>(bounds.firstColumn));
+        appendU16(dimensions, static_cast<std::uint16_t>(bounds.lastColumn + 1));
+        appendU16(dimensions, 0);
+    }
+    out_.WriteRecord(biff8::kDimensions, dimensions);
+
+    if (!bounds.empty()) {
+        writeRowBlocks(sheet, sheetFirstRange_[sheetIndex], indexPosition);
+    }
+
+    Bytes window2;
+    appendU16(window2, sheetIndex == 0 ? 0x06B6 : 0x04B6);
+    appendU16(window2, 0);
+    appendU16(window2, 0);
+    appendU32(window2, 64);
+    appendU16(window2, 0);
+    appendU16(window2, 0);
+    appendU32(window2, 0);
+    out_.WriteRecord(biff8::kWindow2, window2);
+
+    Bytes selection;
+    appendU8(selection, 3);
+    for (const std::uint16_t value : {0, 0, 0, 1, 0, 0}) {
+        appendU16(selection, value);
+    }
+    appendU8(selection, 0);
+    appendU8(selection, 0);
+    out_.WriteRecord(biff8::kSelection, selection);
+
+    writeMergedCells(sheet);
+    out_.WriteRecord(biff8::kEof);
+}
+
+// ROW records of every used row, 32 to a block, each block followed by its cell records and a
+// DBCELL; INDEX is rewritten at the end with the DBCELL positions.
+void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firstRange,
+                                 std::uint32_t indexPosition) {
+    const UsedBounds& bounds = sheet.usedBounds();
+    std::vector<std::uint32_t> dbCells;
+    std::vector<RowCell> rowCells;
+    Bytes cells;
+    Bytes row;
+    std::vector<std::uint16_t> rowLengths;
+    std::uint32_t blockStart = 0;
+    std::uint32_t firstRowEnd = 0;
+
+    for (int r = bounds.firstRow; r <= bounds.lastRow; ++r) {
+        rowCells.clear();
+        for (std::size_t p = sheet.firstRangeFrom(r - sheet.maxRangeHeight() + 1);
+             p < sheet.RangeCount() && sheet.rectAt(p).top <= r; ++p) {
+            if (sheet.rectAt(p).bottom >= r) {
+                rowCells.push_back({sheet.rectAt(p), p});
+            }
+        }
+        std::ranges::sort(rowCells, {}, [](const RowCell& c) { return c.rect.left; });
+
+        const auto inBlock = static_cast<std::uint32_t>(r - bounds.firstRow) % kRowsPerBlock;
+        if (inBlock == 0) {
+            blockStart = out_.position();
+            rowLengths.clear();
+        }
+        const RowInfo* info = sheet.findRow(r);
+        row.clear();
+        appendU16(row, static_cast<std::uint16_t>(r));
+        appendU16(row,
+                  rowCells.empty() ? 0 : static_cast<std::uint16_t>(rowCells.front().rect.left));
+        appendU16(
+            row, rowCells.empty() ? 0 : static_cast<std::uint16_t>(rowCells.back().rect.right + 1));
+        appendU16(row, info != nullptr ? static_cast<std::uint16_t>(info->height) : 255);
+        appendU16(row, 0);
+        appendU16(row, 0);
+        appendU16(row, info != nullptr ? 0x0040 : 0);
+        appendU16(row, 0);
+        out_.WriteRecord(biff8::kRow, row);
+        if (inBlock == 0) {
+            firstRowEnd = out_.position();
+        }
+
+        const std::size_t before = cells.size();
+        for (const auto& cell : rowCells) {
+            appendCells(cells, sheet, firstRange, r, cell);
+        }
+        rowLengths.push_back(static_cast<std::uint16_t>(cells.size() - before));
+
+        if (inBlock == kRowsPerBlock - 1 || r == bounds.lastRow) {
+            const std::uint32_t firstOffset = out_.position() - firstRowEnd;
+            out_.write(cells);
+            cells.clear();
+            dbCells.push_back(out_.position() - globalsStart_);
+            Bytes dbCell;
+            appendU32(dbCell, out_.position() - blockStart);
+            appendU16(dbCell, static_cast<std::uint16_t>(firstOffset));
+            for (std::size_t i = 0; i + 1 < rowLengths.size(); ++i) {
+                appendU16(dbCell, rowLengths[i]);
+            }
+            out_.WriteRecord(biff8::kDbCell, dbCell);
+        }
+    }
+
+    for (std::size_t b = 0; b < dbCells.size(); ++b) {
+        out_.overwriteU32(
+            static_cast<std::uint32_t>(indexPosition + biff8::kRecordHeaderSize + 16 + 4 * b),
+            dbCells[b]);
+    }
+}
+
+// NUMBER or LABELSST at the top-left cell of the range, then blanks for the rest of the row.
+void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, std::size_t firstRange,
+                              int row, const RowCell& cell) const {
+    const std::size_t range = firstRange + cell.position;
+    const auto xf = styleIndices_[styleOf_[range]].xf;
+    const RangeRect& rect = cell.rect;
+    const auto record = [&](std::uint16_t number, std::uint16_t length) {
+        appendU16(cells, number);
+        appendU16(cells, length);
+    };
+    int column = rect.left;
+    if (row == rect.top) {
+        if (sheet.kindAt(cell.position) == CellKind::Number) {
+            record(biff8::kNumber, 14);
+            appendU16(cells, static_cast<std::uint16_t>(row));
+            appendU16(cells, static_cast<std::uint16_t>(column++));
+            appendU16(cells, xf);
+            appendF64(cells, sheet.numberAt(cell.position));
+        } else if (sstIndex_[range] != CellWriteInfo::kNoText) {
+            record(biff8::kLabelSst, 10);
+            appendU16(cells, static_cast<std::uint16_t>(row));
+            appendU16(cells, static_cast<std::uint16_t>(column++));
+            appendU16(cells, xf);
+            appendU32(cells, sstIndex_[range]);
+        }
+    }
+    if (column < rect.right) {
+        const auto blanks = static_cast<std::uint16_t>(rect.right - column + 1);
+        record(biff8::kMulBlank, static_cast<std::uint16_t>(6 + 2 * blanks));
+        appendU16(cells, static_cast<std::uint16_t>(row));
+        appendU16(cells, static_cast<std::uint16_t>(column));
+        for (int i = 0; i < blanks; ++i) {
+            appendU16(cells, xf);
+        }
+        appendU16(cells, static_cast<std::uint16_t>(rect.right));
+    } else if (column == rect.right) {
+        record(biff8::kBlank, 6);
+        appendU16(cells, static_cast<std::uint16_t>(row));
+        appendU16(cells, static_cast<std::uint16_t>(column));
+        appendU16(cells, xf);
+    }
+}
+
+void SaveSession::writeMergedCells(const TvteXLSWorksheet& sheet) {
+    Bytes entries;
+    std::size_t count = 0;
+    const auto flush = [&] {
+        Bytes data;
+        appendU16(data, static_cast<std::uint16_t>(count));
+        zond::bytes::appendBytes(data, entries);
+        out_.WriteRecord(biff8::kMergedCells, data);
+        entries.clear();
+        count = 0;
+    };
+    for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+        const RangeRect& rect = sheet.rectAt(p);
+        if (rect.isSingleCell()) {
+            continue;
+        }
+        if (count == kMergedPerRecord) {
+            flush();
+        }
+        for (const auto value : {rect.top, rect.bottom, rect.left, rect.right}) {
+            appendU16(entries, static_cast<std::uint16_t>(value));
+        }
+        ++count;
+    }
+    if (count > 0) {
+        flush();
+    }
+}
+
+}  // namespace
+
+void checkWorkbookFits(const TvteXLSWorkbook& workbook) {
+    for (int s = 0; s < workbook.SheetCount(); ++s) {
+        const auto& sheet = workbook.Sheets(s);
+        const UsedBounds& b = sheet.usedBounds();
+        if (b.empty()) {
+            continue;
+        }
+        if (b.firstRow < 0 || b.firstColumn < 0 || b.lastRow >= biff8::kMaxRows ||
+            b.lastColumn >= biff8::kMaxColumns) {
+            throw XlsError("Лист \"" + sheet.Name() +
+                           "\" не помещается в книгу Excel: лист вмещает не более 65536 строк и "
+                           "256 столбцов.");
+        }
+    }
+}
+
+BiffStream TvteExcelWriter::assemble(const TvteXLSWorkbook& workbook) {
+    BiffStream stream;
+    struct ClearColours {
+        UsedColours& colours;
+        ~ClearColours() { colours.clear(); }
+    } clearAtEnd{usedColours_};
+    SaveSession(workbook, usedColours_, stream).run();
+    return stream;
+}
+
+void TvteExcelWriter::Save(const TvteXLSWorkbook& workbook, const std::filesystem::path& fileName) {
+    checkWorkbookFits(workbook);
+    writeWorkbookFile(fileName, assemble(workbook));
+}
+
+}  // namespace zond::xls
