@@ -1,0 +1,67 @@
+// Imports arbitrary memory images into a fresh measurement table, in both modes.
+// Input: one byte of options (bit 0 append, bits 1-2 the flux scaling, bit 3 new firmware), three
+// sensor codes, then the image as the transfer assembles it.
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "instrument/image_decoding.h"
+#include "instrument/record_import.h"
+#include "measurement/measurement_schema.h"
+
+namespace {
+
+using namespace zond;
+
+constexpr std::array<const char*, 4> kVersions = {"070514", "090818", "090819", "061201"};
+
+const std::filesystem::path& tablePath() {
+    static const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("image_import_fuzz_" + std::to_string(::getpid()) + ".db");
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) {
+        return 0;
+    }
+    const std::uint8_t options = data[0];
+    instrument::DeviceInfo info;
+    info.VersionNumberText = kVersions[(options >> 1) & 3];
+    info.FirmwareFlag = (options & 8) ? 27 : 8;
+    info.SensorCode = {static_cast<std::uint8_t>(data[1] & 7),
+                       static_cast<std::uint8_t>(data[2] & 7),
+                       static_cast<std::uint8_t>(data[3] & 7)};
+    info.ChannelCount = 3;
+    const std::span<const std::uint8_t> image(data + 4, size - 4);
+    const auto mode =
+        (options & 1) ? instrument::ImportMode::Append : instrument::ImportMode::Create;
+
+    measurement::createMeasurementTable(tablePath());
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, tablePath());
+    try {
+        const auto first = instrument::importRecords(table, fields, info, image, mode, ',');
+        if (first.added != instrument::imageRecordCount(image) || table.rowCount() != first.added) {
+            std::abort();  // an empty table takes every record
+        }
+        // The same memory again, appended after its own last record.
+        const auto again = instrument::importRecords(table, fields, info, image,
+                                                     instrument::ImportMode::Append, ',');
+        if (table.rowCount() != first.added + again.added) {
+            std::abort();
+        }
+    } catch (const instrument::RangeCheckError&) {
+    } catch (const instrument::InvalidDateTimeError&) {
+    }
+    return 0;
+}
