@@ -1,0 +1,96 @@
+// Opening measurement tables: fields bound by name and kind, and the language of new tables.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dbf/dbf_table.h"
+#include "dbf_test_files.h"
+#include "measurement/measurement_schema.h"
+
+namespace zond::measurement {
+namespace {
+
+using dbf::DbfError;
+using dbf::DbfTable;
+using dbf::FieldKind;
+using dbf::FieldSpec;
+
+class MeasurementSchemaTest : public testing::TableFolderTest {
+  protected:
+    // The measurement fields with one changed (or left out when `kind` is empty).
+    std::vector<FieldSpec> fieldsWith(const std::string& name, std::optional<FieldKind> kind,
+                                      int width = 0) {
+        std::vector<FieldSpec> fields;
+        for (const auto& spec : measurementFields()) {
+            if (spec.name != name) {
+                fields.push_back(spec);
+            } else if (kind) {
+                fields.push_back({spec.name, *kind, width});
+            }
+        }
+        return fields;
+    }
+
+    std::string openError(const std::vector<FieldSpec>& fields) {
+        const auto path = file("t.db");
+        DbfTable::create(path, fields, kProgramLanguageId);
+        DbfTable table;
+        try {
+            openMeasurementTable(table, path);
+        } catch (const DbfError& error) {
+            EXPECT_FALSE(table.isOpen());
+            table.open(path);  // the failed open let go of the file
+            return error.what();
+        }
+        return {};
+    }
+};
+
+TEST_F(MeasurementSchemaTest, FieldsAreBoundByNameInAnyOrder) {
+    const auto path = file("t.db");
+    createMeasurementTable(path);
+    DbfTable table;
+    const auto bound = openMeasurementTable(table, path);
+    EXPECT_EQ(bound.n, 0);
+    EXPECT_EQ(bound.tavis1, 8);
+    EXPECT_EQ(bound.comment, 13);
+    table.close();
+
+    std::vector<FieldSpec> reversed(measurementFields().rbegin(), measurementFields().rend());
+    reversed[0] = {"comment", FieldKind::Text, 80};  // lower case, other width
+    reversed[13] = {"N", FieldKind::Int64, 0};       // any integer kind will do
+    DbfTable::create(path, reversed, kProgramLanguageId);
+    const auto rebound = openMeasurementTable(table, path);
+    EXPECT_EQ(rebound.comment, 0);
+    EXPECT_EQ(rebound.n, 13);
+    EXPECT_EQ(rebound.tavis(), (std::array<int, 3>{5, 4, 3}));
+}
+
+TEST_F(MeasurementSchemaTest, MissingOrIncompatibleFieldsFailTheOpen) {
+    EXPECT_EQ(openError(fieldsWith("COMMENT", std::nullopt)), "Field \"COMMENT\" not found.");
+    EXPECT_EQ(openError(fieldsWith("TAVIS_2", FieldKind::Int64)),
+              "Field \"TAVIS_2\" has an incompatible type.");
+    EXPECT_EQ(openError(fieldsWith("MODE", FieldKind::SmallInt)),
+              "Field \"MODE\" has an incompatible type.");
+    EXPECT_EQ(openError(fieldsWith("CHANNEL", FieldKind::Text, 4)),
+              "Field \"CHANNEL\" has an incompatible type.");
+    EXPECT_EQ(openError(fieldsWith("EN_CH", FieldKind::Int32)), "");
+}
+
+TEST_F(MeasurementSchemaTest, NewTablesTakeTheLanguageOfTheTableOpenedLast) {
+    NewTableLanguage language;
+    EXPECT_EQ(language.id(), 0xC9);
+    const auto path = file("t.db");
+    for (const auto& [opened, next] : {std::pair{0x26, 0x26}, std::pair{0x00, 0xC9},
+                                       std::pair{0x57, 0x57}, std::pair{0xF0, 0xC9}}) {
+        createMeasurementTable(path, static_cast<std::uint8_t>(opened));
+        DbfTable table;
+        openMeasurementTable(table, path);
+        language.noteOpened(table);
+        EXPECT_EQ(language.id(), next) << "after a table with ID " << opened;
+    }
+}
+
+}  // namespace
+}  // namespace zond::measurement
