@@ -10,11 +10,13 @@ namespace zond::cli {
 extern const Command kCreateCommand;
 extern const Command kInfoCommand;
 extern const Command kShowCommand;
+extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
     &kCreateCommand,
     &kInfoCommand,
     &kShowCommand,
+    &kStatsCommand,
 };
 
 }  // namespace zond::cli
