@@ -1,6 +1,9 @@
 #include "report_template.h"
 
 #include <stdexcept>
+#include <string_view>
+
+#include "measurement/measurement_schema.h"
 
 namespace zond::report {
 
@@ -19,22 +22,24 @@ struct Column {
     double left;
     double width;
     const char16_t* heading;  // empty for the two-cell temperature headings
-    const char* field;
+    std::string_view field;
     ValueFormat format;
 };
 
+namespace field = measurement::field;
+
 constexpr Column kColumns[] = {
-    {25, 61, u"N", "N", ValueFormat::AsStored},
-    {86, 88, u"Дата", "DATE", ValueFormat::AsStored},
-    {174, 72, u"Время", "TIME", ValueFormat::AsStored},
-    {246, 121, u"Режим", "MODE", ValueFormat::AsStored},
-    {367, 155, u"Тип преобразователя", "TYPE", ValueFormat::AsStored},
-    {522, 94, u"q1, Вт/кв.м", "TAVIS_1", ValueFormat::OneDecimalComma},
-    {616, 94, u"q2, Вт/кв.м", "TAVIS_2", ValueFormat::OneDecimalComma},
-    {710, 94, u"q3, Вт/кв.м", "TAVIS_3", ValueFormat::OneDecimalComma},
-    {804, 72, u"", "T_IN", ValueFormat::AsStored},
-    {876, 72, u"", "T_EXT", ValueFormat::AsStored},
-    {948, 97, u"Примеч.", "COMMENT", ValueFormat::AsStored},
+    {25, 61, u"N", field::kN, ValueFormat::AsStored},
+    {86, 88, u"Дата", field::kDate, ValueFormat::AsStored},
+    {174, 72, u"Время", field::kTime, ValueFormat::AsStored},
+    {246, 121, u"Режим", field::kMode, ValueFormat::AsStored},
+    {367, 155, u"Тип преобразователя", field::kType, ValueFormat::AsStored},
+    {522, 94, u"q1, Вт/кв.м", field::kTavis1, ValueFormat::OneDecimalComma},
+    {616, 94, u"q2, Вт/кв.м", field::kTavis2, ValueFormat::OneDecimalComma},
+    {710, 94, u"q3, Вт/кв.м", field::kTavis3, ValueFormat::OneDecimalComma},
+    {804, 72, u"", field::kTIn, ValueFormat::AsStored},
+    {876, 72, u"", field::kTExt, ValueFormat::AsStored},
+    {948, 97, u"Примеч.", field::kComment, ValueFormat::AsStored},
 };
 
 // A temperature heading reads as one cell: a large "t" and its index beside it.
@@ -79,10 +84,11 @@ ReportTemplate buildMeasurementReport() {
     TemplateBand headings{BandKind::PageHeader, 60, {}};
     TemplateBand data{BandKind::MasterData, 40, {}};
     for (const Column& column : kColumns) {
-        const QString field = QString::fromLatin1(column.field);
-        if (field == QLatin1String("T_IN")) {
+        const QString fieldName = QString(
+            QLatin1String(column.field.data(), static_cast<qsizetype>(column.field.size())));
+        if (column.field == field::kTIn) {
             addTemperatureHeading(headings, column.left, u"в, C");
-        } else if (field == QLatin1String("T_EXT")) {
+        } else if (column.field == field::kTExt) {
             addTemperatureHeading(headings, column.left, u"н, C");
         } else {
             headings.cells.push_back(TemplateCell{column.left,
@@ -96,7 +102,7 @@ ReportTemplate buildMeasurementReport() {
         data.cells.push_back(TemplateCell{column.left,
                                           column.width,
                                           {},
-                                          field,
+                                          fieldName,
                                           column.format,
                                           font(10, false, kCentred, true),
                                           kFrameAll});
