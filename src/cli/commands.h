@@ -8,12 +8,14 @@
 namespace zond::cli {
 
 extern const Command kCreateCommand;
+extern const Command kFetchCommand;
 extern const Command kInfoCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
     &kCreateCommand,
+    &kFetchCommand,
     &kInfoCommand,
     &kShowCommand,
     &kStatsCommand,

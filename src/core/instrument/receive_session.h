@@ -50,9 +50,19 @@ struct ReceiveMessage {
     std::string_view caption;
 };
 
-class ReceiveHost {
+// The visible half of the host: the window's labels and message boxes, or a terminal.
+class ReceiveView {
   public:
-    virtual ~ReceiveHost() = default;
+    virtual ~ReceiveView() = default;
+    virtual void showDisplay(const ReceiveDisplay& display) = 0;
+    // Modal: returns when the user has acknowledged the message.
+    virtual void showMessage(const ReceiveMessage& message) = 0;
+    // The window closes with kResultOk or kResultFailed; always the last request of a call.
+    virtual void finish(int result) = 0;
+};
+
+class ReceiveHost : public ReceiveView {
+  public:
     // Only called while the port is closed.
     virtual void selectPort(std::string_view portName) = 0;
     // A port that cannot be opened is not reported: no answer will come from it.
@@ -61,11 +71,6 @@ class ReceiveHost {
     virtual void send(char command) = 0;
     virtual void armResponseTimer(int milliseconds) = 0;
     virtual void disarmResponseTimer() = 0;
-    virtual void showDisplay(const ReceiveDisplay& display) = 0;
-    // Modal: returns when the user has acknowledged the message.
-    virtual void showMessage(const ReceiveMessage& message) = 0;
-    // The window closes with kResultOk or kResultFailed; always the last request of a call.
-    virtual void finish(int result) = 0;
 };
 
 class ReceiveSession {

@@ -1,0 +1,66 @@
+#include "link/serial_line_host.h"
+
+namespace zond::link {
+
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+SerialLineHost::SerialLineHost(CommPortDriver& driver, QTimer& responseTimer,
+                               instrument::ReceiveView& view)
+    : driver_(driver), timer_(responseTimer), view_(view) {
+    // The line settings the instrument link runs with (the rest are the driver's defaults).
+    driver_.SetPortName(fromUtf8(instrument::kFirstPort));
+    driver_.SetBaudRate(TBaudRate::br9600);
+    driver_.SetInBufSize(4096);
+    driver_.SetOutBufSize(4096);
+    driver_.SetEnableDTROnOpen(false);
+    // The timer fires once per arming; the session arms it again where it needs to.
+    timer_.setSingleShot(true);
+}
+
+void SerialLineHost::selectPort(std::string_view portName) {
+    if (!override_) {
+        driver_.SetPortName(fromUtf8(portName));
+    } else {
+        driver_.SetPortName(portName == instrument::kFirstPort ? *override_ : QString());
+    }
+}
+
+void SerialLineHost::connectPort() {
+    driver_.Connect();
+}
+
+void SerialLineHost::disconnectPort() {
+    driver_.Disconnect();
+}
+
+void SerialLineHost::send(char command) {
+    driver_.SendByte(command);
+}
+
+void SerialLineHost::armResponseTimer(int milliseconds) {
+    timer_.start(milliseconds);
+}
+
+void SerialLineHost::disarmResponseTimer() {
+    timer_.stop();
+}
+
+void SerialLineHost::showDisplay(const instrument::ReceiveDisplay& display) {
+    view_.showDisplay(display);
+}
+
+void SerialLineHost::showMessage(const instrument::ReceiveMessage& message) {
+    view_.showMessage(message);
+}
+
+void SerialLineHost::finish(int result) {
+    view_.finish(result);
+}
+
+}  // namespace zond::link
