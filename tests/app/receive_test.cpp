@@ -1,0 +1,129 @@
+// The receive window against zond-sim on a pseudo-terminal, reached as COM1 through the settings.
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "link/CPDrv.h"
+#include "link/settings_store.h"
+#include "receive.h"
+#include "scripted_dialogs.h"
+#include "sim_process.h"
+
+using zond::testing::SimProcess;
+
+namespace {
+
+void mapPorts(const QString& com1, const QString& com2) {
+    auto settings = zond::link::openProgramSettings();
+    settings->setValue(QStringLiteral("Ports/COM1"), com1);
+    settings->setValue(QStringLiteral("Ports/COM2"), com2);
+}
+
+const QString kNowhere = QStringLiteral("/dev/zond-test-no-port");
+
+}  // namespace
+
+class ReceiveWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir work_;
+
+  private slots:
+    void fetchesTheWholeMemoryAndShowsTheInstrument() {
+        const QString written = work_.filePath(QStringLiteral("served.img"));
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH),
+                       {"--records", "120", "--sensors", "1,0,3", "--write-image", written});
+        QVERIFY(!sim.device().isEmpty());
+        mapPorts(sim.device(), kNowhere);
+
+        zond::test::ScriptedDialogs dialogs;
+        TForm2 form(dialogs);
+        QCOMPARE(form.runTransfer(), 1);
+        QVERIFY(dialogs.messages.empty());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Прием данных"));
+        QCOMPARE(form.StaticText2->text(), QStringLiteral("Идет прием информации ..."));
+        QCOMPARE(form.StaticText5->text(), QStringLiteral("ЗОНД-8Т \"Тавис\" - трехканальный"));
+        QCOMPARE(form.StaticText1->text(), QStringLiteral("18.08.09"));
+        QCOMPARE(form.StaticText7->text(), QStringLiteral("120"));
+        QVERIFY(!form.CommPortDriver1->IsConnected());
+        QVERIFY(!form.Timer1->isActive());
+
+        QFile served(written);
+        QVERIFY(served.open(QIODevice::ReadOnly));
+        const QByteArray expected = served.readAll();
+        const auto image = form.deviceImage().assembled();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(image.data()), image.size()), expected);
+        QCOMPARE(form.deviceInfo().ChannelCount, 2);
+
+        // Shown again, the window starts afresh and fetches again.
+        QCOMPARE(form.runTransfer(), 1);
+        QCOMPARE(form.deviceImage().assembledLength, static_cast<std::size_t>(expected.size()));
+    }
+
+    void cancelClosesThePortWithoutAMessage() {
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--fault", "silent"});
+        mapPorts(sim.device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        TForm2 form(dialogs);
+        bool wasOpen = false;
+        QTimer::singleShot(300, &form, [&] {
+            wasOpen = form.CommPortDriver1->IsConnected();
+            QTest::mouseClick(form.Button1, Qt::LeftButton);
+        });
+        QCOMPARE(form.runTransfer(), 2);
+        QVERIFY(wasOpen);
+        QVERIFY(dialogs.messages.empty());
+        QVERIFY(!form.CommPortDriver1->IsConnected());
+        QCOMPARE(form.ProgressBar1->value(), 0);
+    }
+
+    void wrongInstrumentIsRefused() {
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--generation", "4"});
+        mapPorts(sim.device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        TForm2 form(dialogs);
+        QCOMPARE(form.runTransfer(), 2);
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{QStringLiteral("Вы подключили не тот прибор !")});
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error"));
+        QCOMPARE(dialogs.messages[0].icon, zond::ui::MessageIcon::Error);
+        QVERIFY(!form.CommPortDriver1->IsConnected());
+    }
+
+    void undecodableDataWaitsForCancel() {
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--records", "3", "--fault", "bad-data"});
+        mapPorts(sim.device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        TForm2 form(dialogs);
+        QTimer::singleShot(1500, &form, [&] { form.Button1->click(); });
+        QCOMPARE(form.runTransfer(), 2);
+        QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Range check error")});
+    }
+
+    void noInstrumentOnEitherPort() {
+        mapPorts(kNowhere, kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        TForm2 form(dialogs);
+        QCOMPARE(form.runTransfer(), 2);  // 3 s on each port
+        QCOMPARE(dialogs.messages.size(), std::size_t{1});
+        QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("Прибор не обнаружен!")));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(form.CommPortDriver1->PortName(), QStringLiteral("\\\\.\\COM1"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ReceiveWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "receive_test.moc"
