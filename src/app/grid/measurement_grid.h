@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "grid/column_layout.h"
 #include "measurement/channel_statistics.h"
 #include "measurement/row_snapshot.h"
 
@@ -16,16 +17,29 @@ class DbfTable;
 namespace zond::ui {
 class UserDialogs;
 }
+class QTableView;
 
 namespace zond::app {
 
 class MeasurementGrid : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Columns in display order.
-    enum Column { ColN, ColDate, ColTime, ColMode, ColType, ColQ1, ColQ2, ColQ3, ColTIn, ColTExt,
-                  ColComment, ColumnCount };
+    enum Column {
+        ColN,
+        ColDate,
+        ColTime,
+        ColMode,
+        ColType,
+        ColQ1,
+        ColQ2,
+        ColQ3,
+        ColTIn,
+        ColTExt,
+        ColComment,
+        ColumnCount
+    };
 
     explicit MeasurementGrid(QWidget* parent = nullptr);
     ~MeasurementGrid() override;
@@ -60,15 +74,18 @@ public:
     QString footerText(Column column) const;
     // EN_CH of the row under the cell cursor (0 when there is none).
     int currentEnCh() const;
+    // Every column's settings as SaveGridLayout stores them, in column order.
+    std::vector<ColumnLayout> columnLayouts() const;
+    QTableView* tableView() const;
 
-signals:
+  signals:
     // The in-place editor opened (the table counts as modified from now on).
     void editStarted();
     // Rows were deleted or renumbered; the owner recomputes statistics.
     void rowsChanged();
     void selectionChanged();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,65 @@
+#include "footer_bar.h"
+
+#include <QHeaderView>
+#include <QPainter>
+
+namespace zond::app {
+
+namespace {
+
+constexpr int kPadding = 3;
+
+}  // namespace
+
+FooterBar::FooterBar(const QHeaderView& header,
+                     const std::array<ColumnLayout, kGridColumns.size()>& columns, QWidget* parent)
+    : QWidget(parent), header_(header), columns_(columns) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    // Follow the columns as they are resized, hidden or scrolled.
+    connect(&header, &QHeaderView::sectionResized, this, [this] { update(); });
+    connect(&header, &QHeaderView::geometriesChanged, this, [this] { update(); });
+    connect(&header, &QHeaderView::sectionMoved, this, [this] { update(); });
+}
+
+void FooterBar::setText(int column, const QString& text) {
+    auto& slot = texts_[static_cast<std::size_t>(column)];
+    if (slot != text) {
+        slot = text;
+        update();
+    }
+}
+
+QSize FooterBar::sizeHint() const {
+    return {header_.length(), fontMetrics().height() + 2 * kPadding + 1};
+}
+
+void FooterBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int originX = header_.mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint()).x();
+    painter.setPen(QColor(Qt::gray));
+    painter.drawLine(0, 0, width(), 0);
+    for (int column = 0; column < header_.count(); ++column) {
+        if (header_.isSectionHidden(column)) {
+            continue;
+        }
+        const QRect cell(originX + header_.sectionViewportPosition(column), 1,
+                         header_.sectionSize(column), height() - 1);
+        painter.setPen(QColor(Qt::lightGray));
+        painter.drawLine(cell.topRight(), cell.bottomRight());
+        const QString& text = texts_[static_cast<std::size_t>(column)];
+        if (text.isEmpty()) {
+            continue;
+        }
+        painter.save();
+        painter.setClipRect(cell);
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(cell.adjusted(kPadding, 0, -kPadding, 0),
+                         columns_[static_cast<std::size_t>(column)].alignment | Qt::AlignVCenter,
+                         text);
+        painter.restore();
+    }
+}
+
+}  // namespace zond::app

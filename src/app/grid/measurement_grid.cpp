@@ -1,0 +1,580 @@
+#include "measurement_grid.h"
+
+#include <QEvent>
+#include <QLocale>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
+
+#include "dbf/dbf_table.h"
+#include "grid/footer_bar.h"
+#include "grid/grid_header.h"
+#include "grid/grid_view.h"
+#include "grid/measurement_model.h"
+#include "grid/row_selection.h"
+#include "link/settings_store.h"
+#include "measurement/measurement_schema.h"
+#include "measurement/statistics.h"
+#include "ui/user_dialogs.h"
+
+namespace zond::app {
+
+namespace {
+
+constexpr std::string_view kSortTag = "tab1";
+constexpr int kMinColumnWidth = 8;
+// N is a four-digit field.
+constexpr std::size_t kMaxRowNumber = 9999;
+
+char systemDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    const char separator = point.isEmpty() ? '.' : point.front().toLatin1();
+    return separator != 0 ? separator : '.';
+}
+
+std::size_t index(int column) {
+    return static_cast<std::size_t>(column);
+}
+
+}  // namespace
+
+struct MeasurementGrid::Impl : QObject {
+    explicit Impl(MeasurementGrid* grid);
+
+    bool tableOpen() const { return model.tableOpen(); }
+    void reloadKeepingCursor();
+    void updateFooters();
+    void fitColumns();
+    void userResized(int column, int newSize);
+    void rowClicked(int row, Qt::KeyboardModifiers modifiers);
+    void titleClicked(int column, Qt::KeyboardModifiers modifiers);
+    void titleStateChange(int column);
+    void dropSortIndex();
+    void reopenTable();
+    void applyLayout(const std::vector<ColumnLayout>& stored);
+    std::optional<std::uint32_t> currentRecord() const;
+    void showError(const QString& text);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    MeasurementGrid* self;
+    std::array<ColumnLayout, kGridColumns.size()> columns;
+    std::array<QString, kGridColumns.size()> captions;
+    RowSelection selection;
+    MeasurementModel model;
+    GridView* view;
+    GridHeader* header;
+    FooterBar* footer;
+    ui::UserDialogs* dialogs = nullptr;
+    char decimalSeparator = systemDecimalSeparator();
+    measurement::ChannelStatistics statistics;
+    // The colour dialog opens on the colour chosen last.
+    QColor lastColor = Qt::black;
+    // Where the last plain or Ctrl click was: one end of a Shift+click range.
+    std::optional<std::uint32_t> anchorRecord;
+    bool fitting = false;
+};
+
+MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
+    : self(grid),
+      model(columns, captions, selection, this),
+      view(new GridView(grid)),
+      header(new GridHeader(columns, view)),
+      footer(nullptr) {
+    for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
+        const ColumnDefinition& definition = kGridColumns[i];
+        ColumnLayout& column = columns[i];
+        column.field = QString::fromUtf8(definition.field.data(),
+                                         static_cast<qsizetype>(definition.field.size()));
+        column.width = definition.width;
+        column.position = static_cast<int>(i);
+        column.alignment = definition.alignment;
+        column.font = view->font();
+        captions[i] = QString::fromUtf8(definition.caption.data(),
+                                        static_cast<qsizetype>(definition.caption.size()));
+    }
+    view->setHorizontalHeader(header);
+    view->setModel(&model);
+    footer = new FooterBar(*header, columns, grid);
+
+    auto* layout = new QVBoxLayout(grid);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view);
+    layout->addWidget(footer);
+
+    view->viewport()->installEventFilter(this);
+    connect(header, &QHeaderView::sectionResized, this,
+            [this](int column, int, int newSize) { userResized(column, newSize); });
+    connect(header, &GridHeader::titleClicked, this, &Impl::titleClicked);
+    connect(view, &GridView::rowClicked, this, &Impl::rowClicked);
+    connect(view, &GridView::editStarted, self, &MeasurementGrid::editStarted);
+    connect(&model, &MeasurementModel::writeFailed, this, &Impl::showError);
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, footer,
+            [this] { footer->update(); });
+    // The footers follow every move of the current row.
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &Impl::updateFooters);
+    updateFooters();
+}
+
+bool MeasurementGrid::Impl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view->viewport() && event->type() == QEvent::Resize) {
+        fitColumns();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void MeasurementGrid::Impl::showError(const QString& text) {
+    if (dialogs != nullptr) {
+        dialogs->error(self, text);
+    }
+}
+
+std::optional<std::uint32_t> MeasurementGrid::Impl::currentRecord() const {
+    const QModelIndex current = view->currentIndex();
+    return current.isValid() ? model.recordAt(current.row()) : std::nullopt;
+}
+
+void MeasurementGrid::Impl::reloadKeepingCursor() {
+    const auto record = currentRecord();
+    const int column = std::max(view->currentIndex().column(), 0);
+    view->commitOpenEditor();
+    if (tableOpen()) {
+        selection.bind(*model.table());
+        selection.dropRecordsAbove(model.table()->recordCount());
+    } else {
+        selection.clear();
+        anchorRecord.reset();
+    }
+    model.reload();
+    if (model.rowCount() > 0) {
+        std::optional<std::size_t> row;
+        if (record) {
+            row = model.table()->rowOf(*record);
+        }
+        view->setCurrentIndex(model.index(static_cast<int>(row.value_or(0)), column));
+    }
+    updateFooters();
+}
+
+void MeasurementGrid::Impl::updateFooters() {
+    const measurement::ChannelStatistics shown =
+        selection.size() < 2 ? statistics : selection.statistics();
+    for (int channel = 0; channel < 3; ++channel) {
+        footer->setText(ColQ1 + channel, QString::fromStdString(measurement::footerText(
+                                             shown, channel, decimalSeparator)));
+    }
+}
+
+void MeasurementGrid::Impl::fitColumns() {
+    std::vector<int> visible;
+    long long total = 0;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!header->isSectionHidden(column)) {
+            visible.push_back(column);
+            total += columns[index(column)].width;
+        }
+    }
+    const int available = view->viewport()->width();
+    if (visible.empty() || total <= 0 || available <= 0) {
+        return;
+    }
+    // Cumulative rounding, so the columns add up to the width exactly.
+    fitting = true;
+    long long running = 0;
+    int edge = 0;
+    for (const int column : visible) {
+        running += columns[index(column)].width;
+        const int nextEdge = static_cast<int>(running * available / total);
+        header->resizeSection(column, std::max(nextEdge - edge, kMinColumnWidth));
+        edge = nextEdge;
+    }
+    fitting = false;
+}
+
+void MeasurementGrid::Impl::userResized(int column, int newSize) {
+    if (fitting) {
+        return;
+    }
+    // The dragged column keeps the size it was dragged to; the others share the rest of the width
+    // in their old proportions.
+    const int available = view->viewport()->width();
+    long long others = 0;
+    int otherCount = 0;
+    for (int i = 0; i < header->count(); ++i) {
+        if (i != column && !header->isSectionHidden(i)) {
+            others += columns[index(i)].width;
+            ++otherCount;
+        }
+    }
+    const int room = available - otherCount * kMinColumnWidth;
+    if (otherCount > 0 && others > 0 && room > kMinColumnWidth) {
+        const int size = std::clamp(newSize, kMinColumnWidth, room);
+        columns[index(column)].width =
+            std::max(1, static_cast<int>(size * others / (available - size)));
+    }
+    fitColumns();
+}
+
+void MeasurementGrid::Impl::rowClicked(int row, Qt::KeyboardModifiers modifiers) {
+    const auto record = model.recordAt(row);
+    if (!record) {
+        return;
+    }
+    const dbf::DbfTable& table = *model.table();
+    try {
+        if (modifiers & Qt::ShiftModifier) {
+            std::optional<std::size_t> anchorRow;
+            if (anchorRecord) {
+                anchorRow = table.rowOf(*anchorRecord);
+            }
+            if (!(modifiers & Qt::ControlModifier)) {
+                selection.clear();
+            }
+            selection.addDisplayRange(table, anchorRow.value_or(static_cast<std::size_t>(row)),
+                                      static_cast<std::size_t>(row));
+        } else if (modifiers & Qt::ControlModifier) {
+            selection.toggle(table, *record);
+            anchorRecord = record;
+        } else {
+            selection.selectOnly(table, *record);
+            anchorRecord = record;
+        }
+    } catch (const dbf::DbfError& error) {
+        showError(QString::fromStdString(error.what()));
+    }
+    model.repaintAll();
+    updateFooters();
+    emit self->selectionChanged();
+}
+
+void MeasurementGrid::Impl::titleClicked(int column, Qt::KeyboardModifiers modifiers) {
+    SortIndicator& sort = columns[index(column)].sort;
+    if (modifiers & Qt::ControlModifier) {
+        sort = SortIndicator::None;
+    } else {
+        sort = sort == SortIndicator::Up ? SortIndicator::Down : SortIndicator::Up;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i != index(column)) {
+            columns[i].sort = SortIndicator::None;
+        }
+    }
+    header->viewport()->update();
+    titleStateChange(column);
+}
+
+// DBGridPro1TitleStateChange: order the rows by the clicked column through the index tag.
+void MeasurementGrid::Impl::titleStateChange(int column) {
+    if (!tableOpen()) {
+        return;
+    }
+    view->commitOpenEditor();
+    dropSortIndex();
+    const SortIndicator sort = columns[index(column)].sort;
+    if (sort == SortIndicator::None) {
+        self->ClearSort();
+        return;
+    }
+    dbf::DbfTable& table = *model.table();
+    try {
+        // Selecting the new tag builds the order from it.
+        table.addSortIndex(kSortTag, kGridColumns[index(column)].field, sort == SortIndicator::Up);
+        table.selectIndex(kSortTag);
+    } catch (const dbf::DbfError& error) {
+        showError(QString::fromStdString(error.what()));
+    }
+    reloadKeepingCursor();
+}
+
+// Back to file order; the tag may not exist, which is fine. Each step that changes the order
+// re-reads the rows, so nothing more is needed after them.
+void MeasurementGrid::Impl::dropSortIndex() {
+    dbf::DbfTable& table = *model.table();
+    try {
+        if (table.selectedIndex()) {
+            table.selectIndex(std::nullopt);
+        }
+    } catch (const std::exception&) {
+    }
+    try {
+        table.dropSortIndex(kSortTag);
+    } catch (const std::exception&) {
+    }
+}
+
+// Closing writes everything through; opening reads it back. A selected sort stays selected.
+void MeasurementGrid::Impl::reopenTable() {
+    dbf::DbfTable& table = *model.table();
+    const auto sortTag = table.selectedIndex();
+    const std::filesystem::path path = table.path();
+    table.close();
+    table.open(path);
+    if (sortTag) {
+        try {
+            table.selectIndex(*sortTag);
+        } catch (const std::exception&) {
+        }
+    }
+    table.first();
+}
+
+void MeasurementGrid::Impl::applyLayout(const std::vector<ColumnLayout>& stored) {
+    std::vector<std::pair<int, int>> positions;  // (position, column)
+    for (const ColumnLayout& record : stored) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].field.compare(record.field, Qt::CaseInsensitive) == 0) {
+                ColumnLayout& column = columns[i];
+                column.width = record.width;
+                column.position = record.position;
+                column.sort = record.sort;
+                column.color = record.color;
+                column.alignment = record.alignment;
+                column.font = record.font;
+                positions.emplace_back(record.position, static_cast<int>(i));
+            }
+        }
+    }
+    std::sort(positions.begin(), positions.end());
+    for (const auto& [position, column] : positions) {
+        header->moveSection(header->visualIndex(column), position);
+    }
+    fitColumns();
+    header->viewport()->update();
+    model.repaintAll();
+    footer->update();
+}
+
+MeasurementGrid::MeasurementGrid(QWidget* parent)
+    : QWidget(parent), impl_(std::make_unique<Impl>(this)) {}
+
+MeasurementGrid::~MeasurementGrid() {
+    // The widgets read the column state and the model that the implementation holds.
+    delete impl_->footer;
+    delete impl_->view;
+}
+
+void MeasurementGrid::setTable(dbf::DbfTable* table) {
+    impl_->model.setTable(table);
+    impl_->selection.clear();
+    impl_->anchorRecord.reset();
+    impl_->reloadKeepingCursor();
+}
+
+void MeasurementGrid::setDialogs(ui::UserDialogs* dialogs) {
+    impl_->dialogs = dialogs;
+}
+
+void MeasurementGrid::setDecimalSeparator(QChar separator) {
+    impl_->decimalSeparator = separator.toLatin1() != 0 ? separator.toLatin1() : '.';
+    impl_->model.setDecimalSeparator(impl_->decimalSeparator);
+    impl_->updateFooters();
+}
+
+void MeasurementGrid::setColumnCaption(Column column, const QString& caption) {
+    impl_->captions[index(column)] = caption;
+    impl_->header->viewport()->update();
+}
+
+void MeasurementGrid::setTableStatistics(const measurement::ChannelStatistics& statistics) {
+    impl_->statistics = statistics;
+    impl_->updateFooters();
+}
+
+void MeasurementGrid::tab_vis_en() {
+    if (!impl_->tableOpen()) {
+        return;
+    }
+    reload();
+    dbf::DbfTable& table = *impl_->model.table();
+    long long channels = 0;
+    if (table.first()) {
+        channels = table.current().asInteger(table.requireField(measurement::field::kEnCh));
+    }
+    impl_->view->setColumnHidden(ColQ2, channels <= 1);
+    impl_->view->setColumnHidden(ColQ3, channels <= 1);
+    impl_->fitColumns();
+    show();
+}
+
+void MeasurementGrid::tab_vis_dis() {
+    impl_->view->setColumnHidden(ColQ2, false);
+    impl_->view->setColumnHidden(ColQ3, false);
+    impl_->selection.clear();
+    impl_->anchorRecord.reset();
+    reload();
+    hide();
+}
+
+void MeasurementGrid::ClearSort() {
+    for (ColumnLayout& column : impl_->columns) {
+        column.sort = SortIndicator::None;
+    }
+    impl_->header->viewport()->update();
+    if (impl_->tableOpen()) {
+        impl_->dropSortIndex();
+        impl_->reloadKeepingCursor();
+    }
+}
+
+void MeasurementGrid::DeleteSelectedRows() {
+    if (!impl_->tableOpen()) {
+        return;
+    }
+    ClearSort();
+    // The edit goes in before its row may go, so a deleted row cannot be written back.
+    CommitCellEdit();
+    dbf::DbfTable& table = *impl_->model.table();
+    const auto& rows = impl_->selection.rows();
+    try {
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            table.markDeleted(row->record);
+        }
+        impl_->selection.clear();
+        impl_->anchorRecord.reset();
+        table.pack();
+        impl_->reopenTable();
+    } catch (...) {
+        impl_->selection.clear();
+        reload();
+        throw;
+    }
+    reload();
+    emit selectionChanged();
+    emit rowsChanged();
+}
+
+void MeasurementGrid::ClearColumnColors() {
+    for (ColumnLayout& column : impl_->columns) {
+        column.color.reset();
+    }
+    impl_->model.repaintAll();
+}
+
+void MeasurementGrid::EqualizeColumns() {
+    const int width = this->width() / static_cast<int>(impl_->columns.size());
+    for (ColumnLayout& column : impl_->columns) {
+        column.width = std::max(width, 1);
+    }
+    impl_->fitColumns();
+    impl_->view->viewport()->update();
+}
+
+void MeasurementGrid::LoadGridLayout(const QString& valueName) {
+    const auto settings = link::openProgramSettings();
+    if (settings->contains(valueName)) {
+        // A value that does not parse is replaced, as if there had been none.
+        if (const auto stored = parseLayoutText(settings->value(valueName).toString())) {
+            impl_->applyLayout(*stored);
+            return;
+        }
+    }
+    EqualizeColumns();
+    SaveGridLayout(valueName);
+}
+
+void MeasurementGrid::SaveGridLayout(const QString& valueName) {
+    const auto settings = link::openProgramSettings();
+    settings->setValue(valueName, layoutText(columnLayouts()));
+    settings->sync();
+}
+
+void MeasurementGrid::CommitCellEdit() {
+    impl_->view->commitOpenEditor();
+}
+
+void MeasurementGrid::ChooseCurrentColumnColor() {
+    const int column = impl_->view->currentIndex().column();
+    if (!impl_->tableOpen() || column < 0 || impl_->dialogs == nullptr) {
+        return;
+    }
+    const auto chosen = impl_->dialogs->color(this, impl_->lastColor);
+    if (!chosen) {
+        return;
+    }
+    impl_->lastColor = *chosen;
+    impl_->columns[index(column)].color = *chosen;
+    impl_->model.repaintAll();
+}
+
+void MeasurementGrid::ClearCurrentColumnColor() {
+    const int column = impl_->view->currentIndex().column();
+    if (!impl_->tableOpen() || column < 0) {
+        return;
+    }
+    impl_->columns[index(column)].color.reset();
+    impl_->model.repaintAll();
+}
+
+void MeasurementGrid::RenumberRows() {
+    if (!impl_->tableOpen()) {
+        return;
+    }
+    dbf::DbfTable& table = *impl_->model.table();
+    const std::size_t rows = table.rowCount();
+    if (rows > kMaxRowNumber) {
+        impl_->showError(QStringLiteral("В таблице %1 строк, а номер строки не может быть больше "
+                                        "%2. Строки не перенумерованы.")
+                             .arg(rows)
+                             .arg(kMaxRowNumber));
+        return;
+    }
+    CommitCellEdit();
+    // Numbers follow the display order as it is now, even when the sort is by N itself.
+    std::vector<std::uint32_t> order(rows);
+    for (std::size_t row = 0; row < rows; ++row) {
+        order[row] = table.recordAt(row);
+    }
+    const int field = table.requireField(measurement::field::kN);
+    try {
+        for (std::size_t row = 0; row < rows; ++row) {
+            dbf::DbfRecord record = table.read(order[row]);
+            record.setInteger(field, static_cast<long long>(row + 1));
+            table.update(order[row], record);
+        }
+        impl_->reopenTable();
+    } catch (...) {
+        reload();
+        throw;
+    }
+    reload();
+    emit rowsChanged();
+}
+
+void MeasurementGrid::reload() {
+    impl_->reloadKeepingCursor();
+}
+
+const std::vector<measurement::RowSnapshot>& MeasurementGrid::selection() const {
+    return impl_->selection.rows();
+}
+
+QString MeasurementGrid::footerText(Column column) const {
+    return impl_->footer->text(column);
+}
+
+int MeasurementGrid::currentEnCh() const {
+    const auto record = impl_->currentRecord();
+    if (!record) {
+        return 0;
+    }
+    const dbf::DbfTable& table = *impl_->model.table();
+    const int field = table.fieldIndex(measurement::field::kEnCh);
+    return field < 0 ? 0 : static_cast<int>(table.read(*record).asInteger(field));
+}
+
+std::vector<ColumnLayout> MeasurementGrid::columnLayouts() const {
+    std::vector<ColumnLayout> layouts(impl_->columns.begin(), impl_->columns.end());
+    for (std::size_t i = 0; i < layouts.size(); ++i) {
+        layouts[i].position = impl_->header->visualIndex(static_cast<int>(i));
+    }
+    return layouts;
+}
+
+QTableView* MeasurementGrid::tableView() const {
+    return impl_->view;
+}
+
+}  // namespace zond::app
