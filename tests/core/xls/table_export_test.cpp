@@ -1,0 +1,163 @@
+// The export of a measurement table: which cells the workbook gets.
+#include "measurement/table_export.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "../../support/export_table.h"
+#include "xls/vteWriters.h"
+
+namespace zond::measurement {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MeasurementRow;
+
+class TableExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("xls-export-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        table_.close();
+        fs::remove_all(dir_);
+    }
+
+    void open(std::span<const MeasurementRow> rows) {
+        testing::writeMeasurementTable(dir_ / "t.db", rows);
+        openMeasurementTable(table_, dir_ / "t.db");
+    }
+
+    static xls::RangeView cell(const xls::TvteXLSWorksheet& sheet, int row, int column) {
+        for (std::size_t i = sheet.firstRangeFrom(row); i < sheet.RangeCount(); ++i) {
+            if (sheet.rectAt(i).top == row && sheet.rectAt(i).left == column) {
+                return sheet.view(i);
+            }
+        }
+        ADD_FAILURE() << "no cell at " << row << "," << column;
+        return {};
+    }
+
+    fs::path dir_;
+    dbf::DbfTable table_;
+};
+
+TEST_F(TableExport, EmptyTableGivesTheHeadingRowOnly) {
+    open({});
+    const auto book = buildExportWorkbook(table_);
+    ASSERT_EQ(book->SheetCount(), 1);
+    const auto& sheet = book->Sheets(0);
+    EXPECT_EQ(sheet.Name(), "ЗОНД-8Т.05 \"Тавис\"");
+    EXPECT_EQ(book->UserName(), "PReport");
+    const char* headings[] = {"N",
+                              "Дата",
+                              "Время",
+                              "Режим",
+                              "Типы датчиков",
+                              "q1, Вт/кв.м.",
+                              "q2, Вт/кв.м.",
+                              "q3, Вт/кв.м.",
+                              "t\xD0\xB2, C",
+                              "t\xD0\xBD, C",
+                              "Примечание"};
+    ASSERT_EQ(sheet.RangeCount(), 11u);
+    for (int c = 0; c < 11; ++c) {
+        const auto heading = cell(sheet, 0, c);
+        EXPECT_EQ(heading.kind, xls::CellKind::Text);
+        EXPECT_EQ(heading.text, headings[c]);
+        EXPECT_TRUE(heading.rect.isSingleCell());
+        EXPECT_EQ(heading.formatId, 0u);
+    }
+}
+
+TEST_F(TableExport, RowsInFileOrderWithKindsAndBlanks) {
+    auto rows = testing::sampleMeasurementRows(3);
+    rows[0].tIn = ">320.0";
+    rows[0].comment = "";
+    rows[1].tExt = "";
+    rows[1].comment = "проверка";
+    open(rows);
+    table_.addSortIndex("tab1", field::kN, true);  // descending: reverses the rows
+    table_.selectIndex("tab1");
+
+    const auto book = buildExportWorkbook(table_);
+    const auto& sheet = book->Sheets(0);
+    ASSERT_EQ(sheet.RangeCount(), 4u * 11u);
+    EXPECT_EQ(table_.selectedIndex(), std::nullopt);
+    for (int k = 1; k <= 3; ++k) {
+        const auto& row = rows[static_cast<std::size_t>(k - 1)];
+        EXPECT_EQ(cell(sheet, k, 0).kind, xls::CellKind::Number);
+        EXPECT_EQ(cell(sheet, k, 0).number, row.n);
+        EXPECT_EQ(cell(sheet, k, 1).text, row.date);
+        EXPECT_EQ(cell(sheet, k, 2).text, row.time);
+        EXPECT_EQ(cell(sheet, k, 3).text, row.mode);
+        EXPECT_EQ(cell(sheet, k, 4).text, row.type);
+        EXPECT_DOUBLE_EQ(cell(sheet, k, 5).number, row.q1);
+        EXPECT_DOUBLE_EQ(cell(sheet, k, 6).number, row.q2);
+        EXPECT_DOUBLE_EQ(cell(sheet, k, 7).number, row.q3);
+        EXPECT_EQ(cell(sheet, k, 8).kind, xls::CellKind::Text);
+        EXPECT_EQ(cell(sheet, k, 8).text, row.tIn);
+        EXPECT_EQ(cell(sheet, k, 9).text, row.tExt);
+        EXPECT_EQ(cell(sheet, k, 10).text, row.comment);
+    }
+    // Afterwards the table stands on its last row.
+    EXPECT_EQ(table_.currentRecord(), 3u);
+}
+
+TEST_F(TableExport, DeletedRowsAreLeftOutAndEmptyTextsWriteBlanks) {
+    auto rows = testing::sampleMeasurementRows(3);
+    rows[2].comment = "";
+    open(rows);
+    table_.markDeleted(2);
+    ASSERT_TRUE(exp2excel(table_, dir_ / "out.xls"));
+    EXPECT_TRUE(fs::exists(dir_ / "out.xls"));
+
+    const auto book = buildExportWorkbook(table_);
+    const auto& sheet = book->Sheets(0);
+    EXPECT_EQ(sheet.usedBounds().lastRow, 2);
+    EXPECT_EQ(cell(sheet, 2, 1).text, rows[2].date);
+    EXPECT_EQ(cell(sheet, 2, 10).text, "");  // written as BLANK: no shared string
+}
+
+TEST_F(TableExport, CancelWritesNothing) {
+    open(testing::sampleMeasurementRows(2000));
+    std::size_t calls = 0;
+    const bool done = exp2excel(table_, dir_ / "out.xls", [&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 2000u);
+        EXPECT_LE(done, total);
+        return ++calls < 2;
+    });
+    EXPECT_FALSE(done);
+    EXPECT_EQ(calls, 2u);
+    EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
+}
+
+TEST_F(TableExport, MoreRowsThanASheetHoldsIsRefused) {
+    open(testing::sampleMeasurementRows(65536));
+    try {
+        exp2excel(table_, dir_ / "out.xls");
+        FAIL() << "exported";
+    } catch (const ExportError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "В таблице 65536 строк, а лист Excel вмещает не более 65535 строк данных. "
+                  "Экспорт не выполнен.");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
+    // One row less fits exactly: the heading row and 65,535 rows.
+    table_.markDeleted(1);
+    ASSERT_TRUE(exp2excel(table_, dir_ / "out.xls"));
+}
+
+TEST(ExportText, SuccessNamesTheFileWithoutItsFolder) {
+    EXPECT_EQ(exportSuccessText("/home/user/data/book.xls"),
+              "Эксторт в Excel в файл book.xls завершен успешно.");
+}
+
+}  // namespace
+}  // namespace zond::measurement
