@@ -1,0 +1,178 @@
+"""zond8t-cli fetch against zond-sim on a pseudo-terminal.
+
+Run as: fetch_test.py CLI SIM CASE. Every case starts its own emulator and its own settings
+folder, so the cases can run in parallel.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+CLI, SIM, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
+WORK = tempfile.mkdtemp(prefix="zond-fetch-")
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def expect(condition, message):
+    if not condition:
+        fail(message)
+
+
+class Sim:
+    def __init__(self, *options):
+        self.served = os.path.join(WORK, "served.img")
+        self.log = os.path.join(WORK, "sim.log")
+        self.process = subprocess.Popen(
+            [SIM, "--write-image", self.served, "--log", self.log, *options],
+            stdout=subprocess.PIPE, text=True)
+        self.device = self.process.stdout.readline().strip()
+        expect(self.device.startswith("/dev/"), "emulator gave no device: %r" % self.device)
+
+    def image(self):
+        with open(self.served, "rb") as f:
+            return f.read()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=5)
+
+
+def fetch(*arguments, com1=None):
+    """Runs the CLI with settings of its own; COM2 always leads nowhere."""
+    config = os.path.join(WORK, "config")
+    os.makedirs(os.path.join(config, "Orbelin"), exist_ok=True)
+    with open(os.path.join(config, "Orbelin", "ZOND05.conf"), "w") as f:
+        f.write("[1.0]\nPorts\\COM1=%s\nPorts\\COM2=/dev/zond-test-no-port\n"
+                % (com1 or "/dev/zond-test-no-port"))
+    env = dict(os.environ, XDG_CONFIG_HOME=config)
+    out = os.path.join(WORK, "got.img")
+    if os.path.exists(out):
+        os.remove(out)
+    done = subprocess.run([CLI, "fetch", "--image-out", out, *arguments], env=env,
+                          capture_output=True, text=True, timeout=60)
+    got = open(out, "rb").read() if os.path.exists(out) else None
+    return done.returncode, done.stderr, got
+
+
+def full_memory_of(records, via_settings):
+    sim = Sim("--records", str(records), "--seed", str(records + 7), "--sensors", "1,2,0")
+    if via_settings:
+        code, err, got = fetch(com1=sim.device)
+    else:
+        code, err, got = fetch("--port", sim.device)
+    served = sim.image()
+    sim.stop()
+    expect(code == 0, "exit %d: %s" % (code, err))
+    expect(len(served) == 2 + 17 * records, "emulator served %d bytes" % len(served))
+    expect(got == served, "image differs from the one served")
+    # The count leads the image, little-endian.
+    expect(got[0] + 256 * got[1] == records, "record count in the image")
+
+
+def failure(options, expected_texts, *arguments):
+    sim = Sim(*options)
+    code, err, got = fetch("--port", sim.device, *arguments)
+    sim.stop()
+    expect(code == 2, "exit %d instead of 2: %s" % (code, err))
+    expect(got is None, "an image was written after a failed transfer")
+    for text in expected_texts:
+        expect(text in err, "stderr lacks %r: %s" % (text, err))
+    return sim
+
+
+NO_INSTRUMENT = "Прибор не обнаружен!"
+
+
+def case_records_0():
+    full_memory_of(0, via_settings=True)
+
+
+def case_records_1():
+    full_memory_of(1, via_settings=False)
+
+
+def case_records_500():
+    full_memory_of(500, via_settings=True)
+
+
+def case_records_3854():
+    full_memory_of(3854, via_settings=False)
+
+
+def case_replayed_image():
+    # Served as stored, even when the count promises more records than follow.
+    path = os.path.join(WORK, "odd.img")
+    stored = bytes([5, 0]) + bytes(range(34))
+    with open(path, "wb") as f:
+        f.write(stored)
+    sim = Sim("--image", path)
+    code, err, got = fetch("--port", sim.device)
+    sim.stop()
+    expect(code == 0, "exit %d: %s" % (code, err))
+    expect(got == stored, "replayed image differs")
+
+
+def case_fault_zap():
+    sim = Sim("--records", "300", "--fault", "zap")
+    code, err, got = fetch("--port", sim.device)
+    served = sim.image()
+    sim.stop()
+    expect(code == 0, "exit %d: %s" % (code, err))
+    expect(got == served, "image after the restart differs")
+    log = open(sim.log).read()
+    expect(log.count("host> V") == 2, "identification was not asked again after 'Z'")
+
+
+def case_fault_noise():
+    sim = Sim("--records", "50", "--fault", "noise")
+    code, err, got = fetch("--port", sim.device)
+    served = sim.image()
+    sim.stop()
+    expect(code == 0, "exit %d: %s" % (code, err))
+    expect(got == served, "image differs")
+
+
+def case_fault_silent():
+    failure(["--fault", "silent"], [NO_INSTRUMENT])
+
+
+def case_fault_bad_header():
+    failure(["--fault", "bad-header"], ["Range check error", NO_INSTRUMENT])
+
+
+def case_fault_bad_data():
+    failure(["--records", "20", "--fault", "bad-data"], ["Range check error", "cancelled"])
+
+
+def case_fault_no_end():
+    failure(["--records", "20", "--fault", "no-end"], ["cancelled: no character"],
+            "--idle-timeout", "0.5")
+
+
+def case_fault_oversize():
+    failure(["--records", "20", "--fault", "oversize"], ["Ошибка: ", "Прием прерван"])
+
+
+def case_wrong_instrument():
+    failure(["--type", "6"], ["Error: Вы подключили не тот прибор !"])
+
+
+def case_missing_port():
+    code, err, got = fetch("--port", "/dev/zond-test-no-port")
+    expect(code == 2 and NO_INSTRUMENT in err, "exit %d: %s" % (code, err))
+
+
+def case_once_exits_after_the_caller_closes():
+    sim = Sim("--records", "10", "--once")
+    code, err, got = fetch("--port", sim.device)
+    expect(code == 0, "exit %d: %s" % (code, err))
+    expect(sim.process.wait(timeout=5) == 0, "emulator still running after --once")
+    expect("line closed" in open(sim.log).read(), "the port was not closed")
+
+
+globals()["case_" + CASE]()
+print("ok", CASE)
