@@ -2,23 +2,27 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "cli_support.h"
 
 namespace zond::cli {
 
+extern const Command kChartCommand;
 extern const Command kCreateCommand;
 extern const Command kFetchCommand;
 extern const Command kInfoCommand;
+extern const Command kReportCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
-    &kCreateCommand,
-    &kFetchCommand,
-    &kInfoCommand,
-    &kShowCommand,
-    &kStatsCommand,
+    &kChartCommand,  &kCreateCommand, &kFetchCommand, &kInfoCommand,
+    &kReportCommand, &kShowCommand,   &kStatsCommand,
 };
+
+// Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's
+// graphics items), though they open no window.
+inline constexpr std::string_view kPageDrawingCommands[] = {"chart", "report"};
 
 }  // namespace zond::cli

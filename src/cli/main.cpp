@@ -1,7 +1,10 @@
 // zond8t-cli: the program's core without windows, for scripts and headless machines.
+#include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,11 +24,24 @@ void printOverview() {
     std::cout << "\n'zond8t-cli COMMAND --help' explains a command.\n";
 }
 
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, bool drawsPages) {
+    if (!drawsPages) {
+        return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // No window opens, so no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Subcommands that talk to the serial port need Qt's event loop; the rest ignore it.
-    QCoreApplication application(argc, argv);
+    const bool drawsPages =
+        argc > 1 && std::ranges::count(zond::cli::kPageDrawingCommands, argv[1]) > 0;
+    const auto application = makeApplication(argc, argv, drawsPages);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         printOverview();

@@ -1,0 +1,94 @@
+// zond8t-cli report run as a program without a display; its PDF read back by poppler's tools.
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "report_test_support.h"
+
+namespace zond::report {
+
+class CliReportTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir folder_;
+
+    static QProcess* runCli(const QStringList& arguments, QObject* owner) {
+        auto* process = new QProcess(owner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(ZOND_CLI), arguments);
+        process->waitForFinished(60000);
+        return process;
+    }
+
+  private slots:
+    void writesTheReportPagesAsPdf() {
+        const QString table = folder_.filePath("table.db");
+        std::vector<testing::MeasurementRow> rows;
+        for (int n = 1; n <= 20; ++n) {
+            rows.push_back({n, n == 3 ? 12.46 : n, "21.0", n == 2 ? ">320.0" : "-4.5",
+                            n == 1 ? "первая" : QString()});
+        }
+        testing::writeMeasurementTable(table.toStdString(), rows);
+        const QString pdf = folder_.filePath("report.pdf");
+
+        QProcess* process = runCli({"report", table, pdf}, this);
+        QCOMPARE(process->exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(process->readAllStandardOutput()), QStringLiteral("2 pages\n"));
+
+        const QStringList pages = testing::pdfPages(pdf);
+        QCOMPARE(pages.size(), 2);
+        QVERIFY(pages[0].contains(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\"")));
+        for (int page = 0; page < 2; ++page) {
+            for (const char* heading : {"Дата", "Время", "Тип", "q1, Вт/кв.м", "q3, Вт/кв.м",
+                                        "в, C", "н, C", "Примеч."}) {
+                QVERIFY2(pages[page].contains(QString::fromUtf8(heading)), heading);
+            }
+            QVERIFY(pages[page].contains(QStringLiteral("Стр. %1 из 2").arg(page + 1)));
+        }
+        const QString all = pages.join(QString());
+        static const QRegularExpression rowLine("^\\s*(\\d+)\\s+01\\.02\\.2024\\s+10:20:30",
+                                                QRegularExpression::MultilineOption);
+        QList<int> numbers;
+        for (auto match = rowLine.globalMatch(all); match.hasNext();) {
+            numbers << match.next().captured(1).toInt();
+        }
+        QList<int> expected;
+        for (int n = 1; n <= 20; ++n) {
+            expected << n;
+        }
+        QCOMPARE(numbers, expected);
+        QVERIFY(all.contains(QStringLiteral("12,5")));
+        QVERIFY(all.contains(QStringLiteral("20,0")));
+        QVERIFY(all.contains(QStringLiteral(">320.0")));
+        QVERIFY(all.contains(QStringLiteral("первая")));
+
+        const QString fonts = testing::runTool("pdffonts", {pdf});
+        QVERIFY2(fonts.contains("LiberationSans-Bold") && fonts.contains("LiberationSans "),
+                 qPrintable(fonts));
+    }
+
+    void refusesWhatIsNotAMeasurementTable() {
+        const QString bogus = folder_.filePath("bogus.db");
+        QFile file(bogus);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a table");
+        file.close();
+        QProcess* process = runCli({"report", bogus, folder_.filePath("bogus.pdf")}, this);
+        QCOMPARE(process->exitCode(), 1);
+        QVERIFY(!QFile::exists(folder_.filePath("bogus.pdf")));
+        QVERIFY(process->readAllStandardError().contains("zond8t-cli report: "));
+
+        QCOMPARE(runCli({"report", bogus}, this)->exitCode(), 1);  // output missing
+    }
+};
+
+}  // namespace zond::report
+
+QTEST_MAIN(zond::report::CliReportTest)
+#include "cli_report_test.moc"
