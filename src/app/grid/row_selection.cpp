@@ -77,15 +77,21 @@ void RowSelection::addDisplayRange(const dbf::DbfTable& table, std::size_t from,
     if (from > to) {
         std::swap(from, to);
     }
-    std::vector<measurement::RowSnapshot> added;
-    added.reserve(to - from + 1);
+    std::vector<std::uint32_t> records;
+    records.reserve(to - from + 1);
     for (std::size_t row = from; row <= to; ++row) {
         const std::uint32_t record = table.recordAt(row);
         if (!contains(record)) {
-            added.push_back(snapshot(table, record));
+            records.push_back(record);
         }
     }
-    std::sort(added.begin(), added.end(), byRecord);
+    // Reading in file order keeps neighbouring records together, whatever the display order.
+    std::sort(records.begin(), records.end());
+    std::vector<measurement::RowSnapshot> added;
+    added.reserve(records.size());
+    for (const std::uint32_t record : records) {
+        added.push_back(snapshot(table, record));
+    }
     const auto middle = rows_.insert(rows_.end(), std::make_move_iterator(added.begin()),
                                      std::make_move_iterator(added.end()));
     std::inplace_merge(rows_.begin(), middle, rows_.end(), byRecord);
