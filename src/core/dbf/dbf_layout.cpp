@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -141,10 +140,13 @@ std::size_t countDescriptors(const ByteReader& read, std::uint64_t fileSize,
 std::string formatFixed(double value, int decimals) {
     // Rounded to 18 significant digits first, as the format asks.
     char buffer[400];
-    std::snprintf(buffer, sizeof(buffer), "%.17e", value);
-    const double rounded = std::strtod(buffer, nullptr);
-    std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, rounded);
-    std::string text(buffer);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific, 17);
+    double rounded = value;
+    std::from_chars(buffer, result.ptr, rounded);
+    result = std::to_chars(buffer, buffer + sizeof(buffer), rounded, std::chars_format::fixed,
+                           decimals);
+    std::string text(buffer, result.ptr);
     if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
         text.erase(0, 1);
     }

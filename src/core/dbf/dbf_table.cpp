@@ -398,7 +398,8 @@ void DbfTable::create(const std::filesystem::path& path, std::span<const FieldSp
     }
 }
 
-void DbfTable::open(const std::filesystem::path& path) {
+void DbfTable::open(const std::filesystem::path& requested) {
+    const std::filesystem::path path = requested;  // may be this table's own path()
     close();
     Impl& s = *impl_;
     switch (s.file.open(path, false)) {
