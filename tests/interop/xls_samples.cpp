@@ -1,0 +1,155 @@
+// Writes the workbooks the interop check reads back with other programs: exports of measurement
+// tables (with the tables beside them) and workbooks exercising the library directly (with the
+// cells they must hold as JSON). Every workbook comes with the "Workbook" stream as assembled.
+//
+// usage: xls_samples DIR [--large]
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "../support/export_table.h"
+#include "measurement/table_export.h"
+#include "xls/vteWriters.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zond;
+
+void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+void saveWithStream(const xls::TvteXLSWorkbook& book, const fs::path& xlsPath) {
+    xls::TvteExcelWriter writer;
+    writeBytes(fs::path(xlsPath).replace_extension(".stream"), writer.assemble(book).bytes());
+    writer.Save(book, xlsPath);
+}
+
+void writeExport(const fs::path& dir, const std::string& name, int rows) {
+    const auto table = dir / (name + ".db");
+    testing::writeMeasurementTable(table, testing::sampleMeasurementRows(rows));
+    dbf::DbfTable opened;
+    measurement::openMeasurementTable(opened, table);
+    saveWithStream(*measurement::buildExportWorkbook(opened), dir / (name + ".xls"));
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + '"';
+}
+
+// The cells of a workbook as JSON: per sheet its name, its cells [row, column, value] (a number,
+// a text, or null for a blank) and its merged ranges [top, bottom, left, right].
+std::string expectedCells(const xls::TvteXLSWorkbook& book) {
+    std::string json = "{\"sheets\": [";
+    for (int s = 0; s < book.SheetCount(); ++s) {
+        const auto& sheet = book.Sheets(s);
+        json += (s ? ", " : "") + std::string("{\"name\": ") + jsonString(sheet.Name()) +
+                ", \"cells\": [";
+        std::string merged;
+        for (std::size_t i = 0; i < sheet.RangeCount(); ++i) {
+            const auto range = sheet.view(i);
+            const auto& r = range.rect;
+            json +=
+                (i ? ", [" : "[") + std::to_string(r.top) + ", " + std::to_string(r.left) + ", ";
+            if (range.kind == xls::CellKind::Number) {
+                char number[64];
+                std::snprintf(number, sizeof number, "%.17g", range.number);
+                json += number;
+            } else {
+                json += range.text.empty() ? "null" : jsonString(range.text);
+            }
+            json += "]";
+            if (!r.isSingleCell()) {
+                merged += (merged.empty() ? "[" : ", [") + std::to_string(r.top) + ", " +
+                          std::to_string(r.bottom) + ", " + std::to_string(r.left) + ", " +
+                          std::to_string(r.right) + "]";
+            }
+        }
+        json += "], \"merged\": [" + merged + "]}";
+    }
+    return json + "]}";
+}
+
+void writeLibraryCase(const fs::path& dir, const std::string& name,
+                      const xls::TvteXLSWorkbook& book) {
+    saveWithStream(book, dir / (name + ".xls"));
+    std::ofstream(dir / (name + ".json")) << expectedCells(book);
+}
+
+void writeLongText(const fs::path& dir) {
+    xls::TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    sheet.setName("Длинный текст");
+    std::string text;
+    for (int i = 0; i < 5000; ++i) {
+        text += i % 10 == 9 ? "я" : std::string(1, static_cast<char>('a' + i % 26));
+    }
+    sheet.Ranges(0, 0, 0, 0).setValue(text);
+    sheet.Ranges(1, 0, 1, 0).setValue(3.5);
+    sheet.Ranges(0, 1, 0, 1).setValue(std::string("после"));
+    writeLibraryCase(dir, "long_text", book);
+}
+
+void writeMerged(const fs::path& dir) {
+    xls::TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    sheet.setName("Объединение");
+    sheet.Ranges(0, 0, 1, 1).setValue(std::string("слитно"));
+    sheet.Ranges(2, 0, 4, 0).setValue(std::int32_t{7});
+    sheet.Ranges(0, 3, 0, 5);
+    sheet.Ranges(3, 3, 3, 3).setValue(std::string("x"));
+    sheet.Ranges(1, 4, 1, 4).setValue(-0.125);
+    writeLibraryCase(dir, "merged", book);
+}
+
+// A font colour outside the default palette, and a second sheet.
+void writeColour(const fs::path& dir) {
+    xls::TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    sheet.setName("Цвет");
+    auto cell = sheet.Ranges(0, 0, 0, 0);
+    cell.setValue(std::string("цветной"));
+    xls::RangeFormat format;
+    format.font.colour = xls::rgb(0x12, 0x34, 0x56);
+    format.font.style = xls::kBold;
+    cell.setFormat(format);
+    sheet.Ranges(1, 0, 1, 0).setValue(std::string("обычный"));
+    book.AddWorksheet().Ranges(0, 0, 0, 0).setValue(std::int32_t{2});
+    writeLibraryCase(dir, "colour", book);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: xls_samples DIR [--large]\n";
+        return 2;
+    }
+    const fs::path dir = argv[1];
+    fs::create_directories(dir);
+    if (argc > 2 && std::string(argv[2]) == "--large") {
+        writeExport(dir, "export_65535", 65535);
+        return 0;
+    }
+    writeExport(dir, "export_empty", 0);
+    writeExport(dir, "export_1", 1);
+    writeExport(dir, "export_33", 33);
+    writeExport(dir, "export_5000", 5000);
+    writeLongText(dir);
+    writeMerged(dir);
+    writeColour(dir);
+    return 0;
+}
