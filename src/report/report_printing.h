@@ -2,6 +2,7 @@
 // print dialog, and the job itself.
 #pragma once
 
+#include <QPrinter>
 #include <QStringList>
 #include <memory>
 #include <optional>
@@ -9,7 +10,6 @@
 #include "page_selection.h"
 #include "report_document.h"
 
-class QPrinter;
 class QWidget;
 
 namespace zond::ui {

@@ -1,0 +1,148 @@
+// The table report on a 10,000-row table: layout plus PDF output, and the time from the preview
+// command to its first painted page.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cmath>
+#include <string>
+
+#include "dbf/dbf_table.h"
+#include "measurement/measurement_schema.h"
+#include "page_view.h"
+#include "preview_window.h"
+#include "report_commands.h"
+#include "report_layout.h"
+#include "report_painter.h"
+#include "report_printing.h"
+#include "report_template.h"
+#include "table_report_rows.h"
+#include "ui/user_dialogs.h"
+
+namespace {
+
+using namespace zond;
+
+constexpr int kRows = 10'000;
+
+// A table of kRows rows, made once for all benchmarks.
+class BenchTable {
+  public:
+    BenchTable() {
+        const std::filesystem::path path = folder_.filePath("bench.db").toStdString();
+        measurement::createMeasurementTable(path);
+        const auto f = measurement::openMeasurementTable(table_, path);
+        for (int i = 0; i < kRows; ++i) {
+            auto record = table_.blankRecord();
+            record.setInteger(f.n, i % 9999 + 1);  // the field holds four digits
+            record.setText(f.mode, i % 2 ? "Оперативный" : "Наблюдения");
+            record.setInteger(f.channel, i % 8);
+            record.setInteger(f.enCh, 3);
+            record.setText(f.date, "05.03.2009");
+            record.setText(f.time, "12:30:15");
+            record.setText(f.type, "ПТП-1/ПТП-2/ПТП-3");
+            record.setDouble(f.tavis1, std::sin(i * 0.001) * 1000.0);
+            record.setDouble(f.tavis2, i * 0.25);
+            record.setDouble(f.tavis3, -0.125 * (i % 1000));
+            record.setText(f.tIn, "21.5");
+            record.setText(f.tExt, "-40");
+            if (i % 10 == 0) {
+                record.setText(f.comment, "Замер у окна, северная стена");
+            }
+            table_.append(record);
+        }
+    }
+    const dbf::DbfTable& table() const { return table_; }
+    QString pdfPath() const { return folder_.filePath("bench.pdf"); }
+
+  private:
+    QTemporaryDir folder_;
+    dbf::DbfTable table_;
+};
+
+BenchTable& benchTable() {
+    static BenchTable table;
+    return table;
+}
+
+// No messages are expected; any would block a benchmark, so they are only counted.
+class SilentDialogs final : public ui::UserDialogs {
+  public:
+    QMessageBox::StandardButton message(QWidget*, const QString&, const QString&, ui::MessageIcon,
+                                        QMessageBox::StandardButtons) override {
+        return QMessageBox::Ok;
+    }
+    QString openFileName(QWidget*, const ui::FileDialogRequest&) override { return {}; }
+    QString saveFileName(QWidget*, const ui::FileDialogRequest&) override { return {}; }
+    std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
+};
+
+class NoPrinters final : public report::PrinterAccess {
+  public:
+    QStringList printerNames() const override { return {}; }
+    std::optional<report::PrintJob> choose(QWidget*) override { return std::nullopt; }
+};
+
+void BM_LayoutAndPdf(benchmark::State& state) {
+    const BenchTable& source = benchTable();
+    std::size_t pages = 0;
+    for (auto _ : state) {
+        report::TableReportRows rows(source.table());
+        const auto document = report::layoutReport(report::measurementReportTemplate(), rows);
+        report::writePdf(*document, source.pdfPath());
+        pages = document->pages.size();
+    }
+    state.counters["pages"] = static_cast<double>(pages);
+}
+BENCHMARK(BM_LayoutAndPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LayoutOnly(benchmark::State& state) {
+    const BenchTable& source = benchTable();
+    for (auto _ : state) {
+        report::TableReportRows rows(source.table());
+        benchmark::DoNotOptimize(report::layoutReport(report::measurementReportTemplate(), rows));
+    }
+}
+BENCHMARK(BM_LayoutOnly)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// From the preview command until the preview window has painted its first page.
+void BM_PreviewFirstPage(benchmark::State& state) {
+    const BenchTable& source = benchTable();
+    SilentDialogs dialogs;
+    NoPrinters printers;
+    report::ReportCommands commands(dialogs, &printers);
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        double shownAfter = 0;
+        QTimer watch;
+        watch.setInterval(0);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* window = qobject_cast<report::PreviewWindow*>(QApplication::activeModalWidget());
+            if (window && window->pageView()->paintedPages() > 0) {
+                shownAfter = clock.nsecsElapsed() / 1e9;
+                watch.stop();
+                window->accept();
+            }
+        });
+        watch.start();
+        clock.start();
+        commands.preview(nullptr, &source.table());
+        state.SetIterationTime(shownAfter);
+    }
+}
+BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
