@@ -1,7 +1,9 @@
 #include "footer_bar.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace zond::app {
 
@@ -35,9 +37,28 @@ QSize FooterBar::sizeHint() const {
     return {header_.length(), fontMetrics().height() + 2 * kPadding + 1};
 }
 
+int FooterBar::originX() const {
+    return header_.mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint()).x();
+}
+
+bool FooterBar::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const int column = header_.logicalIndexAt(help->pos().x() - originX());
+        const QString text = column >= 0 ? texts_[static_cast<std::size_t>(column)] : QString();
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void FooterBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const int originX = header_.mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint()).x();
+    const int originX = this->originX();
     painter.setPen(QColor(Qt::gray));
     painter.drawLine(0, 0, width(), 0);
     for (int column = 0; column < header_.count(); ++column) {
@@ -55,9 +76,12 @@ void FooterBar::paintEvent(QPaintEvent*) {
         painter.save();
         painter.setClipRect(cell);
         painter.setPen(palette().color(QPalette::ButtonText));
-        painter.drawText(cell.adjusted(kPadding, 0, -kPadding, 0),
-                         columns_[static_cast<std::size_t>(column)].alignment | Qt::AlignVCenter,
-                         text);
+        // A text wider than its column shows its beginning; the tool tip shows all of it.
+        const QRect inner = cell.adjusted(kPadding, 0, -kPadding, 0);
+        const Qt::Alignment alignment = fontMetrics().horizontalAdvance(text) > inner.width()
+                                            ? Qt::AlignLeft
+                                            : columns_[static_cast<std::size_t>(column)].alignment;
+        painter.drawText(inner, alignment | Qt::AlignVCenter, text);
         painter.restore();
     }
 }

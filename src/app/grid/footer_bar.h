@@ -24,9 +24,13 @@ class FooterBar : public QWidget {
     QSize minimumSizeHint() const override { return sizeHint(); }
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Where the title row's x = 0 lies in this widget.
+    int originX() const;
+
     const QHeaderView& header_;
     const std::array<ColumnLayout, kGridColumns.size()>& columns_;
     std::array<QString, kGridColumns.size()> texts_;

@@ -62,6 +62,8 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     option.sortIndicator = QStyleOptionHeader::None;
     painter->save();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
+    // The style may leave an empty clip region behind; everything below stays in the section.
+    painter->setClipRect(rect);
 
     const auto sort = logicalIndex >= 0 && logicalIndex < static_cast<int>(columns_.size())
                           ? columns_[static_cast<std::size_t>(logicalIndex)].sort
@@ -75,7 +77,6 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     }
     painter->setPen(palette().color(QPalette::ButtonText));
     painter->setFont(font());
-    painter->setClipRect(rect);
     const QString caption =
         model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
     painter->drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap, caption);
