@@ -1,6 +1,8 @@
 // The bytes of measurement tables, written out by hand from the file format.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -306,6 +308,86 @@ TEST_F(TableFormatTest, OpenRepairsACountBeyondTheFileButNotAMissingEndByte) {
         EXPECT_EQ(repaired[1], 124);  // today's date
         EXPECT_EQ(repaired.back(), 0x1A);
     }
+}
+
+// A FoxPro table (version 0x30): 32-byte descriptors, a 263-byte backlink after the terminator,
+// and a binary 'I' field.
+std::vector<std::uint8_t> foxProTable() {
+    std::vector<std::uint8_t> bytes(32 + 3 * 32 + 1 + 263, 0);
+    bytes[0] = 0x30;
+    bytes[4] = 1;
+    bytes[8] = static_cast<std::uint8_t>(bytes.size() & 0xFF);
+    bytes[9] = static_cast<std::uint8_t>(bytes.size() >> 8);
+    bytes[10] = 1 + 5 + 4 + 6;
+    bytes[29] = 0x65;  // code page 866
+    const Descriptor fields[] = {{"NAME", 'C', 5, 0}, {"COUNT", 'I', 4, 0}, {"Q", 'N', 6, 2}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        std::uint8_t* d = bytes.data() + 32 + 32 * i;
+        std::memcpy(d, fields[i].name, std::strlen(fields[i].name));
+        d[11] = static_cast<std::uint8_t>(fields[i].type);
+        d[16] = static_cast<std::uint8_t>(fields[i].width);
+        d[17] = static_cast<std::uint8_t>(fields[i].decimals);
+    }
+    bytes[32 + 96] = 0x0D;
+    // " " + "\xAF\xE0\xA8" (при in 866) + "  " + -2 as a 32-bit integer + "  1.50"
+    const std::uint8_t record[] = {' ',  0xAF, 0xE0, 0xA8, ' ', ' ', 0xFE, 0xFF,
+                                   0xFF, 0xFF, ' ',  ' ',  '1', '.', '5',  '0'};
+    bytes.insert(bytes.end(), std::begin(record), std::end(record));
+    bytes.push_back(0x1A);
+    return bytes;
+}
+
+// A dBase 7 table (version 0x04): a 68-byte header and 48-byte descriptors with 32-byte names.
+std::vector<std::uint8_t> dBase7Table() {
+    std::vector<std::uint8_t> bytes(68 + 2 * 48 + 1, 0);
+    bytes[0] = 0x04;
+    bytes[4] = 1;
+    bytes[8] = static_cast<std::uint8_t>(bytes.size());
+    bytes[10] = 1 + 20 + 3;
+    const Descriptor fields[] = {{"A_RATHER_LONG_FIELD_NAME", 'C', 20, 0}, {"n", 'N', 3, 0}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::uint8_t* d = bytes.data() + 68 + 48 * i;
+        std::memcpy(d, fields[i].name, std::strlen(fields[i].name));
+        d[32] = static_cast<std::uint8_t>(fields[i].type);
+        d[33] = static_cast<std::uint8_t>(fields[i].width);
+    }
+    bytes[68 + 96] = 0x0D;
+    const std::string record = " long names are fine  42";
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    bytes.push_back(0x1A);
+    return bytes;
+}
+
+TEST_F(TableFormatTest, FoxProAndDBase7TablesOpenWithTheirOwnLayouts) {
+    const auto path = file("other.dbf");
+    writeBytes(path, foxProTable());
+    {
+        DbfTable table;
+        table.open(path);
+        ASSERT_EQ(table.fields().size(), 3U);
+        EXPECT_EQ(table.fields()[1].kind, FieldKind::Int32);
+        const auto row = table.read(1);
+        EXPECT_EQ(row.text(0), "при");
+        EXPECT_EQ(row.asInteger(1), -2);
+        EXPECT_EQ(row.number(2), 1.5);
+        // Appending keeps the header with its backlink as it is.
+        auto added = table.blankRecord();
+        added.setInteger(1, 70000);
+        added.setDouble(2, -1.25);
+        table.append(added);
+        EXPECT_EQ(table.read(2).asInteger(1), 70000);
+        EXPECT_EQ(table.read(2).text(2), " -1.25");
+    }
+    EXPECT_EQ(readBytes(path).size(), 32U + 97 + 263 + 2 * 16 + 1);
+
+    writeBytes(path, dBase7Table());
+    DbfTable table;
+    table.open(path);
+    ASSERT_EQ(table.fields().size(), 2U);
+    EXPECT_EQ(table.fields()[0].name, "A_RATHER_LONG_FIELD_NAME");
+    EXPECT_EQ(table.fields()[1].name, "N");
+    EXPECT_EQ(table.read(1).text(0), "long names are fine");
+    EXPECT_EQ(table.read(1).asInteger(1), 42);
 }
 
 struct Damage {
