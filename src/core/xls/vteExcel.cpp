@@ -157,9 +157,17 @@ void TvteXLSWorksheet::setName(std::string_view name) {
 }
 
 std::size_t TvteXLSWorksheet::firstRangeFrom(int top) const {
-    const auto it = std::partition_point(order_.begin(), order_.end(), [&](std::uint32_t slot) {
-        return slots_[slot].rect.top < top;
-    });
+    const auto above = [&](std::uint32_t slot) { return slots_[slot].rect.top < top; };
+    // Sheets are mostly filled row by row, so the answer is usually among the last ranges.
+    constexpr int kBackwardSteps = 16;
+    std::size_t end = order_.size();
+    for (int step = 0; step < kBackwardSteps && end > 0; ++step, --end) {
+        if (above(order_[end - 1])) {
+            return end;
+        }
+    }
+    const auto it = std::partition_point(order_.begin(),
+                                         order_.begin() + static_cast<std::ptrdiff_t>(end), above);
     return static_cast<std::size_t>(it - order_.begin());
 }
 
@@ -288,6 +296,15 @@ RangeView TvteXLSWorksheet::view(std::size_t position) const {
         }
     }
     return view;
+}
+
+std::string_view TvteXLSWorksheet::textAt(std::size_t position, std::string& scratch) const {
+    const auto& data = slots_[order_[position]];
+    if (data.kind == ValueKind::Text) {
+        return texts_.get(data.payload);
+    }
+    scratch = textOf(valueOf(data));
+    return scratch;
 }
 
 const RowInfo* TvteXLSWorksheet::findRow(int row) const {

@@ -133,11 +133,16 @@ class TvteXLSWorksheet {
     std::size_t RangeCount() const { return order_.size(); }
     TvteXLSRange range(std::size_t position);
     RangeView view(std::size_t position) const;
+    // The writer's fast access to single properties of the range at a position.
     const RangeRect& rectAt(std::size_t position) const { return slots_[order_[position]].rect; }
+    std::uint32_t formatIdAt(std::size_t position) const { return slots_[order_[position]].format; }
     CellKind kindAt(std::size_t position) const { return kindOf(slots_[order_[position]]); }
     double numberAt(std::size_t position) const {
         return numberOf(valueOf(slots_[order_[position]]));
     }
+    // The text of a range of kind Text; `scratch` holds it when it is made from a date or a
+    // boolean.
+    std::string_view textAt(std::size_t position, std::string& scratch) const;
     // Position of the first range whose top row is at least `top` (RangeCount() when none).
     std::size_t firstRangeFrom(int top) const;
 

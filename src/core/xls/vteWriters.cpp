@@ -72,7 +72,12 @@ Bytes headerFooterData(const std::string& left, const std::string& centre,
 struct RowCell {
     RangeRect rect;
     std::size_t position = 0;  // in the sheet's list
+    CellWriteInfo info;
 };
+
+std::size_t styleKey(std::uint32_t formatId, const RangeRect& rect) {
+    return std::size_t{formatId} * 2 + (rect.isSingleCell() ? 0 : 1);
+}
 
 // State of one save: what the globals and the substreams share.
 class SaveSession {
@@ -83,13 +88,14 @@ class SaveSession {
     void run();
 
   private:
-    void collectRanges();
+    void collectStyles();
+    bool hasSharedStrings() const;
     void writeGlobals();
     void writeSharedStrings();
     void writeSheet(int sheetIndex);
-    void writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firstRange,
-                        std::uint32_t indexPosition);
-    void appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, std::size_t firstRange, int row,
+    void writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t indexPosition);
+    CellWriteInfo cellInfo(const TvteXLSWorksheet& sheet, std::size_t position) const;
+    void appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int row,
                      const RowCell& cell) const;
     void writeMergedCells(const TvteXLSWorksheet& sheet);
 
@@ -97,18 +103,18 @@ class SaveSession {
     BiffStream& out_;
     StyleTables styles_;
     std::uint32_t globalsStart_ = 0;
-    std::vector<std::size_t> sheetFirstRange_;  // number of a sheet's first range
-    // Per range: which of styleList_ it uses, and its shared-string index.
-    std::vector<std::uint32_t> styleOf_;
-    std::vector<std::uint32_t> sstIndex_;
+    // Ranges of one format that merge alike share a style: (format id, merged) -> its position
+    // in styleList_.
+    std::vector<std::uint32_t> styleOfKey_;
     std::vector<CellStyle> styleList_;
     std::vector<CellStyleIndices> styleIndices_;
-    std::vector<std::u16string> strings_;
+    // Shared strings are numbered in range order, and the cells take the numbers in that order.
+    std::uint32_t nextSstIndex_ = 0;
     std::vector<std::uint32_t> boundSheetOffsets_;
 };
 
 void SaveSession::run() {
-    collectRanges();
+    collectStyles();
     globalsStart_ = out_.position();
     writeGlobals();
     std::vector<std::uint32_t> bofPositions;
@@ -121,39 +127,36 @@ void SaveSession::run() {
     }
 }
 
-// Numbers every range over all sheets and finds its formatting and shared string.
-void SaveSession::collectRanges() {
-    std::vector<std::uint32_t> styleOfKey;  // (format id, merged) -> position in styleList_
+// The distinct styles of the ranges, in the order ranges first use them.
+void SaveSession::collectStyles() {
     constexpr auto kNone = std::numeric_limits<std::uint32_t>::max();
     for (int s = 0; s < workbook_.SheetCount(); ++s) {
         const auto& sheet = workbook_.Sheets(s);
-        sheetFirstRange_.push_back(styleOf_.size());
         for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
-            const RangeView range = sheet.view(p);
-            const bool merged = !range.rect.isSingleCell();
-            const std::size_t key = range.formatId * 2 + (merged ? 1 : 0);
-            if (key >= styleOfKey.size()) {
-                styleOfKey.resize(key + 1, kNone);
+            const std::uint32_t formatId = sheet.formatIdAt(p);
+            const std::size_t key = styleKey(formatId, sheet.rectAt(p));
+            if (key >= styleOfKey_.size()) {
+                styleOfKey_.resize(key + 1, kNone);
             }
-            if (styleOfKey[key] == kNone) {
-                styleOfKey[key] = static_cast<std::uint32_t>(styleList_.size());
-                styleList_.push_back({&workbook_.formatAt(range.formatId), merged});
-            }
-            styleOf_.push_back(styleOfKey[key]);
-            if (range.kind == CellKind::Text && !range.text.empty()) {
-                auto text = text::toUtf16(range.text);
-                if (text.size() > 0xFFFF) {
-                    throw XlsError(
-                        "Текст ячейки длиннее 65535 знаков: такую книгу Excel записать "
-                        "нельзя.");
-                }
-                sstIndex_.push_back(static_cast<std::uint32_t>(strings_.size()));
-                strings_.push_back(std::move(text));
-            } else {
-                sstIndex_.push_back(CellWriteInfo::kNoText);
+            if (styleOfKey_[key] == kNone) {
+                styleOfKey_[key] = static_cast<std::uint32_t>(styleList_.size());
+                styleList_.push_back({&workbook_.formatAt(formatId), key % 2 == 1});
             }
         }
     }
+}
+
+bool SaveSession::hasSharedStrings() const {
+    std::string scratch;
+    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+        const auto& sheet = workbook_.Sheets(s);
+        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+            if (sheet.kindAt(p) == CellKind::Text && !sheet.textAt(p, scratch).empty()) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void SaveSession::writeGlobals() {
@@ -213,71 +216,94 @@ void SaveSession::writeGlobals() {
     appendU16(country, 7);
     appendU16(country, 7);
     out_.WriteRecord(biff8::kCountry, country);
-    if (!strings_.empty()) {
+    if (hasSharedStrings()) {
         writeSharedStrings();
     }
     out_.WriteRecord(biff8::kEof);
 }
 
-// SST with its CONTINUE records, assembled as they stand; entry headers are never split, and a
+// SST with its CONTINUE records, assembled in the stream; entry headers are never split, and a
 // text split between records goes on behind a fresh flag byte. EXTSST points at every eighth
 // entry.
 void SaveSession::writeSharedStrings() {
-    const std::uint32_t sstStart = out_.position();
-    Bytes sst;
-    std::size_t recordStart = 0;
+    std::uint32_t recordStart = 0;
     const auto closeRecord = [&] {
-        zond::bytes::writeU16(
-            &sst[recordStart + 2],
-            static_cast<std::uint16_t>(sst.size() - recordStart - biff8::kRecordHeaderSize));
+        const auto length = out_.position() - recordStart - biff8::kRecordHeaderSize;
+        const std::uint8_t bytes[] = {static_cast<std::uint8_t>(length),
+                                      static_cast<std::uint8_t>(length >> 8)};
+        out_.overwrite(recordStart + 2, bytes);
     };
     const auto startRecord = [&](std::uint16_t number) {
-        if (!sst.empty()) {
-            closeRecord();
-        }
-        recordStart = sst.size();
-        appendU16(sst, number);
-        appendU16(sst, 0);
+        recordStart = out_.position();
+        Bytes header;
+        appendU16(header, number);
+        appendU16(header, 0);  // the length, once the record is full
+        out_.write(header);
     };
     const auto room = [&] {
-        return biff8::kMaxRecordData - (sst.size() - recordStart - biff8::kRecordHeaderSize);
+        return biff8::kMaxRecordData - (out_.position() - recordStart - biff8::kRecordHeaderSize);
     };
+
+    startRecord(biff8::kSst);
+    const std::uint32_t countsAt = out_.position();
+    out_.write(Bytes(8, 0));  // total and unique count, once known
 
     Bytes extSst;
     appendU16(extSst, kStringsPerBucket);
-    startRecord(biff8::kSst);
-    const auto count = static_cast<std::uint32_t>(strings_.size());
-    appendU32(sst, count);
-    appendU32(sst, count);
-    for (std::size_t i = 0; i < strings_.size(); ++i) {
-        const std::u16string& text = strings_[i];
-        if (room() <= 4) {
-            startRecord(biff8::kContinue);
-        }
-        if (i % kStringsPerBucket == 0) {
-            appendU32(extSst, static_cast<std::uint32_t>(sstStart + sst.size()));
-            appendU16(extSst, static_cast<std::uint16_t>(sst.size() - recordStart));
-            appendU16(extSst, 0);
-        }
-        appendU16(sst, static_cast<std::uint16_t>(text.size()));
-        appendU8(sst, biff8::kUncompressedFlag);
-        std::u16string_view rest = text;
-        while (true) {
-            const std::size_t units = std::min(rest.size() * 2, room()) / 2;
-            appendCharacters(sst, rest.substr(0, units));
-            rest.remove_prefix(units);
-            if (rest.empty()) {
-                break;
+    std::uint32_t count = 0;
+    std::string scratch;
+    Bytes piece;
+    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+        const auto& sheet = workbook_.Sheets(s);
+        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+            if (sheet.kindAt(p) != CellKind::Text) {
+                continue;
+            }
+            const std::string_view utf8 = sheet.textAt(p, scratch);
+            if (utf8.empty()) {
+                continue;
+            }
+            const std::u16string text = text::toUtf16(utf8);
+            if (text.size() > 0xFFFF) {
+                throw XlsError(
+                    "Текст ячейки длиннее 65535 знаков: такую книгу Excel записать "
+                    "нельзя.");
             }
             if (room() <= 4) {
+                closeRecord();
                 startRecord(biff8::kContinue);
-                appendU8(sst, biff8::kUncompressedFlag);
             }
+            if (count % kStringsPerBucket == 0) {
+                appendU32(extSst, out_.position());
+                appendU16(extSst, static_cast<std::uint16_t>(out_.position() - recordStart));
+                appendU16(extSst, 0);
+            }
+            piece.clear();
+            appendU16(piece, static_cast<std::uint16_t>(text.size()));
+            appendU8(piece, biff8::kUncompressedFlag);
+            out_.write(piece);
+            std::u16string_view rest = text;
+            while (true) {
+                const std::size_t units = std::min<std::size_t>(rest.size() * 2, room()) / 2;
+                piece.clear();
+                appendCharacters(piece, rest.substr(0, units));
+                out_.write(piece);
+                rest.remove_prefix(units);
+                if (rest.empty()) {
+                    break;
+                }
+                if (room() <= 4) {
+                    closeRecord();
+                    startRecord(biff8::kContinue);
+                    out_.write(Bytes{biff8::kUncompressedFlag});
+                }
+            }
+            ++count;
         }
     }
     closeRecord();
-    strings_ = {};
-    out_.write(sst);
+    out_.overwriteU32(countsAt, count);
+    out_.overwriteU32(countsAt + 4, count);
     out_.WriteRecord(biff8::kExtSst, extSst);
 }
 
@@ -383,7 +409,7 @@ void SaveSession::writeSheet(int sheetIndex) {
     out_.WriteRecord(biff8::kDimensions, dimensions);
 
     if (!bounds.empty()) {
-        writeRowBlocks(sheet, sheetFirstRange_[sheetIndex], indexPosition);
+        writeRowBlocks(sheet, indexPosition);
     }
 
     Bytes window2;
@@ -411,8 +437,7 @@ void SaveSession::writeSheet(int sheetIndex) {
 
 // ROW records of every used row, 32 to a block, each block followed by its cell records and a
 // DBCELL; INDEX is rewritten at the end with the DBCELL positions.
-void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firstRange,
-                                 std::uint32_t indexPosition) {
+void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t indexPosition) {
     const UsedBounds& bounds = sheet.usedBounds();
     std::vector<std::uint32_t> dbCells;
     std::vector<RowCell> rowCells;
@@ -421,14 +446,28 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firs
     std::vector<std::uint16_t> rowLengths;
     std::uint32_t blockStart = 0;
     std::uint32_t firstRowEnd = 0;
+    std::string scratch;
+    std::size_t reach = 0;  // the first range that can reach down to the row
 
     for (int r = bounds.firstRow; r <= bounds.lastRow; ++r) {
+        while (reach < sheet.RangeCount() &&
+               sheet.rectAt(reach).top < r - sheet.maxRangeHeight() + 1) {
+            ++reach;
+        }
+        // Visited in list order, so texts starting on this row take their shared-string
+        // numbers in range order.
         rowCells.clear();
-        for (std::size_t p = sheet.firstRangeFrom(r - sheet.maxRangeHeight() + 1);
-             p < sheet.RangeCount() && sheet.rectAt(p).top <= r; ++p) {
-            if (sheet.rectAt(p).bottom >= r) {
-                rowCells.push_back({sheet.rectAt(p), p});
+        for (std::size_t p = reach; p < sheet.RangeCount() && sheet.rectAt(p).top <= r; ++p) {
+            const RangeRect& rect = sheet.rectAt(p);
+            if (rect.bottom < r) {
+                continue;
             }
+            RowCell cell{rect, p, cellInfo(sheet, p)};
+            if (rect.top == r && sheet.kindAt(p) == CellKind::Text &&
+                !sheet.textAt(p, scratch).empty()) {
+                cell.info.sstIndex = nextSstIndex_++;
+            }
+            rowCells.push_back(cell);
         }
         std::ranges::sort(rowCells, {}, [](const RowCell& c) { return c.rect.left; });
 
@@ -456,7 +495,7 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firs
 
         const std::size_t before = cells.size();
         for (const auto& cell : rowCells) {
-            appendCells(cells, sheet, firstRange, r, cell);
+            appendCells(cells, sheet, r, cell);
         }
         rowLengths.push_back(static_cast<std::uint16_t>(cells.size() - before));
 
@@ -482,11 +521,20 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::size_t firs
     }
 }
 
+CellWriteInfo SaveSession::cellInfo(const TvteXLSWorksheet& sheet, std::size_t position) const {
+    const CellStyleIndices& style =
+        styleIndices_[styleOfKey_[styleKey(sheet.formatIdAt(position), sheet.rectAt(position))]];
+    CellWriteInfo info;
+    info.xfIndex = style.xf;
+    info.fontIndex = style.font;
+    info.formatIndex = style.format;
+    return info;
+}
+
 // NUMBER or LABELSST at the top-left cell of the range, then blanks for the rest of the row.
-void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, std::size_t firstRange,
-                              int row, const RowCell& cell) const {
-    const std::size_t range = firstRange + cell.position;
-    const auto xf = styleIndices_[styleOf_[range]].xf;
+void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int row,
+                              const RowCell& cell) const {
+    const auto xf = cell.info.xfIndex;
     const RangeRect& rect = cell.rect;
     const auto record = [&](std::uint16_t number, std::uint16_t length) {
         appendU16(cells, number);
@@ -500,12 +548,12 @@ void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, std::
             appendU16(cells, static_cast<std::uint16_t>(column++));
             appendU16(cells, xf);
             appendF64(cells, sheet.numberAt(cell.position));
-        } else if (sstIndex_[range] != CellWriteInfo::kNoText) {
+        } else if (cell.info.sstIndex != CellWriteInfo::kNoText) {
             record(biff8::kLabelSst, 10);
             appendU16(cells, static_cast<std::uint16_t>(row));
             appendU16(cells, static_cast<std::uint16_t>(column++));
             appendU16(cells, xf);
-            appendU32(cells, sstIndex_[range]);
+            appendU32(cells, cell.info.sstIndex);
         }
     }
     if (column < rect.right) {
