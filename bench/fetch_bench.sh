@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A full instrument memory (3854 records) fetched from zond-sim by zond8t-cli fetch.
+#   bench/fetch_bench.sh [BUILD_DIR]           five unpaced runs (target: 2.0 s each)
+#   bench/fetch_bench.sh [BUILD_DIR] --paced   one run at the line's 9600 bit/s (about 137 s)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+paced=${2:-}
+sim=$build/tools/sim/zond-sim
+cli=$build/src/cli/zond8t-cli
+cmake --build "$build" --target zond-sim zond8t-cli >/dev/null
+
+work=$(mktemp -d)
+trap 'kill "$sim_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+sim_options=(--records 3854 --write-image "$work/served.img")
+runs=5
+if [ "$paced" = "--paced" ]; then
+    sim_options+=(--baud 9600)
+    runs=1
+fi
+"$sim" "${sim_options[@]}" >"$work/sim.out" &
+sim_pid=$!
+while [ ! -s "$work/sim.out" ]; do sleep 0.05; done
+device=$(head -n 1 "$work/sim.out")
+
+# Characters on the line: the 16-character header, then 'S', 2 x 65520 encoded bytes and 'P'.
+characters=$((16 + 1 + 2 * 65520 + 1))
+for run in $(seq "$runs"); do
+    start=$(date +%s.%N)
+    "$cli" fetch --port "$device" --image-out "$work/got.img" 2>/dev/null
+    end=$(date +%s.%N)
+    cmp -s "$work/served.img" "$work/got.img" || { echo "run $run: image differs" >&2; exit 1; }
+    if [ "$paced" = "--paced" ]; then
+        awk -v s="$start" -v e="$end" -v c="$characters" 'BEGIN {
+            line = c * 10 / 9600
+            printf "paced run: %.2f s, line time %.2f s, %+.2f %%\n", e - s, line, (e - s - line) * 100 / line }'
+    else
+        awk -v r="$run" -v s="$start" -v e="$end" 'BEGIN { printf "run %d: %.3f s\n", r, e - s }'
+    fi
+done
