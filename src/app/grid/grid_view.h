@@ -50,10 +50,12 @@ class GridView : public QTableView {
   public:
     explicit GridView(QWidget* parent);
 
-    void setHorizontalHeader(QHeaderView* header) { QTableView::setHorizontalHeader(header); }
     // Writes an edit in progress into its row and closes the editor.
     void commitOpenEditor();
     bool editorOpen() const;
+    // Typing outside the comment would search every row's text; on a large table that reads the
+    // whole file, so typing there does nothing.
+    void keyboardSearch(const QString&) override {}
 
   signals:
     void rowClicked(int row, Qt::KeyboardModifiers modifiers);
