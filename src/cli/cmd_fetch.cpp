@@ -1,31 +1,15 @@
 // zond8t-cli fetch: the instrument's memory over the serial line, as the receive window gets it.
-#include <unistd.h>
-
-#include <cmath>
 #include <fstream>
 #include <iostream>
 
 #include "commands.h"
+#include "instrument/record_import.h"
+#include "measurement/measurement_schema.h"
 #include "transfer_runner.h"
 
 namespace zond::cli {
 
 namespace {
-
-std::chrono::milliseconds parseIdleTimeout(const ParsedArgs& parsed) {
-    const std::string text = parsed.option("--idle-timeout", "30");
-    std::size_t used = 0;
-    double seconds = 0;
-    try {
-        seconds = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-        throw CliError("--idle-timeout takes a number of seconds above 0");
-    }
-    return std::chrono::milliseconds(std::lround(seconds * 1000));
-}
 
 void writeImage(const std::string& path, std::span<const std::uint8_t> image) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -36,20 +20,24 @@ void writeImage(const std::string& path, std::span<const std::uint8_t> image) {
     }
 }
 
-int runFetch(std::span<const std::string> args) {
-    const ParsedArgs parsed = parseArgs(args, {"--port", "--image-out", "--idle-timeout"});
-    expectPositionals(parsed, 0, 1);
-    if (!parsed.positionals.empty()) {
-        throw CliError("fetching into a table is not available yet; use --image-out");
-    }
-    TransferOptions options;
-    if (parsed.has("--port")) {
-        options.device = QString::fromStdString(parsed.option("--port"));
-    }
-    options.idleTimeout = parseIdleTimeout(parsed);
-    options.showProgress = isatty(STDERR_FILENO) != 0;
+// A new table (replacing a file of that name) holding every record received.
+void importIntoNewTable(const std::string& path, TransferRunner& runner, char decimalSeparator) {
+    measurement::createMeasurementTable(path);
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, path);
+    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(),
+                                                  runner.deviceImage().assembled(),
+                                                  instrument::ImportMode::Create, decimalSeparator);
+    std::cerr << "imported " << result.added << " records into " << path << '\n';
+}
 
-    TransferRunner runner(options);
+int runFetch(std::span<const std::string> args) {
+    const ParsedArgs parsed =
+        parseArgs(args, transferValueOptions({"--image-out", "--decimal-separator"}));
+    expectPositionals(parsed, 0, 1);
+    const char separator = decimalSeparator(parsed);
+
+    TransferRunner runner(transferOptions(parsed));
     if (runner.run() != instrument::kResultOk) {
         return kExitTransferFailed;
     }
@@ -59,6 +47,9 @@ int runFetch(std::span<const std::string> args) {
     }
     std::cerr << "received " << image.size() << " bytes, " << runner.deviceInfo().VersionText
               << '\n';
+    if (!parsed.positionals.empty()) {
+        importIntoNewTable(parsed.positionals[0], runner, separator);
+    }
     return kExitOk;
 }
 
@@ -67,18 +58,24 @@ int runFetch(std::span<const std::string> args) {
 const Command kFetchCommand{
     "fetch",
     "fetch the instrument's memory over the serial line",
-    "usage: zond8t-cli fetch [--port DEVICE] [--image-out FILE] [--idle-timeout S] [TABLE.db]\n"
+    "usage: zond8t-cli fetch [--port DEVICE] [--image-out FILE] [--idle-timeout S]\n"
+    "                        [--decimal-separator C] [TABLE.db]\n"
     "\n"
     "Runs the transfer of the receive window without a window: looks for the instrument on\n"
     "the program ports COM1, then COM2 (settings values Ports/COM1 and Ports/COM2), or only on\n"
-    "DEVICE with --port, and fetches its whole memory.\n"
+    "DEVICE with --port, and fetches its whole memory. With TABLE.db it then does the Create\n"
+    "command's work: a new measurement table of that name (replacing a file of that name)\n"
+    "with one row per record received. Nothing is created when the transfer fails.\n"
     "\n"
     "  --image-out FILE    write the memory image received (record count and records)\n"
+    "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"
+    "                      locale)\n"
     "  --idle-timeout S    cancel after S seconds without a character from the line\n"
     "                      (default 30)\n"
     "\n"
     "Progress goes to stderr when it is a terminal. Exit status: 0 when the memory was\n"
-    "received, 2 when the transfer failed or was cancelled (the reason on stderr).\n",
+    "received (and imported), 2 when the transfer failed or was cancelled, 1 for any other\n"
+    "error such as a record with an impossible date (the reason on stderr).\n",
     runFetch,
 };
 

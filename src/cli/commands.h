@@ -8,8 +8,10 @@
 
 namespace zond::cli {
 
+extern const Command kAppendCommand;
 extern const Command kChartCommand;
 extern const Command kCreateCommand;
+extern const Command kExportCommand;
 extern const Command kFetchCommand;
 extern const Command kInfoCommand;
 extern const Command kReportCommand;
@@ -17,8 +19,8 @@ extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
-    &kChartCommand,  &kCreateCommand, &kFetchCommand, &kInfoCommand,
-    &kReportCommand, &kShowCommand,   &kStatsCommand,
+    &kAppendCommand, &kChartCommand,  &kCreateCommand, &kExportCommand, &kFetchCommand,
+    &kInfoCommand,   &kReportCommand, &kShowCommand,   &kStatsCommand,
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's

@@ -1,5 +1,8 @@
 #include "transfer_runner.h"
 
+#include <unistd.h>
+
+#include <cmath>
 #include <iostream>
 
 namespace zond::cli {
@@ -8,7 +11,37 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
+std::chrono::milliseconds parseIdleTimeout(const ParsedArgs& parsed) {
+    const std::string text = parsed.option("--idle-timeout", "30");
+    std::size_t used = 0;
+    double seconds = 0;
+    try {
+        seconds = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
+        throw CliError("--idle-timeout takes a number of seconds above 0");
+    }
+    return std::chrono::milliseconds(std::lround(seconds * 1000));
+}
+
 }  // namespace
+
+std::set<std::string_view> transferValueOptions(std::set<std::string_view> own) {
+    own.insert({"--port", "--idle-timeout"});
+    return own;
+}
+
+TransferOptions transferOptions(const ParsedArgs& parsed) {
+    TransferOptions options;
+    if (parsed.has("--port")) {
+        options.device = QString::fromStdString(parsed.option("--port"));
+    }
+    options.idleTimeout = parseIdleTimeout(parsed);
+    options.showProgress = isatty(STDERR_FILENO) != 0;
+    return options;
+}
 
 TransferRunner::TransferRunner(TransferOptions options)
     : options_(std::move(options)), line_(driver_, responseTimer_, *this), session_(line_) {

@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <chrono>
 #include <optional>
+#include <set>
+#include <string_view>
 
+#include "cli_support.h"
 #include "instrument/receive_session.h"
 #include "link/CPDrv.h"
 #include "link/serial_line_host.h"
@@ -20,6 +23,10 @@ struct TransferOptions {
     std::chrono::milliseconds idleTimeout{30000};
     bool showProgress = false;
 };
+
+// The value options of a subcommand that runs a transfer: --port, --idle-timeout and its `own`.
+std::set<std::string_view> transferValueOptions(std::set<std::string_view> own);
+TransferOptions transferOptions(const ParsedArgs& parsed);
 
 class TransferRunner final : private instrument::ReceiveView {
   public:

@@ -1,0 +1,61 @@
+// zond8t-cli append: the Append command without windows, adding the instrument's newer records to
+// a table.
+#include <iostream>
+
+#include "commands.h"
+#include "instrument/record_import.h"
+#include "measurement/measurement_schema.h"
+#include "transfer_runner.h"
+
+namespace zond::cli {
+
+namespace {
+
+int runAppend(std::span<const std::string> args) {
+    const ParsedArgs parsed = parseArgs(args, transferValueOptions({"--decimal-separator"}));
+    expectPositionals(parsed, 1, 1);
+    const char separator = decimalSeparator(parsed);
+
+    // The table stays open, and so locked, through the transfer, as in the table window.
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+    TransferRunner runner(transferOptions(parsed));
+    if (runner.run() != instrument::kResultOk) {
+        return kExitTransferFailed;
+    }
+    // File order, so that the last row is the one added last.
+    table.selectIndex(std::nullopt);
+    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(),
+                                                  runner.deviceImage().assembled(),
+                                                  instrument::ImportMode::Append, separator);
+    table.close();
+    std::cout << "Добавлено записей в базовый метод: " << result.added << '\n';
+    return kExitOk;
+}
+
+}  // namespace
+
+const Command kAppendCommand{
+    "append",
+    "add the instrument's records newer than a table's last row",
+    "usage: zond8t-cli append [--port DEVICE] [--idle-timeout S] [--decimal-separator C]\n"
+    "                         TABLE.db\n"
+    "\n"
+    "Does the Append command's work without a window: fetches the instrument's memory as\n"
+    "'fetch' does, then adds to the measurement table TABLE.db the records newer than its last\n"
+    "row in file order, numbered by their place in the instrument's memory, and prints how\n"
+    "many were added.\n"
+    "\n"
+    "  --port DEVICE       look for the instrument only on DEVICE\n"
+    "  --idle-timeout S    cancel after S seconds without a character from the line\n"
+    "                      (default 30)\n"
+    "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"
+    "                      locale)\n"
+    "\n"
+    "Exit status: 0 when done, 2 when the transfer failed or was cancelled (the table is\n"
+    "unchanged), 1 for any other error (the reason on stderr; rows added before an impossible\n"
+    "date stay in the table).\n",
+    runAppend,
+};
+
+}  // namespace zond::cli
