@@ -1,0 +1,42 @@
+// UserDialogs for GUI tests: records every message box and file dialog, and answers them from
+// queues filled by the test. An unscripted question is recorded and answered as cancelled.
+#pragma once
+
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+#include "ui/user_dialogs.h"
+
+namespace zond::test {
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    ui::MessageIcon icon = ui::MessageIcon::None;
+    QMessageBox::StandardButtons buttons;
+};
+
+class ScriptedDialogs final : public ui::UserDialogs {
+  public:
+    std::deque<QMessageBox::StandardButton> answers;
+    std::deque<QString> fileNames;
+    std::deque<QColor> colors;
+
+    std::vector<ShownMessage> messages;
+    std::vector<ui::FileDialogRequest> openRequests;
+    std::vector<ui::FileDialogRequest> saveRequests;
+    int unscripted = 0;
+
+    QMessageBox::StandardButton message(QWidget* parent, const QString& text,
+                                        const QString& caption, ui::MessageIcon icon,
+                                        QMessageBox::StandardButtons buttons) override;
+    QString openFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
+    std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
+
+    QStringList messageTexts() const;
+    void clear();
+};
+
+}  // namespace zond::test
