@@ -73,7 +73,9 @@ struct DbfTable::Impl {
     std::uint64_t offsetOf(std::uint32_t record) const {
         return header.headerLength + std::uint64_t{record - 1} * header.recordLength;
     }
-    std::uint64_t endOfRecords() const { return offsetOf(header.recordCount + 1); }
+    std::uint64_t endOfRecords() const {
+        return header.headerLength + std::uint64_t{header.recordCount} * header.recordLength;
+    }
 
     void requireOpen() const {
         if (!file.isOpen()) {

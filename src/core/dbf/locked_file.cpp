@@ -54,11 +54,15 @@ std::uint64_t LockedFile::size() const {
     return ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-bool LockedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+namespace {
+
+// Repeats a partial pread or pwrite until all `size` bytes are done; false on an error or at the
+// end of the file.
+template <typename Transfer>
+bool transferAll(std::size_t size, Transfer transfer) {
     std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t n =
-            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    while (done < size) {
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -70,20 +74,20 @@ bool LockedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const
     return true;
 }
 
+}  // namespace
+
+bool LockedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    return transferAll(out.size(), [&](std::size_t done) {
+        return ::pread(fd_, out.data() + done, out.size() - done,
+                       static_cast<off_t>(offset + done));
+    });
+}
+
 bool LockedFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return transferAll(bytes.size(), [&](std::size_t done) {
+        return ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                        static_cast<off_t>(offset + done));
+    });
 }
 
 bool LockedFile::truncate(std::uint64_t size) {
