@@ -1,0 +1,53 @@
+// What the main window's tests share: a private settings folder, the instrument emulator on a
+// pseudo-terminal, and the windows of the program wired as at start-up.
+#pragma once
+
+#include <QProcess>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "main.h"
+#include "receive.h"
+#include "scripted_dialogs.h"
+
+namespace zond::test {
+
+// Settings of the program under a folder of the test's own (XDG_CONFIG_HOME for child processes
+// as well).
+class PrivateSettings {
+  public:
+    PrivateSettings();
+    QString folder() const { return dir_.path(); }
+    // The program's own settings group.
+    std::unique_ptr<QSettings> open() const;
+    void pointPortAt(int number, const QString& device) const;
+
+  private:
+    QTemporaryDir dir_;
+};
+
+// zond-sim on a pseudo-terminal; killed when destroyed.
+class Emulator {
+  public:
+    explicit Emulator(const QStringList& arguments);
+    ~Emulator();
+    QString device() const { return device_; }
+
+  private:
+    QProcess process_;
+    QString device_;
+};
+
+// TForm1 and TForm2 as the program creates them, answering dialogs from a script.
+struct ProgramWindows {
+    ScriptedDialogs dialogs;
+    TForm1 form1{dialogs};
+    TForm2 form2{dialogs, &form1};
+
+    ProgramWindows() { form1.setReceiveWindow(&form2); }
+};
+
+}  // namespace zond::test
