@@ -352,6 +352,8 @@ MeasurementGrid::MeasurementGrid(QWidget* parent)
 
 MeasurementGrid::~MeasurementGrid() {
     // The widgets read the column state and the model that the implementation holds.
+    impl_->view->viewport()->removeEventFilter(impl_.get());
+    impl_->view->selectionModel()->disconnect(impl_.get());
     delete impl_->footer;
     delete impl_->view;
 }
