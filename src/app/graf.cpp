@@ -52,6 +52,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     auto* strip = new QHBoxLayout;
     strip->addWidget(CheckBox1);
     strip->addWidget(skippedLabel_, 1);
+    strip->addStretch();
     strip->addWidget(Button2);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QValueAxis>
+#include <cmath>
 
 namespace zond::app {
 
@@ -17,6 +18,18 @@ namespace {
 constexpr qreal kMarkerSize = 6;
 constexpr double kMinuteMs = 60'000;
 constexpr double kValueRoom = 0.03;
+constexpr double kValueTicks = 6;
+
+// 1, 2 or 5 times a power of ten, at least `step`: ticks at round values.
+double roundStep(double step) {
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= step) {
+            return factor * power;
+        }
+    }
+    return 10 * power;
+}
 
 QImage squareMarker(const QColor& color) {
     const int side = static_cast<int>(kMarkerSize);
@@ -32,10 +45,14 @@ MeasurementChart::MeasurementChart() {
     setBackgroundRoundness(0);
     setDropShadowEnabled(false);
     legend()->setAlignment(Qt::AlignBottom);
+    legend()->setShowToolTips(true);  // long titles are elided in a narrow window
 
     timeAxis_ = new QDateTimeAxis(this);
     timeAxis_->setFormat(QStringLiteral("hh:mm:ss'<br>'dd.MM.yy"));
     valueAxis_ = new QValueAxis(this);
+    valueAxis_->setTickType(QValueAxis::TicksDynamic);
+    valueAxis_->setTickAnchor(0);
+    valueAxis_->setLabelFormat(QStringLiteral("%g"));
     addAxis(timeAxis_, Qt::AlignBottom);
     addAxis(valueAxis_, Qt::AlignLeft);
 
@@ -74,6 +91,7 @@ void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked
         const QDateTime now = QDateTime::currentDateTime();
         timeAxis_->setRange(now.addSecs(-60), now);
         valueAxis_->setRange(0, 1);
+        valueAxis_->setTickInterval(roundStep(1 / kValueTicks));
         return;
     }
     const QRectF& b = *data.bounds;
@@ -85,6 +103,7 @@ void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked
     // A little room above and below, so that the extreme points are not cut by the frame.
     const double room = b.height() > 0 ? b.height() * kValueRoom : 1;
     valueAxis_->setRange(b.top() - room, b.bottom() + room);
+    valueAxis_->setTickInterval(roundStep((b.height() + 2 * room) / kValueTicks));
 }
 
 void MeasurementChart::setMarkersVisible(bool visible) {

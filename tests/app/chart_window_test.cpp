@@ -359,7 +359,7 @@ class ChartWindowTest : public QObject {
         QVERIFY2(inked.left() >= 0.04 * w - 1 && inked.right() <= 0.96 * w + 1,
                  qPrintable(QString("%1..%2 of %3").arg(inked.left()).arg(inked.right()).arg(w)));
         QVERIFY(inked.top() >= 0.04 * h - 1 && inked.bottom() <= 0.96 * h + 1);
-        QVERIFY2(inked.width() > 0.8 * w && inked.height() > 0.75 * h,
+        QVERIFY2(inked.width() > 0.75 * w && inked.height() > 0.65 * h,
                  qPrintable(QString("%1 x %2").arg(inked.width()).arg(inked.height())));
     }
 

@@ -1,0 +1,162 @@
+// zond8t-cli chart: the chart of a range of rows, drawn as the chart window draws it, into a PNG
+// picture or a PDF page.
+#include <QCoreApplication>
+#include <QGraphicsScene>
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+
+#include "chart_data.h"
+#include "commands.h"
+#include "grid/row_selection.h"
+#include "measurement/measurement_schema.h"
+#include "measurement/statistics.h"
+#include "measurement_chart.h"
+
+namespace zond::cli {
+
+namespace {
+
+struct RowRange {
+    std::size_t first = 0;  // 1-based, both included
+    std::size_t last = 0;
+};
+
+std::optional<std::size_t> positiveNumber(std::string_view text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "A-B" or "A"; all rows when not given.
+RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount) {
+    if (rowCount == 0) {
+        throw CliError("the table has no rows");
+    }
+    if (!parsed.has("--rows")) {
+        return {1, rowCount};
+    }
+    const std::string text = parsed.option("--rows");
+    const auto dash = text.find('-');
+    const auto first = positiveNumber(std::string_view(text).substr(0, dash));
+    const auto last =
+        dash == std::string::npos ? first : positiveNumber(std::string_view(text).substr(dash + 1));
+    if (!first || !last || *first > *last) {
+        throw CliError("--rows wants A-B with 1 <= A <= B, not '" + text + "'");
+    }
+    if (*last > rowCount) {
+        throw CliError("--rows " + text + ": the table has " + std::to_string(rowCount) + " rows");
+    }
+    return {*first, *last};
+}
+
+app::SeriesFlags seriesFlags(const ParsedArgs& parsed) {
+    if (!parsed.has("--series")) {
+        return {true, true, true, true, true};
+    }
+    // Names as on the chart, with Latin spellings for keyboards without Cyrillic.
+    const std::pair<std::string_view, app::ChartSeries> names[] = {
+        {"q1", app::ChartSeries::Q1},   {"q2", app::ChartSeries::Q2},
+        {"q3", app::ChartSeries::Q3},   {"tн", app::ChartSeries::TExt},
+        {"tn", app::ChartSeries::TExt}, {"tв", app::ChartSeries::TIn},
+        {"tv", app::ChartSeries::TIn},
+    };
+    app::SeriesFlags flags{};
+    const std::string list = parsed.option("--series");
+    std::size_t from = 0;
+    while (from <= list.size()) {
+        const auto comma = std::min(list.find(',', from), list.size());
+        const std::string_view name = std::string_view(list).substr(from, comma - from);
+        const auto* found =
+            std::ranges::find(names, name, &std::pair<std::string_view, app::ChartSeries>::first);
+        if (found == std::end(names)) {
+            throw CliError("unknown series '" + std::string(name) + "' (q1, q2, q3, tн, tв)");
+        }
+        flags[app::indexOf(found->second)] = true;
+        from = comma + 1;
+    }
+    return flags;
+}
+
+QSizeF pictureSize(const ParsedArgs& parsed) {
+    const std::string text = parsed.option("--size", "1000x700");
+    const auto x = text.find('x');
+    const auto width = positiveNumber(std::string_view(text).substr(0, x));
+    const auto height = x == std::string::npos
+                            ? std::nullopt
+                            : positiveNumber(std::string_view(text).substr(x + 1));
+    if (!width || !height || *width > 10000 || *height > 10000) {
+        throw CliError("--size wants WxH in pixels, each at most 10000, not '" + text + "'");
+    }
+    return QSizeF(static_cast<qreal>(*width), static_cast<qreal>(*height));
+}
+
+int runChart(std::span<const std::string> args) {
+    const ParsedArgs parsed =
+        parseArgs(args, {"--rows", "--series", "--size", "--decimal-separator"});
+    expectPositionals(parsed, 2, 2);
+    const std::filesystem::path output = parsed.positionals[1];
+    const std::string extension = output.extension().string();
+    if (extension != ".png" && extension != ".pdf") {
+        throw CliError("the picture must be a .png or .pdf file");
+    }
+    const app::SeriesFlags checked = seriesFlags(parsed);
+    const QSizeF size = pictureSize(parsed);
+    const char separator = decimalSeparator(parsed);
+
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+    const RowRange range = rowRange(parsed, table.rowCount());
+    app::RowSelection selection;
+    selection.bind(table);
+    selection.addDisplayRange(table, range.first - 1, range.last - 1);
+
+    // The footers the grid would show for this selection.
+    const measurement::ChannelStatistics statistics =
+        selection.size() >= 2 ? selection.statistics() : measurement::find_mma(table, fields);
+    app::SeriesTexts footers;
+    for (int channel = 0; channel < 3; ++channel) {
+        footers[static_cast<std::size_t>(channel)] =
+            QString::fromStdString(measurement::footerText(statistics, channel, separator));
+    }
+
+    const app::ChartData data = app::buildChartData(selection.rows(), checked, separator);
+    QGraphicsScene scene;
+    auto* chart = new app::MeasurementChart;
+    scene.addItem(chart);  // the scene owns it
+    chart->resize(size);
+    chart->rebuild(data, checked, footers);
+    QCoreApplication::processEvents();  // lays out the legend and axes
+    if (!app::writeChartImage(*chart, QString::fromStdString(output.string()))) {
+        throw CliError("cannot write " + output.string());
+    }
+    if (data.skippedRows > 0) {
+        std::cerr << "zond8t-cli chart: " << data.skippedRows
+                  << " rows skipped (date, time or value unreadable)\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+const Command kChartCommand{
+    "chart",
+    "draw the chart of a range of rows into a PNG or PDF file",
+    "usage: zond8t-cli chart FILE [--rows A-B] [--series LIST] [--size WxH]\n"
+    "                        [--decimal-separator C] OUT.png|OUT.pdf\n"
+    "\n"
+    "Draws the rows A to B of the table (1-based, file order; default all rows) against time, as\n"
+    "the chart window draws the selected rows. LIST names the series, separated by commas: q1,\n"
+    "q2, q3, tн (outside temperature, also 'tn') and tв (inside temperature, also 'tv'); default\n"
+    "all five. The legend shows the heat-flux figures of the selected rows, as the table window's\n"
+    "footers do. The picture is WxH pixels (default 1000x700); a PDF page has the same\n"
+    "proportions. Temperature texts are read with the decimal separator C (default: the user's\n"
+    "locale) or a full stop. Rows whose date, time or plotted value cannot be read are left out\n"
+    "and counted on stderr.\n",
+    runChart,
+};
+
+}  // namespace zond::cli
