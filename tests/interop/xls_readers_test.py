@@ -3,10 +3,12 @@
 wrote: python3-olefile (the container and its "Workbook" stream), python3-xlrd (sheets, cells,
 types, merged ranges, palette), LibreOffice headless and Gnumeric's ssconvert (CSV texts).
 
-usage: xls_readers_test.py XLS_SAMPLES [--large]
-With --large only the export of 65,535 rows is checked, by olefile, xlrd and ssconvert.
+usage: xls_readers_test.py XLS_SAMPLES [--large] [--cli=ZOND8T_CLI]
+With --large only the export of 65,535 rows is checked, by olefile, xlrd and ssconvert. With
+--cli, "zond8t-cli export" must write the same workbook as the export the samples made.
 """
 import csv
+import fcntl
 import glob
 import json
 import os
@@ -22,6 +24,7 @@ import xlrd
 
 SAMPLES = None
 LARGE = False
+CLI = None
 
 HEADINGS = ["N", "Дата", "Время", "Режим", "Типы датчиков", "q1, Вт/кв.м.", "q2, Вт/кв.м.",
             "q3, Вт/кв.м.", "tв, C", "tн, C", "Примечание"]
@@ -210,6 +213,28 @@ class SmallWorkbooks(Check):
                     self.check_csv(path, expected["sheets"][n])
 
 
+    def test_cli_export(self):
+        if not CLI:
+            self.skipTest("zond8t-cli not built")
+        table = os.path.join(self.folder, "export_33.db")
+        target = os.path.join(self.folder, "cli.xls")
+        done = subprocess.run([CLI, "export", table, target], capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout, "Эксторт в Excel в файл cli.xls завершен успешно.\n")
+        with olefile.OleFileIO(target) as ole:
+            stream = ole.openstream("Workbook").read()
+        with open(os.path.join(self.folder, "export_33.stream"), "rb") as f:
+            self.assertEqual(stream, f.read())
+        # A workbook another program holds locked is not replaced.
+        with open(target, "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            done = subprocess.run([CLI, "export", table, target], capture_output=True,
+                                  text=True)
+        self.assertEqual(done.returncode, 1)
+        self.assertEqual(done.stdout, "")
+        self.assertIn("StgCreateDocFile error -2147287008", done.stderr)
+
+
 class LargestExport(Check):
     def test_65535_rows(self):
         folder = tempfile.mkdtemp(prefix="zond-xls-large-")
@@ -229,6 +254,7 @@ class LargestExport(Check):
 if __name__ == "__main__":
     SAMPLES = sys.argv[1]
     LARGE = "--large" in sys.argv[2:]
+    CLI = next((a[len("--cli="):] for a in sys.argv[2:] if a.startswith("--cli=")), None)
     suite = unittest.TestSuite()
     loader = unittest.defaultTestLoader
     suite.addTests(loader.loadTestsFromTestCase(LargestExport if LARGE else SmallWorkbooks))
