@@ -77,6 +77,14 @@ QLineEdit* openEditor(const QTableView& view) {
     return nullptr;
 }
 
+// Puts the cell cursor on a row's comment and presses Enter; returns the editor that opened.
+QLineEdit* editCommentWithEnter(QTableView* view, int row) {
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(row, MeasurementGrid::ColComment));
+    QTest::keyClick(view, Qt::Key_Return);
+    return openEditor(*view);
+}
+
 }  // namespace
 
 void GridEditTest::deletingSelectedRowsPacksTheFile() {
@@ -156,12 +164,9 @@ void GridEditTest::commentEditIsCommittedByEnterAndByMovingRows() {
     h.open(path);
     QTableView* view = h.grid.tableView();
     QSignalSpy started(&h.grid, &MeasurementGrid::editStarted);
-    view->setFocus();
-    view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColComment));
 
-    QTest::keyClick(view, Qt::Key_Return);
+    QLineEdit* editor = editCommentWithEnter(view, 0);
     QCOMPARE(started.count(), 1);
-    QLineEdit* editor = openEditor(*view);
     QVERIFY(editor);
     zond::test::typeText(editor, QStringLiteral("окно"));
     QTest::keyClick(editor, Qt::Key_Return);  // the editor commits once the key is through
@@ -199,10 +204,7 @@ void GridEditTest::commentEditIsCancelledByEscape() {
     h.open(path);
     QTableView* view = h.grid.tableView();
     QSignalSpy started(&h.grid, &MeasurementGrid::editStarted);
-    view->setFocus();
-    view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColComment));
-    QTest::keyClick(view, Qt::Key_Return);
-    QLineEdit* editor = openEditor(*view);
+    QLineEdit* editor = editCommentWithEnter(view, 0);
     QVERIFY(editor);
     editor->selectAll();
     zond::test::typeText(editor, QStringLiteral("стало"));
@@ -224,11 +226,7 @@ void GridEditTest::commentEditorRefusesWhatTheTableCannotHold() {
     GridHarness h;
     const auto path = writeTable(folder(), QStringLiteral("refuse.db"), numberedRows(1));
     h.open(path);
-    QTableView* view = h.grid.tableView();
-    view->setFocus();
-    view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColComment));
-    QTest::keyClick(view, Qt::Key_Return);
-    QLineEdit* editor = openEditor(*view);
+    QLineEdit* editor = editCommentWithEnter(h.grid.tableView(), 0);
     QVERIFY(editor);
     zond::test::typeText(editor, QStringLiteral("a中b€ß"));
     QCOMPARE(editor->text(), QStringLiteral("ab€"));  // € is in 1251, 中 and ß are not
