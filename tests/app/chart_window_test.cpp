@@ -19,32 +19,14 @@
 #include "graf.h"
 #include "measurement_chart.h"
 #include "param_graf.h"
-#include "ui/user_dialogs.h"
+#include "scripted_dialogs.h"
 
 using namespace zond::app;
 using zond::app::testing::msecs;
 using zond::app::testing::snapshot;
+using zond::test::ScriptedDialogs;
 
 namespace {
-
-// Answers the save dialog with a prepared name and records errors.
-class ScriptedDialogs final : public zond::ui::UserDialogs {
-  public:
-    QString saveName;
-    QStringList errors;
-
-    QMessageBox::StandardButton message(QWidget*, const QString& text, const QString&,
-                                        zond::ui::MessageIcon icon,
-                                        QMessageBox::StandardButtons) override {
-        if (icon == zond::ui::MessageIcon::Error) {
-            errors << text;
-        }
-        return QMessageBox::Ok;
-    }
-    QString openFileName(QWidget*, const zond::ui::FileDialogRequest&) override { return {}; }
-    QString saveFileName(QWidget*, const zond::ui::FileDialogRequest&) override { return saveName; }
-    std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
-};
 
 QCheckBox* box(QWidget& form, const char* name) {
     auto* found = form.findChild<QCheckBox*>(name);
@@ -332,7 +314,7 @@ class ChartWindowTest : public QObject {
         QPushButton* print = button(form, "Button2");
         QCOMPARE(print->text(), QString("Печать"));
         QTest::mouseClick(print, Qt::LeftButton);
-        QVERIFY(dialogs.errors.isEmpty());
+        QVERIFY(dialogs.messages.empty());
 
         const QSizeF page = pdfPageSize(path);
         QVERIFY2(page.width() > page.height(), qPrintable(runTool("pdfinfo", {path})));
@@ -374,7 +356,8 @@ class ChartWindowTest : public QObject {
         form.setInput(inputOf({true, false, false, false, false}));
         form.show();
         form.Button1Click();
-        QCOMPARE(dialogs.errors.size(), 1);
+        QCOMPARE(dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Error);
     }
 
     void hoverNamesTheNearestPoint() {
@@ -422,21 +405,24 @@ class ChartWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const QSizeF size = form.chart()->size();
 
-        dialogs.saveName = dir.filePath("chart.png");
+        dialogs.fileNames = {dir.filePath("chart.png")};
         form.chartView()->saveImage();
-        const QImage image(dialogs.saveName);
+        const QImage image(dir.filePath("chart.png"));
         QCOMPARE(image.size(), size.toSize());
         QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
 
-        dialogs.saveName = dir.filePath("chart.pdf");
+        dialogs.fileNames = {dir.filePath("chart.pdf")};
         form.chartView()->saveImage();
-        const QSizeF page = pdfPageSize(dialogs.saveName);
+        const QSizeF page = pdfPageSize(dir.filePath("chart.pdf"));
         QVERIFY(qAbs(page.width() - size.width()) < 1 && qAbs(page.height() - size.height()) < 1);
-        QVERIFY(runTool("pdftotext", {dialogs.saveName, "-"}).contains("tв, C"));
+        QVERIFY(runTool("pdftotext", {dir.filePath("chart.pdf"), "-"}).contains("tв, C"));
 
-        dialogs.saveName = "/nonexistent-folder/chart.png";
+        QCOMPARE(dialogs.saveRequests.front().filter,
+                 QString("Рисунок PNG (*.png);;Документ PDF (*.pdf)"));
+        dialogs.fileNames = {"/nonexistent-folder/chart.png"};
         form.chartView()->saveImage();
-        QCOMPARE(dialogs.errors.size(), 1);
+        QCOMPARE(dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Error);
     }
 
     // N15Click: the choice dialog first, the chart only after "Построить".
