@@ -22,6 +22,7 @@
 #include "help.h"
 #include "link/settings_store.h"
 #include "measurement/statistics.h"
+#include "measurement/table_export.h"
 #include "receive.h"
 #include "report_commands.h"
 #include "ui/user_dialogs.h"
@@ -141,7 +142,8 @@ void TForm1::buildCommands() {
     N34->setIcon(commandImage(CommandImage::DeleteRows));
 
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
-    QAction* Excel1 = addCommand(service, "Excel1", QStringLiteral("Экспорт в Excel"), nullptr);
+    QAction* Excel1 =
+        addCommand(service, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
     QAction* N37 =
         addCommand(service, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click);
     QAction* N36 =
@@ -454,6 +456,38 @@ void TForm1::flash2zond05(ImportMode mode) {
             this,
             QStringLiteral("Добавлено записей в базовый метод: ") + QString::number(result.added),
             QStringLiteral("Дополнение"));
+    }
+}
+
+// --- Export ---------------------------------------------------------------------------------
+
+void TForm1::Excel1Click() {
+    if (TableOpen && Dbf1.isOpen()) {
+        exp2excel();
+    }
+}
+
+void TForm1::exp2excel() {
+    if (!Dbf1.isOpen()) {
+        return;
+    }
+    zond::ui::FileDialogRequest request;
+    request.title = QStringLiteral("Сохранить как");
+    request.directory = dialogFolder_;
+    request.filter = QStringLiteral("Книга Excel (*.xls)");
+    request.defaultSuffix = QStringLiteral("xls");
+    const QString path = dialogs_.saveFileName(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    // The sheet takes the rows in file order; the grid shows them so afterwards.
+    DBGridPro1->ClearSort();
+    const std::filesystem::path file = toPath(path);
+    if (zond::measurement::exp2excel(Dbf1, file)) {
+        dialogs_.information(
+            this, QString::fromStdString(zond::measurement::exportSuccessText(file)),
+            QString::fromUtf8(zond::measurement::kExportCaption.data(),
+                              qsizetype(zond::measurement::kExportCaption.size())));
     }
 }
 

@@ -82,6 +82,8 @@ class TForm1 : public QMainWindow {
     void N33Click();
     void N37Click();
     void ToolButton6Click();
+    void Excel1Click();
+    void exp2excel();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

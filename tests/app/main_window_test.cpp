@@ -217,6 +217,35 @@ class MainWindowTest : public QObject {
         QVERIFY(settings_->open()->contains("Table_1"));
     }
 
+    void exportWritesAWorkbookAndSaysSo() {
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        const QString path = work_.filePath("obj1.db");
+        writeTable(path, {{1.5, 2, 3, "01.02.2009", "10:00:00"},
+                          {4.5, 5, 6, "01.02.2009", "10:10:00"},
+                          {7.5, 8, 9, "01.02.2009", "10:20:00"}});
+        form.Open_DB(path);
+        const QString book = work_.filePath("obj1.xls");
+        program.dialogs.fileNames.push_back(book);
+        command(form, "Excel1")->trigger();
+        QVERIFY(program.dialogs.saveRequests.at(0).filter.contains("*.xls"));
+        QCOMPARE(program.dialogs.messageTexts(),
+                 QStringList({"Эксторт в Excel в файл obj1.xls завершен успешно."}));
+        QCOMPARE(program.dialogs.messages[0].caption, QStringLiteral("Экспорт в Excel"));
+
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import sys, xlrd\nsheet = xlrd.open_workbook(sys.argv[1])"
+                                     ".sheet_by_index(0)\nprint(sheet.nrows)\n"
+                                     "print(sheet.cell_value(3, 5))\n"),
+                      book});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n').mid(0, 2),
+                 QStringList({"4", "7.5"}));
+        QVERIFY(form.tableOpen());
+    }
+
     void cancellingOpenKeepsTheTableAndAsksNothing() {
         ProgramWindows program;
         TForm1& form = program.form1;
