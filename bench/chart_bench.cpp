@@ -64,29 +64,22 @@ void BM_ChartPoints(benchmark::State& state) {
 }
 BENCHMARK(BM_ChartPoints)->Unit(benchmark::kMillisecond);
 
-// TForm3's build at a showing: points, series, legend and axes.
-void BM_ChartWindowBuild(benchmark::State& state) {
+// TForm3's build at a showing: points, series, legend and axes; with `paint`, also its first
+// picture.
+void BM_ChartWindow(benchmark::State& state, bool paint) {
     zond::app::TForm3 form;
     form.setInput(input());
     form.show();
     for (auto _ : state) {
         form.FormShow();
         QApplication::processEvents();
+        if (paint) {
+            benchmark::DoNotOptimize(form.chartView()->grab());
+        }
     }
 }
-BENCHMARK(BM_ChartWindowBuild)->Unit(benchmark::kMillisecond);
-
-void BM_ChartWindowBuildAndPaint(benchmark::State& state) {
-    zond::app::TForm3 form;
-    form.setInput(input());
-    form.show();
-    for (auto _ : state) {
-        form.FormShow();
-        QApplication::processEvents();
-        benchmark::DoNotOptimize(form.chartView()->grab());
-    }
-}
-BENCHMARK(BM_ChartWindowBuildAndPaint)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChartWindow, build, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChartWindow, build_and_paint, true)->Unit(benchmark::kMillisecond);
 
 void BM_CliChartPng(benchmark::State& state) {
     const auto folder =
