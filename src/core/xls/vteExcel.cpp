@@ -73,9 +73,8 @@ CellKind TvteXLSRange::kind() const {
 
 void TvteXLSRange::setValue(CellValue value) {
     using Kind = TvteXLSWorksheet::ValueKind;
-    auto& data = sheet_->slots_[slot_];
-    data.kind = static_cast<Kind>(value.index());
-    data.payload = std::visit(
+    const auto kind = static_cast<Kind>(value.index());
+    const std::uint64_t payload = std::visit(
         [this](auto& v) -> std::uint64_t {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, std::monostate>) {
@@ -95,6 +94,9 @@ void TvteXLSRange::setValue(CellValue value) {
             }
         },
         value);
+    auto& data = sheet_->slots_[slot_];
+    data.kind = kind;
+    data.setPayload(payload);
 }
 
 const RangeFormat& TvteXLSRange::format() const {
@@ -264,17 +266,17 @@ CellValue TvteXLSWorksheet::valueOf(const RangeData& data) const {
         case ValueKind::Empty:
             return std::monostate{};
         case ValueKind::Integer:
-            return static_cast<std::int32_t>(static_cast<std::uint32_t>(data.payload));
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(data.payload()));
         case ValueKind::Float:
-            return std::bit_cast<double>(data.payload);
+            return std::bit_cast<double>(data.payload());
         case ValueKind::Currency:
-            return Currency{static_cast<std::int64_t>(data.payload)};
+            return Currency{static_cast<std::int64_t>(data.payload())};
         case ValueKind::Text:
-            return std::string(texts_.get(data.payload));
+            return std::string(texts_.get(data.payload()));
         case ValueKind::Date:
-            return DateTime{std::bit_cast<double>(data.payload)};
+            return DateTime{std::bit_cast<double>(data.payload())};
         case ValueKind::Boolean:
-            return data.payload != 0;
+            return data.payload() != 0;
     }
     return std::monostate{};
 }
@@ -286,7 +288,7 @@ RangeView TvteXLSWorksheet::view(std::size_t position) const {
     view.formatId = data.format;
     view.kind = kindOf(data);
     if (data.kind == ValueKind::Text) {
-        view.text = texts_.get(data.payload);
+        view.text = texts_.get(data.payload());
     } else {
         const CellValue value = valueOf(data);
         if (view.kind == CellKind::Number) {
@@ -301,7 +303,7 @@ RangeView TvteXLSWorksheet::view(std::size_t position) const {
 std::string_view TvteXLSWorksheet::textAt(std::size_t position, std::string& scratch) const {
     const auto& data = slots_[order_[position]];
     if (data.kind == ValueKind::Text) {
-        return texts_.get(data.payload);
+        return texts_.get(data.payload());
     }
     scratch = textOf(valueOf(data));
     return scratch;
@@ -355,6 +357,9 @@ std::uint32_t TvteXLSWorkbook::internFormat(const RangeFormat& format) {
     const auto it = std::ranges::find(formats_, format);
     if (it != formats_.end()) {
         return static_cast<std::uint32_t>(it - formats_.begin());
+    }
+    if (formats_.size() >= kMaxFormats) {
+        throw XlsError("too many different range formats");
     }
     formats_.push_back(format);
     return static_cast<std::uint32_t>(formats_.size() - 1);

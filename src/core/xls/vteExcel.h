@@ -165,13 +165,22 @@ class TvteXLSWorksheet {
 
     enum class ValueKind : std::uint8_t { Empty, Integer, Float, Currency, Text, Date, Boolean };
 
-    // 32 bytes a range: a full export holds several hundred thousand of them.
+    // 28 bytes a range: a full export holds several hundred thousand of them.
     struct RangeData {
         RangeRect rect;
-        std::uint32_t format = 0;
-        ValueKind kind = ValueKind::Empty;
-        std::uint64_t payload = 0;  // the value's bits, or where its text is stored
+        std::uint32_t format : 28 = 0;
+        ValueKind kind : 4 = ValueKind::Empty;
+        // The value's bits, or where its text is stored; two words keep the record unpadded.
+        std::uint32_t payloadLow = 0;
+        std::uint32_t payloadHigh = 0;
+
+        std::uint64_t payload() const { return (std::uint64_t{payloadHigh} << 32) | payloadLow; }
+        void setPayload(std::uint64_t bits) {
+            payloadLow = static_cast<std::uint32_t>(bits);
+            payloadHigh = static_cast<std::uint32_t>(bits >> 32);
+        }
     };
+    static_assert(sizeof(RangeData) == 28);
 
     // Texts of the sheet's ranges, each stored once behind its length. An overwritten text stays
     // until the sheet goes away.
@@ -230,6 +239,8 @@ class TvteXLSWorkbook {
     const RangeFormat& formatAt(std::uint32_t id) const { return formats_[id]; }
 
   private:
+    static constexpr std::size_t kMaxFormats = 1 << 28;  // what a range's format field holds
+
     std::string userName_;
     std::vector<std::unique_ptr<TvteXLSWorksheet>> sheets_;
     std::vector<RangeFormat> formats_;
