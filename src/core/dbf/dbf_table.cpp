@@ -284,6 +284,23 @@ struct DbfTable::Impl {
         clampCursor();
     }
 
+    // Removes the records flagged in `gone` (indexed by record number) from the order in one
+    // pass, staying on the same row where its record survives.
+    void removeFromOrder(const std::vector<bool>& gone) {
+        std::size_t kept = 0;
+        std::size_t removedBeforeRow = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (!gone[order[i]]) {
+                order[kept++] = order[i];
+            } else if (i < row) {
+                ++removedBeforeRow;
+            }
+        }
+        order.resize(kept);
+        row -= removedBeforeRow;
+        clampCursor();
+    }
+
     void clampCursor() {
         if (order.empty()) {
             row = 0;
@@ -624,9 +641,14 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
             throw DbfError(kWriteError);
         }
     } catch (const DbfError&) {
+        // Put the count, the end-of-file byte and the length back as they were; what a partial
+        // write left behind them goes.
         s.header = before;
         try {
-            s.writeHeader(false, false);
+            s.writeHeader(false, true);
+            if (s.file.size() > s.endOfRecords() + 1) {
+                s.file.truncate(s.endOfRecords() + 1);
+            }
         } catch (const DbfError&) {
             // The count on disk is repaired from the file size at the next open.
         }
@@ -666,6 +688,28 @@ void DbfTable::markDeleted(std::uint32_t record) {
     }
     s.cache.patch(record, 0, flag);
     s.removeFromOrder(record);
+}
+
+void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
+    Impl& s = *impl_;
+    for (const auto record : records) {
+        s.requireRecord(record);
+    }
+    std::vector<bool> gone(std::size_t{s.header.recordCount} + 1);
+    const std::span<const std::uint8_t> flag(&kDeletedFlag, 1);
+    try {
+        for (const auto record : records) {
+            if (!s.file.writeAt(s.offsetOf(record), flag)) {
+                throw DbfError(kWriteError);
+            }
+            s.cache.patch(record, 0, flag);
+            gone[record] = true;
+        }
+    } catch (const DbfError&) {
+        s.removeFromOrder(gone);  // the ones marked before the failure
+        throw;
+    }
+    s.removeFromOrder(gone);
 }
 
 void DbfTable::pack() {

@@ -164,6 +164,8 @@ class DbfTable {
     std::uint32_t append(const DbfRecord& record);
     void update(std::uint32_t record, const DbfRecord& values);
     void markDeleted(std::uint32_t record);
+    // Many records at once: the display order is compacted once instead of once per record.
+    void markDeleted(std::span<const std::uint32_t> records);
     void pack();
 
     // The transient sort index ("tab1" in the program) kept in an ".mdx" file beside the table.

@@ -72,8 +72,8 @@ TEST_F(OpenTableTest, CursorVisitsLiveRecordsOnly) {
         add(i, i * 1.5);
     }
     table_.markDeleted(1);
-    table_.markDeleted(3);
-    table_.markDeleted(5);
+    const std::uint32_t more[] = {5, 3};
+    table_.markDeleted(more);
     EXPECT_EQ(table_.recordCount(), 5U);
     EXPECT_EQ(table_.liveCount(), 2U);
     EXPECT_EQ(walk(), (std::vector<long long>{2, 4}));
@@ -154,9 +154,15 @@ TEST_F(OpenTableTest, SortIndexOrdersNumbersNumericallyAndTextByStoredBytes) {
     EXPECT_EQ(walk(), (std::vector<long long>{6, 3, 5, 1, 2, 4}));
     table_.markDeleted(3);
     EXPECT_EQ(walk(), (std::vector<long long>{6, 5, 1, 2, 4}));
+    // Deleting several at once keeps the cursor on its record.
+    table_.moveToRecord(2);
+    const std::uint32_t several[] = {6, 4};
+    table_.markDeleted(several);
+    EXPECT_EQ(table_.currentRecord(), 2U);
+    EXPECT_EQ(walk(), (std::vector<long long>{5, 1, 2}));
 
     table_.selectIndex(std::nullopt);
-    EXPECT_EQ(walk(), (std::vector<long long>{1, 2, 4, 5, 6}));
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 2, 5}));
     EXPECT_THROW(table_.selectIndex("other"), DbfError);
 }
 
@@ -267,41 +273,6 @@ TEST_F(OpenTableTest, PackTakesTheFirstFreeNameAndNeedsAnOpenTable) {
     }
 }
 
-TEST_F(OpenTableTest, FailedPackLeavesTheTableIntactAndOpen) {
-    for (int i = 1; i <= 40; ++i) {
-        add(i, i);
-    }
-    table_.markDeleted(1);
-    const auto before = readBytes(path_);
-    // A child process whose file-size limit stops the packed copy half way.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{2000, 2000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        int code = 0;
-        try {
-            table_.pack();
-            code = 1;
-        } catch (const DbfError& error) {
-            code =
-                std::string(error.what()) == "Error while writing occurred. (Disk full?)" ? 0 : 2;
-        }
-        if (code == 0 &&
-            (!table_.isOpen() || table_.liveCount() != 39 || table_.read(40).asInteger(n_) != 40)) {
-            code = 3;
-        }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readBytes(path_), before);
-    EXPECT_FALSE(std::filesystem::exists(file("data_1.db")));
-}
-
 // Runs `code` in a child process and returns its exit status.
 template <typename Code>
 int inChild(Code code) {
@@ -312,6 +283,59 @@ int inChild(Code code) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+// Limits the size of the files a child process may write, so that writes fail as on a full disk.
+void limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST_F(OpenTableTest, FailedAppendPutsTheCountBack) {
+    for (int i = 1; i <= 3; ++i) {
+        add(i, i);
+    }
+    const auto before = readBytes(path_);
+    const int status = inChild([&] {
+        limitFileSize(before.size());
+        try {
+            add(4, 4.0);
+            return 1;
+        } catch (const DbfError& error) {
+            if (std::string(error.what()) != "Error while writing occurred. (Disk full?)") {
+                return 2;
+            }
+        }
+        return table_.recordCount() == 3 && table_.rowCount() == 3 ? 0 : 3;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readBytes(path_), before);
+}
+
+TEST_F(OpenTableTest, FailedPackLeavesTheTableIntactAndOpen) {
+    for (int i = 1; i <= 40; ++i) {
+        add(i, i);
+    }
+    table_.markDeleted(1);
+    const auto before = readBytes(path_);
+    const int status = inChild([&] {
+        limitFileSize(2000);  // the packed copy stops half way
+        try {
+            table_.pack();
+            return 1;
+        } catch (const DbfError& error) {
+            if (std::string(error.what()) != "Error while writing occurred. (Disk full?)") {
+                return 2;
+            }
+        }
+        return table_.isOpen() && table_.liveCount() == 39 && table_.read(40).asInteger(n_) == 40
+                   ? 0
+                   : 3;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readBytes(path_), before);
+    EXPECT_FALSE(std::filesystem::exists(file("data_1.db")));
 }
 
 TEST_F(OpenTableTest, NobodyElseOpensATableWhileItIsOpen) {
