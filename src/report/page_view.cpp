@@ -93,7 +93,7 @@ void PageView::paintEvent(QPaintEvent* event) {
     if (!document_) {
         return;
     }
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Frames stay crisp one-pixel lines on screen; only text is smoothed.
     painter.setRenderHint(QPainter::TextAntialiasing);
     const int pages = static_cast<int>(document_->pages.size());
     const int rowHeight = pageRect(0).height() + kGap;

@@ -45,14 +45,17 @@ QStringList toolBarTexts(const QToolBar& bar) {
     return texts;
 }
 
-// Watches for the modal preview a command opens, notes what it shows and closes it.
-struct PreviewWatch {
+// Watches for the modal preview a command opens, notes what it shows and closes it. It polls,
+// since the progress window lets events run while the pages are laid out.
+class PreviewWatch {
+  public:
     bool shown = false;
     QString title;
     ReportDocument document;
 
-    void arm() {
-        QTimer::singleShot(0, [this] {
+    PreviewWatch() {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto* window = qobject_cast<PreviewWindow*>(QApplication::activeModalWidget())) {
                 shown = true;
                 title = window->windowTitle();
@@ -60,7 +63,11 @@ struct PreviewWatch {
                 window->accept();
             }
         });
+        timer_.start();
     }
+
+  private:
+    QTimer timer_;
 };
 
 class CancellingProgress final : public LayoutProgress {
@@ -239,7 +246,6 @@ class ReportWindowTest : public QObject {
         });
         dbf::DbfTable closed;
         PreviewWatch watch;
-        watch.arm();
         commands.preview(nullptr, nullptr);
         commands.preview(nullptr, &closed);
         commands.print(nullptr, nullptr);
@@ -268,7 +274,6 @@ class ReportWindowTest : public QObject {
         PdfPrinters printers;
         ReportCommands commands(dialogs, &printers);
         PreviewWatch watch;
-        watch.arm();
         commands.preview(nullptr, &table);
         QVERIFY(watch.shown);
         QCOMPARE(watch.title, QStringLiteral("Предварительный просмотр"));
@@ -313,7 +318,6 @@ class ReportWindowTest : public QObject {
             return window;
         });
         PreviewWatch watch;
-        watch.arm();
         commands.preview(nullptr, &table);
         commands.print(nullptr, &table);
         QTest::qWait(10);
@@ -337,7 +341,6 @@ class ReportWindowTest : public QObject {
         printers.outputPath = folder_.filePath("error.pdf");
         ReportCommands commands(dialogs, &printers);
         PreviewWatch watch;
-        watch.arm();
         commands.preview(nullptr, &table);
         commands.print(nullptr, &table);
         QTest::qWait(10);
