@@ -20,7 +20,10 @@ if [ "$paced" = "--paced" ]; then
 fi
 "$sim" "${sim_options[@]}" >"$work/sim.out" &
 sim_pid=$!
-while [ ! -s "$work/sim.out" ]; do sleep 0.05; done
+while [ ! -s "$work/sim.out" ]; do
+    kill -0 "$sim_pid" 2>/dev/null || { echo "zond-sim did not start" >&2; exit 1; }
+    sleep 0.05
+done
 device=$(head -n 1 "$work/sim.out")
 
 # Characters on the line: the 16-character header, then 'S', 2 x 65520 encoded bytes and 'P'.
