@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QToolBar>
 #include <QtTest>
@@ -246,6 +247,49 @@ class MainWindowTest : public QObject {
         QVERIFY(form.tableOpen());
     }
 
+    void saveKeepsTheSortAndCloseRemovesItsIndex() {
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        const QString path = work_.filePath("sorted.db");
+        writeTable(path,
+                   {{1, 2, 3, "01.02.2009", "10:00:00"}, {9, 5, 6, "01.02.2009", "10:10:00"}});
+        form.Open_DB(path);
+        form.table().addSortIndex("tab1", "TAVIS_1", true);
+        form.table().selectIndex("tab1");
+        command(form, "N5")->trigger();
+        QVERIFY(form.table().isOpen());
+        QCOMPARE(form.table().selectedIndex().value_or(""), std::string("tab1"));
+        QVERIFY(QFile::exists(work_.filePath("sorted.mdx")));
+        command(form, "N7")->trigger();
+        QVERIFY(!QFile::exists(work_.filePath("sorted.mdx")));
+        QVERIFY(program.dialogs.messages.empty());
+    }
+
+    void contextMenuOpensOverTheGrid() {
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        const QString path = work_.filePath("menu.db");
+        writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        form.Open_DB(path);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* popup = form.findChild<QMenu*>(QStringLiteral("PopupMenu1"));
+        QVERIFY(popup != nullptr);
+        QStringList items;
+        for (QAction* action : popup->actions()) {
+            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QCOMPARE(items,
+                 QStringList({"График", "Печать", "-", "Задать цвет", "Убрать цвет",
+                              "Убрать все цвета", "-", "Выровнять столбцы", "-", "Удалить"}));
+        QWidget* rows = form.grid()->tableView()->viewport();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                rows->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(rows, &click);
+        QTRY_VERIFY(popup->isVisible());
+        popup->close();
+    }
+
     void cancellingOpenKeepsTheTableAndAsksNothing() {
         ProgramWindows program;
         TForm1& form = program.form1;
@@ -414,6 +458,20 @@ class MainWindowTest : public QObject {
         QCOMPARE(readWithDbfread(path, "N").size(), 14);
         QCOMPARE(form.channelStatistics().maximum[0],
                  expectedFigures(readWithDbfread(path, "TAVIS_1"))[2]);
+    }
+
+    void createIntoAFolderThatIsNotThereReportsTheError() {
+        Emulator instrument({"--records", "3"});
+        settings_->pointPortAt(1, instrument.device());
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        program.dialogs.fileNames.push_back(work_.filePath("missing/folder/new.db"));
+        command(form, "N2")->trigger();
+        QVERIFY(!form.tableOpen());
+        QVERIFY(!command(form, "N5")->isEnabled());
+        QCOMPARE(program.dialogs.messages.size(), std::size_t(1));
+        QCOMPARE(program.dialogs.messages[0].icon, zond::ui::MessageIcon::Error);
+        QVERIFY(!program.dialogs.messages[0].text.isEmpty());
     }
 
     void createWithoutAnInstrumentMakesNothing() {
