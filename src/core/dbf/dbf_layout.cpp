@@ -144,8 +144,8 @@ std::string formatFixed(double value, int decimals) {
         std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific, 17);
     double rounded = value;
     std::from_chars(buffer, result.ptr, rounded);
-    result = std::to_chars(buffer, buffer + sizeof(buffer), rounded, std::chars_format::fixed,
-                           decimals);
+    result =
+        std::to_chars(buffer, buffer + sizeof(buffer), rounded, std::chars_format::fixed, decimals);
     std::string text(buffer, result.ptr);
     if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
         text.erase(0, 1);
@@ -307,62 +307,68 @@ DbfStructure readStructure(const ByteReader& read, std::uint64_t fileSize) {
     return structure;
 }
 
+namespace {
+
+struct StoredForm {
+    char type = 'N';
+    int width = 0;
+    int decimals = 0;
+};
+
+// How a field asked for at creation is stored.
+StoredForm storedFormOf(const FieldSpec& spec) {
+    if (spec.name.empty() || spec.name.size() > 10) {
+        throw DbfError("Invalid field name \"" + spec.name + "\".");
+    }
+    switch (spec.kind) {
+        case FieldKind::Text:
+            if (spec.width < 1 || spec.width > 0xFFFF) {
+                throw DbfError("Invalid width of field \"" + spec.name + "\".");
+            }
+            return {'C', spec.width, 0};
+        case FieldKind::SmallInt:
+            return {'N', 4, 0};
+        case FieldKind::Int32:
+            return {'N', 9, 0};
+        case FieldKind::Int64:
+            return {'N', 18, 0};
+        case FieldKind::Float:
+            return {'N', 18, 9};
+        case FieldKind::Date:
+            return {'D', 8, 0};
+        case FieldKind::Logical:
+            return {'L', 1, 0};
+        case FieldKind::Memo:
+            break;
+    }
+    throw DbfError("Memo fields are not supported.");
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> buildStructure(std::span<const FieldSpec> fields, std::uint8_t languageId,
                                          const HeaderDate& date) {
     if (fields.empty() || fields.size() > static_cast<std::size_t>(kMaxFields)) {
         invalidFieldCount(fields.size());
     }
     const std::size_t headerLength = DbfHeader::kSize * (1 + fields.size()) + 1;
+    if (headerLength > 0xFFFF) {
+        throw DbfError("Too many fields for one table.");
+    }
     std::vector<std::uint8_t> out(headerLength, 0);
     std::size_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldSpec& spec = fields[i];
-        if (spec.name.empty() || spec.name.size() > 10) {
-            throw DbfError("Invalid field name \"" + spec.name + "\".");
-        }
-        char type = 'N';
-        int width = 0;
-        int decimals = 0;
-        switch (spec.kind) {
-            case FieldKind::Text:
-                if (spec.width < 1 || spec.width > 0xFFFF) {
-                    throw DbfError("Invalid width of field \"" + spec.name + "\".");
-                }
-                type = 'C';
-                width = spec.width;
-                break;
-            case FieldKind::SmallInt:
-                width = 4;
-                break;
-            case FieldKind::Int32:
-                width = 9;
-                break;
-            case FieldKind::Int64:
-                width = 18;
-                break;
-            case FieldKind::Float:
-                width = 18;
-                decimals = 9;
-                break;
-            case FieldKind::Date:
-                type = 'D';
-                width = 8;
-                break;
-            case FieldKind::Logical:
-                type = 'L';
-                width = 1;
-                break;
-            case FieldKind::Memo:
-                throw DbfError("Memo fields are not supported.");
-        }
+        const StoredForm form = storedFormOf(spec);
         std::uint8_t* descriptor = out.data() + DbfHeader::kSize * (i + 1);
         for (std::size_t c = 0; c < spec.name.size(); ++c) {
             descriptor[c] = static_cast<std::uint8_t>(upper(spec.name[c]));
         }
-        descriptor[11] = static_cast<std::uint8_t>(type);
-        descriptor[16] = static_cast<std::uint8_t>(width & 0xFF);
-        descriptor[17] = static_cast<std::uint8_t>(type == 'C' ? width >> 8 : decimals);
-        recordLength += static_cast<std::size_t>(width);
+        descriptor[11] = static_cast<std::uint8_t>(form.type);
+        descriptor[16] = static_cast<std::uint8_t>(form.width & 0xFF);
+        descriptor[17] =
+            static_cast<std::uint8_t>(form.type == 'C' ? form.width >> 8 : form.decimals);
+        recordLength += static_cast<std::size_t>(form.width);
     }
     if (recordLength > 0xFFFF) {
         throw DbfError("Record too long.");

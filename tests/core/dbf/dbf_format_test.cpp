@@ -97,6 +97,45 @@ TEST_F(TableFormatTest, NewMeasurementTableIsTheEmptyTableOfTheFormat) {
     EXPECT_EQ(readBytes(path), emptyTableBytes(0x65));
 }
 
+TEST_F(TableFormatTest, FieldListsTheFormatCannotHoldAreRefusedBeforeWriting) {
+    const auto path = file("bad.db");
+    const auto refused = [&](const std::vector<FieldSpec>& fields) {
+        try {
+            DbfTable::create(path, fields, 0xC9);
+        } catch (const DbfError& error) {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            return std::string(error.what());
+        }
+        return std::string("created");
+    };
+    EXPECT_EQ(refused({}), "Invalid field count: 0 (must be between 1 and 4095).");
+    EXPECT_EQ(refused(std::vector<FieldSpec>(2100, {"F", FieldKind::Text, 1})),
+              "Too many fields for one table.");
+    EXPECT_EQ(refused({{"ELEVENCHARS", FieldKind::Text, 5}}),
+              "Invalid field name \"ELEVENCHARS\".");
+    EXPECT_EQ(refused({{"T", FieldKind::Text, 0}}), "Invalid width of field \"T\".");
+    EXPECT_EQ(refused({{"A", FieldKind::Text, 40000}, {"B", FieldKind::Text, 40000}}),
+              "Record too long.");
+    // The widths of the other kinds, whatever width is asked for.
+    DbfTable::create(path,
+                     std::vector<FieldSpec>{{"S", FieldKind::SmallInt, 12},
+                                            {"I", FieldKind::Int32, 0},
+                                            {"L", FieldKind::Int64, 0},
+                                            {"D", FieldKind::Date, 0},
+                                            {"B", FieldKind::Logical, 0},
+                                            {"W", FieldKind::Text, 300}},
+                     0xC9);
+    const auto bytes = readBytes(path);
+    const int expected[][3] = {{'N', 4, 0}, {'N', 9, 0}, {'N', 18, 0},
+                               {'D', 8, 0}, {'L', 1, 0}, {'C', 300 % 256, 300 / 256}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(bytes[32 + 32 * i + 11], expected[i][0]) << i;
+        EXPECT_EQ(bytes[32 + 32 * i + 16], expected[i][1]) << i;
+        EXPECT_EQ(bytes[32 + 32 * i + 17], expected[i][2]) << i;
+    }
+    EXPECT_EQ(bytes[10] | bytes[11] << 8, 1 + 4 + 9 + 18 + 8 + 1 + 300);
+}
+
 TEST_F(TableFormatTest, AppendedRecordsAreEncodedFieldByField) {
     const auto path = file("data.db");
     measurement::createMeasurementTable(path);
