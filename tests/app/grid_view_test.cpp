@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
+#include <algorithm>
+#include <numeric>
 
 #include "grid/column_layout.h"
 #include "grid_fixture.h"
@@ -310,29 +312,32 @@ void GridViewTest::equalizeGivesEveryColumnAnEleventhOfTheWidth() {
     }
     // The nine visible columns are stretched alike to fill the grid.
     QHeaderView* header = h.grid.tableView()->horizontalHeader();
-    int smallest = INT_MAX;
-    int largest = 0;
-    int total = 0;
-    for (int column = 0; column < MeasurementGrid::ColumnCount; ++column) {
-        if (!header->isSectionHidden(column)) {
-            smallest = std::min(smallest, header->sectionSize(column));
-            largest = std::max(largest, header->sectionSize(column));
-            total += header->sectionSize(column);
+    std::vector<int> shown;
+    const auto shownWidth = [&] {
+        shown.clear();
+        for (int column = 0; column < MeasurementGrid::ColumnCount; ++column) {
+            if (!header->isSectionHidden(column)) {
+                shown.push_back(header->sectionSize(column));
+            }
         }
-    }
-    QVERIFY(largest - smallest <= 1);
-    QCOMPARE(total, h.grid.tableView()->viewport()->width());
+        return std::accumulate(shown.begin(), shown.end(), 0);
+    };
+    QCOMPARE(shownWidth(), h.grid.tableView()->viewport()->width());
+    QCOMPARE(shown.size(), std::size_t(9));
+    const auto [smallest, largest] = std::minmax_element(shown.begin(), shown.end());
+    QVERIFY(*largest - *smallest <= 1);
 
     // A column dragged wider keeps its new width; the others give way and the grid stays filled.
     header->resizeSection(MeasurementGrid::ColType, 150);
     QVERIFY(std::abs(header->sectionSize(MeasurementGrid::ColType) - 150) <= 1);
-    total = 0;
-    for (int column = 0; column < MeasurementGrid::ColumnCount; ++column) {
-        total += header->isSectionHidden(column) ? 0 : header->sectionSize(column);
-    }
-    QCOMPARE(total, h.grid.tableView()->viewport()->width());
+    QCOMPARE(shownWidth(), h.grid.tableView()->viewport()->width());
     QVERIFY(h.grid.columnLayouts()[MeasurementGrid::ColType].width > 63);
     QCOMPARE(h.grid.columnLayouts()[MeasurementGrid::ColN].width, 63);
+
+    // Narrower than the columns were: they shrink with it.
+    h.grid.resize(400, 300);
+    QTRY_COMPARE(h.grid.width(), 400);
+    QCOMPARE(shownWidth(), h.grid.tableView()->viewport()->width());
 }
 
 void GridViewTest::unreadableStoredLayoutIsReplaced() {

@@ -33,8 +33,9 @@ void FooterBar::setText(int column, const QString& text) {
     }
 }
 
+// Only the height: the width follows the columns, which follow the grid.
 QSize FooterBar::sizeHint() const {
-    return {header_.length(), fontMetrics().height() + 2 * kPadding + 1};
+    return {0, fontMetrics().height() + 2 * kPadding + 1};
 }
 
 int FooterBar::originX() const {

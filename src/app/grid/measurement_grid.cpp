@@ -5,7 +5,6 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <numeric>
 
 #include "dbf/dbf_table.h"
 #include "grid/footer_bar.h"
@@ -44,12 +43,12 @@ struct MeasurementGrid::Impl : QObject {
 
     bool tableOpen() const { return model.tableOpen(); }
     void reloadKeepingCursor();
-    void updateFooters();
+    void DBGridPro1SelectionChange();
     void fitColumns();
     void userResized(int column, int newSize);
     void rowClicked(int row, Qt::KeyboardModifiers modifiers);
     void titleClicked(int column, Qt::KeyboardModifiers modifiers);
-    void titleStateChange(int column);
+    void DBGridPro1TitleStateChange(int column);
     void dropSortIndex();
     void reopenTable();
     void applyLayout(const std::vector<ColumnLayout>& stored);
@@ -73,6 +72,8 @@ struct MeasurementGrid::Impl : QObject {
     // Where the last plain or Ctrl click was: one end of a Shift+click range.
     std::optional<std::uint32_t> anchorRecord;
     bool fitting = false;
+    // The font columns start with.
+    QFont gridFont;
 };
 
 MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
@@ -80,7 +81,8 @@ MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
       model(columns, captions, selection, this),
       view(new GridView(grid)),
       header(new GridHeader(columns, view)),
-      footer(nullptr) {
+      footer(nullptr),
+      gridFont(grid->font()) {
     for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
         const ColumnDefinition& definition = kGridColumns[i];
         ColumnLayout& column = columns[i];
@@ -89,7 +91,7 @@ MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
         column.width = definition.width;
         column.position = static_cast<int>(i);
         column.alignment = definition.alignment;
-        column.font = view->font();
+        column.font = gridFont;
         captions[i] = QString::fromUtf8(definition.caption.data(),
                                         static_cast<qsizetype>(definition.caption.size()));
     }
@@ -114,8 +116,8 @@ MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
             [this] { footer->update(); });
     // The footers follow every move of the current row.
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &Impl::updateFooters);
-    updateFooters();
+            &Impl::DBGridPro1SelectionChange);
+    DBGridPro1SelectionChange();
 }
 
 bool MeasurementGrid::Impl::eventFilter(QObject* watched, QEvent* event) {
@@ -155,10 +157,11 @@ void MeasurementGrid::Impl::reloadKeepingCursor() {
         }
         view->setCurrentIndex(model.index(static_cast<int>(row.value_or(0)), column));
     }
-    updateFooters();
+    DBGridPro1SelectionChange();
 }
 
-void MeasurementGrid::Impl::updateFooters() {
+// The footers, on every move of the current row and every change of the selection.
+void MeasurementGrid::Impl::DBGridPro1SelectionChange() {
     const measurement::ChannelStatistics shown =
         selection.size() < 2 ? statistics : selection.statistics();
     for (int channel = 0; channel < 3; ++channel) {
@@ -246,7 +249,7 @@ void MeasurementGrid::Impl::rowClicked(int row, Qt::KeyboardModifiers modifiers)
         showError(QString::fromStdString(error.what()));
     }
     model.repaintAll();
-    updateFooters();
+    DBGridPro1SelectionChange();
     emit self->selectionChanged();
 }
 
@@ -263,11 +266,11 @@ void MeasurementGrid::Impl::titleClicked(int column, Qt::KeyboardModifiers modif
         }
     }
     header->viewport()->update();
-    titleStateChange(column);
+    DBGridPro1TitleStateChange(column);
 }
 
-// DBGridPro1TitleStateChange: order the rows by the clicked column through the index tag.
-void MeasurementGrid::Impl::titleStateChange(int column) {
+// Orders the rows by the clicked column through the index tag.
+void MeasurementGrid::Impl::DBGridPro1TitleStateChange(int column) {
     if (!tableOpen()) {
         return;
     }
@@ -365,6 +368,20 @@ void MeasurementGrid::setTable(dbf::DbfTable* table) {
     impl_->reloadKeepingCursor();
 }
 
+void MeasurementGrid::changeEvent(QEvent* event) {
+    // Columns that still use the grid's font follow it.
+    if (event->type() == QEvent::FontChange) {
+        for (ColumnLayout& column : impl_->columns) {
+            if (column.font == impl_->gridFont) {
+                column.font = font();
+            }
+        }
+        impl_->gridFont = font();
+        impl_->model.repaintAll();
+    }
+    QWidget::changeEvent(event);
+}
+
 void MeasurementGrid::setDialogs(ui::UserDialogs* dialogs) {
     impl_->dialogs = dialogs;
 }
@@ -372,7 +389,7 @@ void MeasurementGrid::setDialogs(ui::UserDialogs* dialogs) {
 void MeasurementGrid::setDecimalSeparator(QChar separator) {
     impl_->decimalSeparator = separator.toLatin1() != 0 ? separator.toLatin1() : '.';
     impl_->model.setDecimalSeparator(impl_->decimalSeparator);
-    impl_->updateFooters();
+    impl_->DBGridPro1SelectionChange();
 }
 
 void MeasurementGrid::setColumnCaption(Column column, const QString& caption) {
@@ -382,7 +399,7 @@ void MeasurementGrid::setColumnCaption(Column column, const QString& caption) {
 
 void MeasurementGrid::setTableStatistics(const measurement::ChannelStatistics& statistics) {
     impl_->statistics = statistics;
-    impl_->updateFooters();
+    impl_->DBGridPro1SelectionChange();
 }
 
 void MeasurementGrid::tab_vis_en() {
@@ -397,8 +414,12 @@ void MeasurementGrid::tab_vis_en() {
     }
     impl_->view->setColumnHidden(ColQ2, channels <= 1);
     impl_->view->setColumnHidden(ColQ3, channels <= 1);
-    impl_->fitColumns();
     show();
+    // Settle the width now, so that an EqualizeColumns right after divides the real one.
+    if (parentWidget() != nullptr && parentWidget()->layout() != nullptr) {
+        parentWidget()->layout()->activate();
+    }
+    impl_->fitColumns();
 }
 
 void MeasurementGrid::tab_vis_dis() {

@@ -85,6 +85,9 @@ class MeasurementGrid : public QWidget {
     void rowsChanged();
     void selectionChanged();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
