@@ -4,6 +4,8 @@
 //                                DIR/cells.json (for python3-xlwt)
 //   xls_export TABLE OUT.xls     opens TABLE, exports it to OUT.xls, prints the seconds taken and
 //                                the peak resident memory of the process in KiB
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,30 +14,23 @@
 #include <string>
 
 #include "../tests/support/export_table.h"
+#include "../tests/support/json_text.h"
 #include "measurement/table_export.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using zond::measurement::kExportHeadings;
 
-long statusKilobytes(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with(key + ":")) {
-            return std::stol(line.substr(key.size() + 1));
-        }
-    }
-    return -1;
-}
+using zond::testing::jsonString;
 
-std::string quoted(const std::string& text) {
+std::string csvText(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
         out += c;
+        if (c == '"') {
+            out += '"';
+        }
     }
     return out + '"';
 }
@@ -49,32 +44,22 @@ std::string number(double value) {
 // The export's cells, heading row first, as CSV (texts quoted) and as JSON rows (a number, a
 // text, or null for a blank).
 void writeCells(const fs::path& dir, std::span<const zond::testing::MeasurementRow> rows) {
-    const char* headings[] = {"N",
-                              "Дата",
-                              "Время",
-                              "Режим",
-                              "Типы датчиков",
-                              "q1, Вт/кв.м.",
-                              "q2, Вт/кв.м.",
-                              "q3, Вт/кв.м.",
-                              "tв, C",
-                              "tн, C",
-                              "Примечание"};
     std::ofstream csv(dir / "cells.csv");
     std::ofstream json(dir / "cells.json");
     json << "[[";
-    for (std::size_t c = 0; c < std::size(headings); ++c) {
-        csv << (c ? "," : "") << quoted(headings[c]);
-        json << (c ? ", " : "") << quoted(headings[c]);
+    for (std::size_t c = 0; c < kExportHeadings.size(); ++c) {
+        csv << (c ? "," : "") << csvText(kExportHeadings[c]);
+        json << (c ? ", " : "") << jsonString(kExportHeadings[c]);
     }
     csv << '\n';
     json << "]";
-    const auto text = [](const std::string& t) { return t.empty() ? "null" : quoted(t); };
+    const auto text = [](const std::string& t) { return t.empty() ? "null" : jsonString(t); };
     for (const auto& row : rows) {
-        csv << row.n << ',' << quoted(row.date) << ',' << quoted(row.time) << ','
-            << quoted(row.mode) << ',' << quoted(row.type) << ',' << number(row.q1) << ','
-            << number(row.q2) << ',' << number(row.q3) << ',' << quoted(row.tIn) << ','
-            << quoted(row.tExt) << ',' << (row.comment.empty() ? "" : quoted(row.comment)) << '\n';
+        csv << row.n << ',' << csvText(row.date) << ',' << csvText(row.time) << ','
+            << csvText(row.mode) << ',' << csvText(row.type) << ',' << number(row.q1) << ','
+            << number(row.q2) << ',' << number(row.q3) << ',' << csvText(row.tIn) << ','
+            << csvText(row.tExt) << ',' << (row.comment.empty() ? "" : csvText(row.comment))
+            << '\n';
         json << ",\n[" << row.n << ", " << text(row.date) << ", " << text(row.time) << ", "
              << text(row.mode) << ", " << text(row.type) << ", " << number(row.q1) << ", "
              << number(row.q2) << ", " << number(row.q3) << ", " << text(row.tIn) << ", "
@@ -100,7 +85,9 @@ int main(int argc, char** argv) {
             zond::measurement::openMeasurementTable(table, argv[1]);
             zond::measurement::exp2excel(table, argv[2]);
             const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
-            std::printf("%.6f %ld\n", taken.count(), statusKilobytes("VmHWM"));
+            rusage usage{};
+            ::getrusage(RUSAGE_SELF, &usage);
+            std::printf("%.6f %ld\n", taken.count(), usage.ru_maxrss);
             return 0;
         }
     } catch (const std::exception& error) {

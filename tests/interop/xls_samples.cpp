@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../support/export_table.h"
+#include "../support/json_text.h"
 #include "measurement/table_export.h"
 #include "xls/vteWriters.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace zond;
+using testing::jsonString;
 
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -37,17 +39,6 @@ void writeExport(const fs::path& dir, const std::string& name, int rows) {
     dbf::DbfTable opened;
     measurement::openMeasurementTable(opened, table);
     saveWithStream(*measurement::buildExportWorkbook(opened), dir / (name + ".xls"));
-}
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + '"';
 }
 
 // The cells of a workbook as JSON: per sheet its name, its cells [row, column, value] (a number,

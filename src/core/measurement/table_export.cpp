@@ -13,24 +13,23 @@ namespace {
 enum class Column { Integer, Text, Number };
 
 struct ExportColumn {
-    std::string_view heading;
     std::string_view field;
     Column kind;
 };
 
-// "tв, C" and "tн, C": Latin t and C around a Cyrillic letter.
-constexpr std::array<ExportColumn, 11> kColumns = {{
-    {"N", field::kN, Column::Integer},
-    {"Дата", field::kDate, Column::Text},
-    {"Время", field::kTime, Column::Text},
-    {"Режим", field::kMode, Column::Text},
-    {"Типы датчиков", field::kType, Column::Text},
-    {"q1, Вт/кв.м.", field::kTavis1, Column::Number},
-    {"q2, Вт/кв.м.", field::kTavis2, Column::Number},
-    {"q3, Вт/кв.м.", field::kTavis3, Column::Number},
-    {"tв, C", field::kTIn, Column::Text},
-    {"tн, C", field::kTExt, Column::Text},
-    {"Примечание", field::kComment, Column::Text},
+// In the order of kExportHeadings.
+constexpr std::array<ExportColumn, kExportHeadings.size()> kColumns = {{
+    {field::kN, Column::Integer},
+    {field::kDate, Column::Text},
+    {field::kTime, Column::Text},
+    {field::kMode, Column::Text},
+    {field::kType, Column::Text},
+    {field::kTavis1, Column::Number},
+    {field::kTavis2, Column::Number},
+    {field::kTavis3, Column::Number},
+    {field::kTIn, Column::Text},
+    {field::kTExt, Column::Text},
+    {field::kComment, Column::Text},
 }};
 
 constexpr std::size_t kProgressStep = 1024;
@@ -67,7 +66,7 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
     table.first();
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const int column = static_cast<int>(c);
-        sheet.Ranges(column, 0, column, 0).setValue(std::string(kColumns[c].heading));
+        sheet.Ranges(column, 0, column, 0).setValue(std::string(kExportHeadings[c]));
     }
     for (std::size_t k = 1; k <= rows; ++k) {
         if (progress && k % kProgressStep == 1 && !progress(k - 1, rows)) {

@@ -2,6 +2,7 @@
 // row, one sheet row per table row in file order.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,18 @@ namespace zond::measurement {
 inline constexpr std::string_view kExportSheetName = "ЗОНД-8Т.05 \"Тавис\"";
 inline constexpr std::string_view kExportCaption = "Экспорт в Excel";
 inline constexpr std::string_view kExportFilter = "Книга Excel|*.xls";
+// Row 0 of the sheet. In "tв, C" and "tн, C" the t and the C are Latin letters.
+inline constexpr std::array<std::string_view, 11> kExportHeadings = {"N",
+                                                                     "Дата",
+                                                                     "Время",
+                                                                     "Режим",
+                                                                     "Типы датчиков",
+                                                                     "q1, Вт/кв.м.",
+                                                                     "q2, Вт/кв.м.",
+                                                                     "q3, Вт/кв.м.",
+                                                                     "tв, C",
+                                                                     "tн, C",
+                                                                     "Примечание"};
 // A sheet holds 65,536 rows; one is the heading row.
 inline constexpr std::size_t kMaxExportRows = 65535;
 

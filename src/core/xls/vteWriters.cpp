@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,7 @@ class SaveSession {
 
   private:
     void collectStyles();
-    bool hasSharedStrings() const;
+    bool forEachText(const std::function<bool(std::string_view)>& visit) const;
     void writeGlobals();
     void writeSharedStrings();
     void writeSheet(int sheetIndex);
@@ -146,17 +147,22 @@ void SaveSession::collectStyles() {
     }
 }
 
-bool SaveSession::hasSharedStrings() const {
+// Visits the non-empty texts of all ranges in range order until `visit` returns false.
+bool SaveSession::forEachText(const std::function<bool(std::string_view)>& visit) const {
     std::string scratch;
     for (int s = 0; s < workbook_.SheetCount(); ++s) {
         const auto& sheet = workbook_.Sheets(s);
         for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
-            if (sheet.kindAt(p) == CellKind::Text && !sheet.textAt(p, scratch).empty()) {
-                return true;
+            if (sheet.kindAt(p) != CellKind::Text) {
+                continue;
+            }
+            const std::string_view text = sheet.textAt(p, scratch);
+            if (!text.empty() && !visit(text)) {
+                return false;
             }
         }
     }
-    return false;
+    return true;
 }
 
 void SaveSession::writeGlobals() {
@@ -216,7 +222,7 @@ void SaveSession::writeGlobals() {
     appendU16(country, 7);
     appendU16(country, 7);
     out_.WriteRecord(biff8::kCountry, country);
-    if (hasSharedStrings()) {
+    if (!forEachText([](std::string_view) { return false; })) {
         writeSharedStrings();
     }
     out_.WriteRecord(biff8::kEof);
@@ -251,56 +257,44 @@ void SaveSession::writeSharedStrings() {
     Bytes extSst;
     appendU16(extSst, kStringsPerBucket);
     std::uint32_t count = 0;
-    std::string scratch;
     Bytes piece;
-    for (int s = 0; s < workbook_.SheetCount(); ++s) {
-        const auto& sheet = workbook_.Sheets(s);
-        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
-            if (sheet.kindAt(p) != CellKind::Text) {
-                continue;
-            }
-            const std::string_view utf8 = sheet.textAt(p, scratch);
-            if (utf8.empty()) {
-                continue;
-            }
-            const std::u16string text = text::toUtf16(utf8);
-            if (text.size() > 0xFFFF) {
-                throw XlsError(
-                    "Текст ячейки длиннее 65535 знаков: такую книгу Excel записать "
-                    "нельзя.");
+    forEachText([&](std::string_view utf8) {
+        const std::u16string text = text::toUtf16(utf8);
+        if (text.size() > 0xFFFF) {
+            throw XlsError("Текст ячейки длиннее 65535 знаков: такую книгу Excel записать нельзя.");
+        }
+        if (room() <= 4) {
+            closeRecord();
+            startRecord(biff8::kContinue);
+        }
+        if (count % kStringsPerBucket == 0) {
+            appendU32(extSst, out_.position());
+            appendU16(extSst, static_cast<std::uint16_t>(out_.position() - recordStart));
+            appendU16(extSst, 0);
+        }
+        piece.clear();
+        appendU16(piece, static_cast<std::uint16_t>(text.size()));
+        appendU8(piece, biff8::kUncompressedFlag);
+        out_.write(piece);
+        std::u16string_view rest = text;
+        while (true) {
+            const std::size_t units = std::min<std::size_t>(rest.size() * 2, room()) / 2;
+            piece.clear();
+            appendCharacters(piece, rest.substr(0, units));
+            out_.write(piece);
+            rest.remove_prefix(units);
+            if (rest.empty()) {
+                break;
             }
             if (room() <= 4) {
                 closeRecord();
                 startRecord(biff8::kContinue);
+                out_.write(Bytes{biff8::kUncompressedFlag});
             }
-            if (count % kStringsPerBucket == 0) {
-                appendU32(extSst, out_.position());
-                appendU16(extSst, static_cast<std::uint16_t>(out_.position() - recordStart));
-                appendU16(extSst, 0);
-            }
-            piece.clear();
-            appendU16(piece, static_cast<std::uint16_t>(text.size()));
-            appendU8(piece, biff8::kUncompressedFlag);
-            out_.write(piece);
-            std::u16string_view rest = text;
-            while (true) {
-                const std::size_t units = std::min<std::size_t>(rest.size() * 2, room()) / 2;
-                piece.clear();
-                appendCharacters(piece, rest.substr(0, units));
-                out_.write(piece);
-                rest.remove_prefix(units);
-                if (rest.empty()) {
-                    break;
-                }
-                if (room() <= 4) {
-                    closeRecord();
-                    startRecord(biff8::kContinue);
-                    out_.write(Bytes{biff8::kUncompressedFlag});
-                }
-            }
-            ++count;
         }
-    }
+        ++count;
+        return true;
+    });
     closeRecord();
     out_.overwriteU32(countsAt, count);
     out_.overwriteU32(countsAt + 4, count);
