@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "../../support/export_table.h"
+#include "biff_records.h"
 #include "xls/vteWriters.h"
 
 namespace zond::measurement {
@@ -152,6 +153,58 @@ TEST_F(TableExport, MoreRowsThanASheetHoldsIsRefused) {
     // One row less fits exactly: the heading row and 65,535 rows.
     table_.markDeleted(1);
     ASSERT_TRUE(exp2excel(table_, dir_ / "out.xls"));
+}
+
+// The stream of an export of 40 rows: two row blocks, every non-empty text its own shared string
+// in row-major order, every empty text a BLANK with XF 21.
+TEST_F(TableExport, StreamOfAnExport) {
+    const auto rows = testing::sampleMeasurementRows(40);
+    open(rows);
+    const auto book = buildExportWorkbook(table_);
+    const auto records = xls::testing::splitRecords(xls::TvteExcelWriter().assemble(*book).bytes());
+
+    std::size_t texts = kExportHeadings.size();
+    std::size_t blanks = 0;
+    for (const auto& row : rows) {
+        for (const auto* text :
+             {&row.date, &row.time, &row.mode, &row.type, &row.tIn, &row.tExt, &row.comment}) {
+            (text->empty() ? blanks : texts) += 1;
+        }
+    }
+    std::vector<std::uint32_t> labels;
+    std::size_t blankCount = 0;
+    std::size_t dbCells = 0;
+    std::uint32_t sstCount = 0;
+    for (const auto& record : records) {
+        switch (record.number) {
+            case 0x00FD:
+                labels.push_back(xls::testing::u32At(record.data, 6));
+                EXPECT_EQ(xls::testing::u16At(record.data, 4), 21u);
+                break;
+            case 0x0201:
+                ++blankCount;
+                EXPECT_EQ(xls::testing::u16At(record.data, 4), 21u);
+                EXPECT_TRUE(xls::testing::u16At(record.data, 2) >= 8);  // a text column
+                break;
+            case 0x0203:
+                EXPECT_EQ(xls::testing::u16At(record.data, 4), 21u);
+                break;
+            case 0x00D7:
+                ++dbCells;
+                break;
+            case 0x00FC:
+                sstCount = xls::testing::u32At(record.data, 0);
+                EXPECT_EQ(xls::testing::u32At(record.data, 4), sstCount);
+                break;
+        }
+    }
+    EXPECT_EQ(sstCount, texts);
+    ASSERT_EQ(labels.size(), texts);
+    for (std::uint32_t i = 0; i < labels.size(); ++i) {
+        ASSERT_EQ(labels[i], i) << "shared strings in row-major order";
+    }
+    EXPECT_EQ(blankCount, blanks);
+    EXPECT_EQ(dbCells, 2u);  // 41 rows: blocks of 32 and 9
 }
 
 TEST(ExportText, SuccessNamesTheFileWithoutItsFolder) {
