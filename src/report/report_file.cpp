@@ -103,12 +103,22 @@ class Reader {
         }
         return value;
     }
+    bool flag() {
+        const auto value = number<std::uint8_t>();
+        if (value > 1) {
+            damaged();
+        }
+        return value != 0;
+    }
     QString text(qsizetype limit) {
         const std::uint32_t size = number<std::uint32_t>();
         if (size > static_cast<std::uint32_t>(limit)) {
             damaged();
         }
-        QStringDecoder decoder(QStringDecoder::Utf8);
+        // Each text stands alone: a character cut off at its end is an error, not pending input.
+        // A leading byte-order mark is text like any other here, so that it reads back.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
         QString value = decoder(QByteArrayView(take(size), size));
         if (decoder.hasError()) {
             damaged();
@@ -128,12 +138,12 @@ TextStyle readStyle(Reader& in) {
     if (style.pointSize <= 0 || style.pointSize > 1000) {
         damaged();
     }
-    style.bold = in.number<std::uint8_t>() != 0;
+    style.bold = in.flag();
     style.alignment = static_cast<int>(in.number<std::uint32_t>());
     if (style.alignment & ~kAlignmentMask) {
         damaged();
     }
-    style.wordWrap = in.number<std::uint8_t>() != 0;
+    style.wordWrap = in.flag();
     return style;
 }
 

@@ -15,6 +15,7 @@ ReportDocument sampleDocument() {
     auto rows = testing::numberedRows(40);
     rows[3]["COMMENT"] = QStringLiteral("длинное примечание \"в кавычках\" и ёмкость ∑");
     rows[5]["TAVIS_1"] = std::nullopt;
+    rows[7]["COMMENT"] = QStringLiteral("\uFEFFначинается с метки порядка байтов");
     testing::FakeRows source(std::move(rows));
     return *layoutReport(measurementReportTemplate(), source);
 }
@@ -58,6 +59,17 @@ TEST(ReportFile, DamagedFilesAreRefused) {
     QByteArray wrongVersion = bodyOf(good);
     qToLittleEndian<quint32>(2, wrongVersion.data() + 8);
 
+    // The first style's bold flag: after the count, "Arial" with its length, the point size.
+    QByteArray boldTwo = bodyOf(good);
+    ASSERT_EQ(boldTwo.mid(kStyleCountOffset + 8, 5), QByteArray("Arial"));
+    boldTwo[kStyleCountOffset + 8 + 5 + 8] = 2;
+
+    // "12,5" of the q1 column with its last character cut to the first byte of a two-byte one.
+    QByteArray cutCharacter = bodyOf(good);
+    const qsizetype value = cutCharacter.indexOf("12,5");
+    ASSERT_GT(value, 0);
+    cutCharacter[value + 3] = static_cast<char>(0xC5);
+
     QByteArray nanWidth = bodyOf(good);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     qToLittleEndian<quint64>(std::bit_cast<quint64>(nan), nanWidth.data() + 12);
@@ -71,6 +83,8 @@ TEST(ReportFile, DamagedFilesAreRefused) {
         {"huge count", withFreshHash(hugeStyleCount)},
         {"future version", withFreshHash(wrongVersion)},
         {"not a number", withFreshHash(nanWidth)},
+        {"flag neither 0 nor 1", withFreshHash(boldTwo)},
+        {"character cut off", withFreshHash(cutCharacter)},
         {"trailing bytes", withFreshHash(bodyOf(good) + "x")},
         {"cut body", withFreshHash(bodyOf(good).left(bodyOf(good).size() - 5))},
     };
