@@ -58,17 +58,21 @@ def fetch(*arguments, com1=None):
     return done.returncode, done.stderr, got
 
 
-def full_memory_of(records, via_settings):
-    sim = Sim("--records", str(records), "--seed", str(records + 7), "--sensors", "1,2,0")
-    if via_settings:
-        code, err, got = fetch(com1=sim.device)
-    else:
-        code, err, got = fetch("--port", sim.device)
+def success(options, via_settings=False):
+    """Fetches from an emulator started with `options`; the image must be the one it served."""
+    sim = Sim(*options)
+    code, err, got = fetch(com1=sim.device) if via_settings else fetch("--port", sim.device)
     served = sim.image()
     sim.stop()
     expect(code == 0, "exit %d: %s" % (code, err))
-    expect(len(served) == 2 + 17 * records, "emulator served %d bytes" % len(served))
     expect(got == served, "image differs from the one served")
+    return sim, got
+
+
+def full_memory_of(records, via_settings):
+    _, got = success(["--records", str(records), "--seed", str(records + 7), "--sensors", "1,2,0"],
+                     via_settings)
+    expect(len(got) == 2 + 17 * records, "image of %d bytes" % len(got))
     # The count leads the image, little-endian.
     expect(got[0] + 256 * got[1] == records, "record count in the image")
 
@@ -109,31 +113,18 @@ def case_replayed_image():
     stored = bytes([5, 0]) + bytes(range(34))
     with open(path, "wb") as f:
         f.write(stored)
-    sim = Sim("--image", path)
-    code, err, got = fetch("--port", sim.device)
-    sim.stop()
-    expect(code == 0, "exit %d: %s" % (code, err))
-    expect(got == stored, "replayed image differs")
+    _, got = success(["--image", path])
+    expect(got == stored, "replayed image differs from the file")
 
 
 def case_fault_zap():
-    sim = Sim("--records", "300", "--fault", "zap")
-    code, err, got = fetch("--port", sim.device)
-    served = sim.image()
-    sim.stop()
-    expect(code == 0, "exit %d: %s" % (code, err))
-    expect(got == served, "image after the restart differs")
+    sim, _ = success(["--records", "300", "--fault", "zap"])
     log = open(sim.log).read()
     expect(log.count("host> V") == 2, "identification was not asked again after 'Z'")
 
 
 def case_fault_noise():
-    sim = Sim("--records", "50", "--fault", "noise")
-    code, err, got = fetch("--port", sim.device)
-    served = sim.image()
-    sim.stop()
-    expect(code == 0, "exit %d: %s" % (code, err))
-    expect(got == served, "image differs")
+    success(["--records", "50", "--fault", "noise"])
 
 
 def case_fault_silent():

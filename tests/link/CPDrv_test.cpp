@@ -36,6 +36,10 @@ void collectInto(CommPortDriver& driver, Received& received) {
     });
 }
 
+QString slaveOf(const PseudoTerminal& far) {
+    return QString::fromStdString(far.slavePath());
+}
+
 QByteArray pattern(int size) {
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i) {
@@ -91,14 +95,14 @@ class CommPortDriverTest : public QObject {
     void openPortKeepsItsNameAndBufferSize() {
         PseudoTerminal far;
         CommPortDriver driver;
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         driver.SetInBufSize(4096);
         QVERIFY(driver.Connect());
         QVERIFY(driver.Connect());  // already open: still true
         driver.SetPortName(QStringLiteral("/dev/null"));
         driver.SetPort(TPortNumber::pnCOM1);
         driver.SetInBufSize(256);
-        QCOMPARE(driver.PortName(), QString::fromStdString(far.slavePath()));
+        QCOMPARE(driver.PortName(), slaveOf(far));
         QCOMPARE(driver.InBufSize(), 4096u);
         driver.Disconnect();
         QVERIFY(!driver.IsConnected());
@@ -123,7 +127,7 @@ class CommPortDriverTest : public QObject {
         CommPortDriver driver;
         Received received;
         collectInto(driver, received);
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         QVERIFY(driver.Connect());
         QVERIFY(driver.SendByte('V'));
         QCOMPARE(far.readFor(std::chrono::milliseconds(500)), std::string("V"));
@@ -136,7 +140,7 @@ class CommPortDriverTest : public QObject {
         CommPortDriver driver;
         Received received;
         collectInto(driver, received);
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         QVERIFY(driver.Connect());
         driver.PollInput();
         QVERIFY(received.blocks.isEmpty());  // an empty tick raises no event
@@ -151,7 +155,7 @@ class CommPortDriverTest : public QObject {
         CommPortDriver driver;
         Received received;
         collectInto(driver, received);
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         driver.SetInBufSize(128);
         driver.SetPollingDelay(1000);  // ticks only when the test says so
         QVERIFY(driver.Connect());
@@ -185,7 +189,7 @@ class CommPortDriverTest : public QObject {
             }
             --depth;
         });
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         driver.SetPollingDelay(10);
         QVERIFY(driver.Connect());
         QVERIFY(far.writeAll("A"));
@@ -201,7 +205,7 @@ class CommPortDriverTest : public QObject {
             ++calls;
             sender->Disconnect();
         });
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         driver.SetInBufSize(128);
         QVERIFY(driver.Connect());
         QVERIFY(far.writeAll(pattern(1000).toStdString()));
@@ -213,7 +217,7 @@ class CommPortDriverTest : public QObject {
     void largeBlockGoesOutThroughASmallQueue() {
         PseudoTerminal far;
         CommPortDriver driver;
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         driver.SetOutBufSize(128);
         QVERIFY(driver.Connect());
         // The far end reads in bursts with pauses shorter than the time-out, so the whole send
@@ -251,7 +255,7 @@ class CommPortDriverTest : public QObject {
     void stalledLineStopsAfterTheTimeout() {
         PseudoTerminal far;  // never read: the line fills up
         CommPortDriver driver;
-        driver.SetPortName(QString::fromStdString(far.slavePath()));
+        driver.SetPortName(slaveOf(far));
         QVERIFY(driver.Connect());
         const QByteArray block = pattern(1 << 20);
         QElapsedTimer clock;
@@ -272,8 +276,7 @@ class CommPortDriverTest : public QObject {
         QCOMPARE(deviceForPort(QStringLiteral("\\\\.\\COM2")), QStringLiteral("/dev/x"));
 
         PseudoTerminal far;
-        openProgramSettings()->setValue(QStringLiteral("Ports/COM1"),
-                                        QString::fromStdString(far.slavePath()));
+        openProgramSettings()->setValue(QStringLiteral("Ports/COM1"), slaveOf(far));
         CommPortDriver driver;
         driver.SetPort(TPortNumber::pnCOM1);
         QVERIFY(driver.Connect());
