@@ -8,37 +8,14 @@ import subprocess
 import sys
 import tempfile
 
+from sim_process import Sim, expect
+
 CLI, SIM, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 WORK = tempfile.mkdtemp(prefix="zond-fetch-")
 
 
-def fail(message):
-    print("FAIL:", message)
-    sys.exit(1)
-
-
-def expect(condition, message):
-    if not condition:
-        fail(message)
-
-
-class Sim:
-    def __init__(self, *options):
-        self.served = os.path.join(WORK, "served.img")
-        self.log = os.path.join(WORK, "sim.log")
-        self.process = subprocess.Popen(
-            [SIM, "--write-image", self.served, "--log", self.log, *options],
-            stdout=subprocess.PIPE, text=True)
-        self.device = self.process.stdout.readline().strip()
-        expect(self.device.startswith("/dev/"), "emulator gave no device: %r" % self.device)
-
-    def image(self):
-        with open(self.served, "rb") as f:
-            return f.read()
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=5)
+def start_sim(*options):
+    return Sim(SIM, WORK, *options)
 
 
 def fetch(*arguments, com1=None):
@@ -60,7 +37,7 @@ def fetch(*arguments, com1=None):
 
 def success(options, via_settings=False):
     """Fetches from an emulator started with `options`; the image must be the one it served."""
-    sim = Sim(*options)
+    sim = start_sim(*options)
     code, err, got = fetch(com1=sim.device) if via_settings else fetch("--port", sim.device)
     served = sim.image()
     sim.stop()
@@ -78,7 +55,7 @@ def full_memory_of(records, via_settings):
 
 
 def failure(options, expected_texts, *arguments):
-    sim = Sim(*options)
+    sim = start_sim(*options)
     code, err, got = fetch("--port", sim.device, *arguments)
     sim.stop()
     expect(code == 2, "exit %d instead of 2: %s" % (code, err))
@@ -158,7 +135,7 @@ def case_missing_port():
 
 
 def case_once_exits_after_the_caller_closes():
-    sim = Sim("--records", "10", "--once")
+    sim = start_sim("--records", "10", "--once")
     code, err, got = fetch("--port", sim.device)
     expect(code == 0, "exit %d: %s" % (code, err))
     expect(sim.process.wait(timeout=5) == 0, "emulator still running after --once")
