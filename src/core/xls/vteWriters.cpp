@@ -515,13 +515,11 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t in
     }
 }
 
+// The XF of the range at `position`; its shared-string number comes while its row is written.
 CellWriteInfo SaveSession::cellInfo(const TvteXLSWorksheet& sheet, std::size_t position) const {
-    const CellStyleIndices& style =
-        styleIndices_[styleOfKey_[styleKey(sheet.formatIdAt(position), sheet.rectAt(position))]];
+    const std::size_t key = styleKey(sheet.formatIdAt(position), sheet.rectAt(position));
     CellWriteInfo info;
-    info.xfIndex = style.xf;
-    info.fontIndex = style.font;
-    info.formatIndex = style.format;
+    info.xfIndex = styleIndices_[styleOfKey_[key]].xf;
     return info;
 }
 

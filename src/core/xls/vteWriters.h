@@ -18,13 +18,12 @@ class TvteCustomWriter {
                       const std::filesystem::path& /*fileName*/) {}
 };
 
-// What the cell records of one range carry.
+// What the cell records of one range carry: its XF (the font and number format are in there)
+// and, for a text, its shared-string number.
 struct CellWriteInfo {
     static constexpr std::uint32_t kNoText = std::numeric_limits<std::uint32_t>::max();
 
     std::uint16_t xfIndex = 0;
-    std::uint16_t fontIndex = 0;
-    std::uint16_t formatIndex = 0;
     std::uint32_t sstIndex = kNoText;  // none for an empty text
 };
 
