@@ -89,6 +89,8 @@ TEST(WorkbookModel, SameRectangleGivesSameRangeAndValueCanBeOverwritten) {
     EXPECT_EQ(sheet.RangeCount(), 1u);
     b.setValue(std::string("x"));
     EXPECT_EQ(std::get<std::string>(a.Value()), "x");
+    EXPECT_EQ(sheet.range(0), a);
+    EXPECT_EQ(&a.worksheet(), &sheet);
 }
 
 TEST(WorkbookModel, OverlappedRangesAreRemovedOthersKeepTheirPlace) {
