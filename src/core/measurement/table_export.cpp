@@ -99,6 +99,9 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
 
 bool exp2excel(dbf::DbfTable& table, const std::filesystem::path& file,
                const ExportProgress& progress) {
+    if (!table.isOpen()) {
+        return false;
+    }
     const auto book = buildExportWorkbook(table, progress);
     if (!book) {
         return false;

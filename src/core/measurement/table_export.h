@@ -49,7 +49,8 @@ using ExportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
                                                           const ExportProgress& progress = {});
 
-// Builds the workbook and saves it to `file`. Returns false when cancelled, with nothing written.
+// Builds the workbook and saves it to `file`. Returns false, with nothing written, when the table
+// is not open or the export is cancelled.
 // Throws ExportError, or xls::XlsError when the file cannot be written.
 bool exp2excel(dbf::DbfTable& table, const std::filesystem::path& file,
                const ExportProgress& progress = {});

@@ -126,6 +126,11 @@ TEST_F(TableExport, DeletedRowsAreLeftOutAndEmptyTextsWriteBlanks) {
     EXPECT_EQ(cell(sheet, 2, 10).text, "");  // written as BLANK: no shared string
 }
 
+TEST_F(TableExport, NothingHappensWithoutAnOpenTable) {
+    EXPECT_FALSE(exp2excel(table_, dir_ / "out.xls"));
+    EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
+}
+
 TEST_F(TableExport, CancelWritesNothing) {
     open(testing::sampleMeasurementRows(2000));
     std::size_t calls = 0;
