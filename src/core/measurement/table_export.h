@@ -18,7 +18,6 @@ namespace zond::measurement {
 
 inline constexpr std::string_view kExportSheetName = "ЗОНД-8Т.05 \"Тавис\"";
 inline constexpr std::string_view kExportCaption = "Экспорт в Excel";
-inline constexpr std::string_view kExportFilter = "Книга Excel|*.xls";
 // Row 0 of the sheet. In "tв, C" and "tн, C" the t and the C are Latin letters.
 inline constexpr std::array<std::string_view, 11> kExportHeadings = {"N",
                                                                      "Дата",
