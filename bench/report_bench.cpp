@@ -82,7 +82,9 @@ class SilentDialogs final : public ui::UserDialogs {
 class NoPrinters final : public report::PrinterAccess {
   public:
     QStringList printerNames() const override { return {}; }
-    std::optional<report::PrintJob> choose(QWidget*) override { return std::nullopt; }
+    std::optional<report::PrintJob> choose(QWidget*, std::optional<int>) override {
+        return std::nullopt;
+    }
 };
 
 void BM_LayoutAndPdf(benchmark::State& state) {

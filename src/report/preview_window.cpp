@@ -220,7 +220,7 @@ void PreviewWindow::savePdf() {
 }
 
 void PreviewWindow::printReport() {
-    printDocument(this, document_, printers_, dialogs_);
+    printDocument(this, document_, printers_, dialogs_, currentPage() + 1);
 }
 
 void PreviewWindow::showSearch() {

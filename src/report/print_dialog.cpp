@@ -38,7 +38,7 @@ QString stateText(QPrinter::PrinterState state) {
 }  // namespace
 
 PrintDialog::PrintDialog(const QStringList& printers, const QString& defaultPrinter,
-                         QWidget* parent)
+                         std::optional<int> currentPage, QWidget* parent)
     : QDialog(parent),
       printer_(new QComboBox(this)),
       state_(new QLabel(this)),
@@ -46,6 +46,7 @@ PrintDialog::PrintDialog(const QStringList& printers, const QString& defaultPrin
       location_(new QLabel(this)),
       comment_(new QLabel(this)),
       allPages_(new QRadioButton(QStringLiteral("Все"), this)),
+      currentPage_(currentPage),
       pageNumbers_(new QRadioButton(QStringLiteral("Номера:"), this)),
       numbers_(new QLineEdit(this)),
       copies_(new QSpinBox(this)),
@@ -72,17 +73,25 @@ PrintDialog::PrintDialog(const QStringList& printers, const QString& defaultPrin
 
     auto* pagesGroup = new QGroupBox(QStringLiteral("Страницы"), this);
     auto* pagesLayout = new QGridLayout(pagesGroup);
-    pagesLayout->addWidget(allPages_, 0, 0);
-    pagesLayout->addWidget(pageNumbers_, 1, 0);
-    pagesLayout->addWidget(numbers_, 1, 1);
+    int pagesRow = 0;
+    pagesLayout->addWidget(allPages_, pagesRow++, 0);
+    if (currentPage_) {
+        currentPageButton_ = new QRadioButton(QStringLiteral("Текущая"), pagesGroup);
+        pagesLayout->addWidget(currentPageButton_, pagesRow++, 0);
+    }
+    pagesLayout->addWidget(pageNumbers_, pagesRow, 0);
+    pagesLayout->addWidget(numbers_, pagesRow++, 1);
     pagesLayout->addWidget(
         new QLabel(QStringLiteral("Номера и/или диапазоны страниц через запятую, например: "
                                   "1,3,5-12"),
                    pagesGroup),
-        2, 0, 1, 2);
+        pagesRow, 0, 1, 2);
     allPages_->setChecked(true);
     auto* pageChoice = new QButtonGroup(this);
     pageChoice->addButton(allPages_);
+    if (currentPageButton_) {
+        pageChoice->addButton(currentPageButton_);
+    }
     pageChoice->addButton(pageNumbers_);
 
     auto* copiesGroup = new QGroupBox(QStringLiteral("Копии"), this);
@@ -135,6 +144,8 @@ PrintRequest PrintDialog::request() const {
     request.collate = collate_->isChecked();
     if (pageNumbers_->isChecked()) {
         request.pageNumbers = numbers_->text();
+    } else if (currentPageButton_ && currentPageButton_->isChecked()) {
+        request.pageNumbers = QString::number(*currentPage_);
     }
     request.parity = static_cast<PageParity>(parity_->currentIndex());
     return request;
@@ -173,7 +184,8 @@ void PrintDialog::editProperties() {
 }
 
 void PrintDialog::updateOk() {
-    ok_->setEnabled(allPages_->isChecked() || parsePageNumbers(numbers_->text(), 0).has_value());
+    ok_->setEnabled(!pageNumbers_->isChecked() ||
+                    parsePageNumbers(numbers_->text(), 0).has_value());
 }
 
 }  // namespace zond::report

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "page_selection.h"
 
@@ -23,7 +24,9 @@ class PrintDialog final : public QDialog {
     Q_OBJECT
 
   public:
-    PrintDialog(const QStringList& printers, const QString& defaultPrinter, QWidget* parent);
+    // "Текущая" is offered only with a current page (1-based), as in the preview.
+    PrintDialog(const QStringList& printers, const QString& defaultPrinter,
+                std::optional<int> currentPage, QWidget* parent);
     ~PrintDialog() override;
 
     PrintRequest request() const;
@@ -32,6 +35,7 @@ class PrintDialog final : public QDialog {
 
     QComboBox* printerBox() const { return printer_; }
     QRadioButton* allPagesButton() const { return allPages_; }
+    QRadioButton* currentPageButton() const { return currentPageButton_; }
     QRadioButton* pageNumbersButton() const { return pageNumbers_; }
     QLineEdit* pageNumbersEdit() const { return numbers_; }
     QSpinBox* copiesBox() const { return copies_; }
@@ -51,6 +55,8 @@ class PrintDialog final : public QDialog {
     QLabel* location_;
     QLabel* comment_;
     QRadioButton* allPages_;
+    QRadioButton* currentPageButton_ = nullptr;
+    std::optional<int> currentPage_;
     QRadioButton* pageNumbers_;
     QLineEdit* numbers_;
     QSpinBox* copies_;

@@ -13,8 +13,8 @@ QStringList SystemPrinters::printerNames() const {
     return QPrinterInfo::availablePrinterNames();
 }
 
-std::optional<PrintJob> SystemPrinters::choose(QWidget* parent) {
-    PrintDialog dialog(printerNames(), QPrinterInfo::defaultPrinterName(), parent);
+std::optional<PrintJob> SystemPrinters::choose(QWidget* parent, std::optional<int> currentPage) {
+    PrintDialog dialog(printerNames(), QPrinterInfo::defaultPrinterName(), currentPage, parent);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -26,11 +26,11 @@ std::optional<PrintJob> SystemPrinters::choose(QWidget* parent) {
 }
 
 void printDocument(QWidget* parent, const ReportDocument& document, PrinterAccess& printers,
-                   ui::UserDialogs& dialogs) {
+                   ui::UserDialogs& dialogs, std::optional<int> currentPage) {
     if (printers.printerNames().isEmpty()) {
         return;
     }
-    std::optional<PrintJob> job = printers.choose(parent);
+    std::optional<PrintJob> job = printers.choose(parent, currentPage);
     if (!job) {
         return;
     }

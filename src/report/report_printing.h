@@ -28,20 +28,21 @@ class PrinterAccess {
     virtual ~PrinterAccess() = default;
 
     virtual QStringList printerNames() const = 0;
-    // Asks which printer, copies and pages; nothing when the user cancels.
-    virtual std::optional<PrintJob> choose(QWidget* parent) = 0;
+    // Asks which printer, copies and pages; nothing when the user cancels. With a current page
+    // (1-based) the dialog offers it too.
+    virtual std::optional<PrintJob> choose(QWidget* parent, std::optional<int> currentPage) = 0;
 };
 
 // The installed printers and the "Печать" dialog.
 class SystemPrinters final : public PrinterAccess {
   public:
     QStringList printerNames() const override;
-    std::optional<PrintJob> choose(QWidget* parent) override;
+    std::optional<PrintJob> choose(QWidget* parent, std::optional<int> currentPage) override;
 };
 
 // Asks for a print job and prints it: no printer installed or the dialog cancelled, nothing
 // happens; a failure of the printer is reported in an error box.
 void printDocument(QWidget* parent, const ReportDocument& document, PrinterAccess& printers,
-                   ui::UserDialogs& dialogs);
+                   ui::UserDialogs& dialogs, std::optional<int> currentPage = std::nullopt);
 
 }  // namespace zond::report

@@ -45,10 +45,12 @@ class PdfPrinters final : public PrinterAccess {
     std::optional<PrintRequest> answer = PrintRequest{};
     QString outputPath;
     int dialogsShown = 0;
+    std::optional<int> offeredCurrentPage;
 
     QStringList printerNames() const override { return names; }
-    std::optional<PrintJob> choose(QWidget*) override {
+    std::optional<PrintJob> choose(QWidget*, std::optional<int> currentPage) override {
         ++dialogsShown;
+        offeredCurrentPage = currentPage;
         if (!answer) {
             return std::nullopt;
         }

@@ -102,7 +102,8 @@ class ReportWindowTest : public QObject {
     }
 
     void printDialogOffersPrintersCopiesAndPageLists() {
-        PrintDialog dialog({"Первый", "Второй"}, "Второй", nullptr);
+        PrintDialog dialog({"Первый", "Второй"}, "Второй", std::nullopt, nullptr);
+        QVERIFY(!dialog.currentPageButton());  // not offered without a current page
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Печать"));
         QCOMPARE(dialog.printerBox()->currentText(), QStringLiteral("Второй"));
         QVERIFY(dialog.allPagesButton()->isChecked());
@@ -130,6 +131,15 @@ class ReportWindowTest : public QObject {
         dialog.allPagesButton()->setChecked(true);  // a half-typed list no longer matters
         QVERIFY(dialog.okButton()->isEnabled());
         QVERIFY(dialog.request().pageNumbers.isEmpty());
+    }
+
+    void printDialogOffersTheCurrentPageWhenThereIsOne() {
+        PrintDialog dialog({"Первый"}, "Первый", 4, nullptr);
+        QVERIFY(dialog.currentPageButton());
+        QCOMPARE(dialog.currentPageButton()->text(), QStringLiteral("Текущая"));
+        dialog.currentPageButton()->setChecked(true);
+        QVERIFY(dialog.okButton()->isEnabled());
+        QCOMPARE(dialog.request().pageNumbers, QStringLiteral("4"));
     }
 
     void previewToolBarFollowsTheCommandOrder() {
@@ -230,6 +240,7 @@ class ReportWindowTest : public QObject {
 
         printers.outputPath = folder_.filePath("from-preview.pdf");
         window.printReport();
+        QCOMPARE(printers.offeredCurrentPage, 1);
         QCOMPARE(testing::pdfPages(printers.outputPath).size(), 4);
         QCOMPARE(dialogs.messages.size(), 1u);
     }
@@ -284,6 +295,7 @@ class ReportWindowTest : public QObject {
         // Printing reads the same rows: every row, largest q1 first.
         printers.outputPath = folder_.filePath("sorted.pdf");
         commands.print(nullptr, &table);
+        QVERIFY(!printers.offeredCurrentPage);  // no "Текущая" from the main window
         const QString text = testing::pdfText(printers.outputPath);
         static const QRegularExpression rowLine("^\\s*(\\d+)\\s+01\\.02\\.2024",
                                                 QRegularExpression::MultilineOption);
