@@ -90,8 +90,7 @@ void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked
     if (!data.bounds) {
         const QDateTime now = QDateTime::currentDateTime();
         timeAxis_->setRange(now.addSecs(-60), now);
-        valueAxis_->setRange(0, 1);
-        valueAxis_->setTickInterval(roundStep(1 / kValueTicks));
+        setValueRange(0, 1);
         return;
     }
     const QRectF& b = *data.bounds;
@@ -102,8 +101,19 @@ void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked
                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(right)));
     // A little room above and below, so that the extreme points are not cut by the frame.
     const double room = b.height() > 0 ? b.height() * kValueRoom : 1;
-    valueAxis_->setRange(b.top() - room, b.bottom() + room);
-    valueAxis_->setTickInterval(roundStep((b.height() + 2 * room) / kValueTicks));
+    setValueRange(b.top() - room, b.bottom() + room);
+}
+
+void MeasurementChart::setValueRange(double bottom, double top) {
+    // Range and tick step change in the order that never asks for thousands of ticks in between.
+    const double step = roundStep((top - bottom) / kValueTicks);
+    if (step >= valueAxis_->tickInterval()) {
+        valueAxis_->setTickInterval(step);
+        valueAxis_->setRange(bottom, top);
+    } else {
+        valueAxis_->setRange(bottom, top);
+        valueAxis_->setTickInterval(step);
+    }
 }
 
 void MeasurementChart::setMarkersVisible(bool visible) {

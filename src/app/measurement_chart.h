@@ -34,6 +34,9 @@ class MeasurementChart : public QChart {
     bool isListed(ChartSeries series) const;
 
   private:
+    // With ticks at round values, about six of them.
+    void setValueRange(double bottom, double top);
+
     std::array<QLineSeries*, kChartSeriesCount> series_{};
     QDateTimeAxis* timeAxis_ = nullptr;
     QValueAxis* valueAxis_ = nullptr;
