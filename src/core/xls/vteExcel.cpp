@@ -237,10 +237,11 @@ TvteXLSRange TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) 
         maxRangeHeight_ = 1;
         for (const auto slot : order_) {
             const auto& r = slots_[slot].rect;
-            maxRangeHeight_ = std::max(maxRangeHeight_, r.bottom - r.top + 1);
+            maxRangeHeight_ =
+                std::max(maxRangeHeight_, static_cast<std::int64_t>(r.bottom) - r.top + 1);
         }
     } else {
-        maxRangeHeight_ = static_cast<int>(std::max<std::int64_t>(maxRangeHeight_, height));
+        maxRangeHeight_ = std::max(maxRangeHeight_, height);
     }
     widenBounds(rect);
     return TvteXLSRange(this, *found);

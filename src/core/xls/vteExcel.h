@@ -158,7 +158,7 @@ class TvteXLSWorksheet {
     const TvteXLSPageSetup& pageSetup() const { return pageSetup_; }
 
     const UsedBounds& usedBounds() const { return bounds_; }
-    int maxRangeHeight() const { return maxRangeHeight_; }
+    std::int64_t maxRangeHeight() const { return maxRangeHeight_; }
 
   private:
     friend class TvteXLSRange;
@@ -211,7 +211,7 @@ class TvteXLSWorksheet {
     std::vector<RowInfo> rows_;
     std::vector<int> pageBreaks_;
     UsedBounds bounds_;
-    int maxRangeHeight_ = 0;
+    std::int64_t maxRangeHeight_ = 0;
 };
 
 class TvteXLSWorkbook {

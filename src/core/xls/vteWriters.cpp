@@ -594,8 +594,8 @@ void SaveSession::writeMergedCells(const TvteXLSWorksheet& sheet) {
     }
 }
 
-}  // namespace
-
+// BIFF8 addresses 65,536 rows and 256 columns; a sheet beyond them is refused before anything is
+// written.
 void checkWorkbookFits(const TvteXLSWorkbook& workbook) {
     for (int s = 0; s < workbook.SheetCount(); ++s) {
         const auto& sheet = workbook.Sheets(s);
@@ -612,7 +612,10 @@ void checkWorkbookFits(const TvteXLSWorkbook& workbook) {
     }
 }
 
+}  // namespace
+
 BiffStream TvteExcelWriter::assemble(const TvteXLSWorkbook& workbook) {
+    checkWorkbookFits(workbook);
     BiffStream stream;
     struct ClearColours {
         UsedColours& colours;
@@ -623,7 +626,6 @@ BiffStream TvteExcelWriter::assemble(const TvteXLSWorkbook& workbook) {
 }
 
 void TvteExcelWriter::Save(const TvteXLSWorkbook& workbook, const std::filesystem::path& fileName) {
-    checkWorkbookFits(workbook);
     writeWorkbookFile(fileName, assemble(workbook));
 }
 

@@ -30,19 +30,16 @@ struct CellWriteInfo {
 class TvteExcelWriter : public TvteCustomWriter {
   public:
     // Writes the workbook to `fileName`, replacing a file of that name only once the new one is
-    // complete. Throws XlsError (see writeWorkbookFile, checkWorkbookFits).
+    // complete. Throws XlsError (see assemble and writeWorkbookFile).
     void Save(const TvteXLSWorkbook& workbook, const std::filesystem::path& fileName) override;
 
-    // The "Workbook" stream of the file Save writes. Throws XlsError for a cell text longer than a
-    // BIFF8 string holds.
+    // The "Workbook" stream of the file Save writes. Throws XlsError for a worksheet reaching
+    // beyond the 65,536 rows and 256 columns BIFF8 addresses, or a cell text longer than a BIFF8
+    // string holds.
     BiffStream assemble(const TvteXLSWorkbook& workbook);
 
   private:
     UsedColours usedColours_;
 };
-
-// Throws XlsError when a worksheet reaches beyond the 65,536 rows and 256 columns BIFF8 can
-// address.
-void checkWorkbookFits(const TvteXLSWorkbook& workbook);
 
 }  // namespace zond::xls

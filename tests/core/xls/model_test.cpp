@@ -122,6 +122,16 @@ TEST(WorkbookModel, RangesStayOrderedByTopRowAndMaxHeightFollowsRemovals) {
     EXPECT_EQ(sheet.usedBounds().firstRow, 1);
 }
 
+TEST(WorkbookModel, HugeRangesKeepTheirHeight) {
+    TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    sheet.Ranges(0, -2000000000, 0, 2000000000);
+    EXPECT_EQ(sheet.maxRangeHeight(), 4000000001LL);
+    sheet.Ranges(0, 2000000000, 1, 2000000000);  // overlaps the tall range's last row
+    EXPECT_EQ(sheet.RangeCount(), 1u);
+    EXPECT_EQ(sheet.maxRangeHeight(), 1);
+}
+
 TEST(WorkbookModel, RowByRowFillingAppendsInRowMajorOrder) {
     TvteXLSWorkbook book;
     auto& sheet = book.AddWorksheet();
