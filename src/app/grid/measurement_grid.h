@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,7 +43,8 @@ class MeasurementGrid : public QWidget {
     explicit MeasurementGrid(QWidget* parent = nullptr);
     ~MeasurementGrid() override;
 
-    // The table the grid shows; nullptr when none is open. The grid never owns it.
+    // The table the grid shows; nullptr while it is being closed or reopened. The grid never owns
+    // it. Setting it empties the selection.
     void setTable(dbf::DbfTable* table);
     void setDialogs(ui::UserDialogs* dialogs);
     void setDecimalSeparator(QChar separator);
@@ -52,12 +52,19 @@ class MeasurementGrid : public QWidget {
     // Whole-table figures, shown in the footers while fewer than two rows are selected.
     void setTableStatistics(const measurement::ChannelStatistics& statistics);
 
+    // Shows the grid over the open table (re-reading its rows), q2 and q3 only when the first
+    // row's EN_CH is above 1; tab_vis_dis hides it and empties the selection.
     void tab_vis_en();
     void tab_vis_dis();
+    // Every indicator to none; with a table open, back to file order without the "tab1" tag.
     void ClearSort();
+    // Removes the sort, deletes the selected rows, packs the table and reopens it. Table errors
+    // are thrown as dbf::DbfError; the owner then clears its modified flag and recomputes the
+    // statistics.
     void DeleteSelectedRows();
     void ClearColumnColors();
     void EqualizeColumns();
+    // A missing or unreadable stored value is replaced by equal widths, stored at once.
     void LoadGridLayout(const QString& valueName);
     void SaveGridLayout(const QString& valueName);
     void CommitCellEdit();
@@ -67,7 +74,8 @@ class MeasurementGrid : public QWidget {
     // "Перенумеровать строки": N := 1, 2, 3 … in display order. Refused with a message when the
     // rows do not fit the field.
     void RenumberRows();
-    // Re-reads the rows after the table changed underneath (append, pack, reopen).
+    // Re-reads the rows after the table changed underneath (import, another index selected),
+    // keeping the cell cursor on its record.
     void reload();
 
     const std::vector<measurement::RowSnapshot>& selection() const;
