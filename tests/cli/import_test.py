@@ -13,6 +13,8 @@ import tempfile
 
 from dbfread import DBF
 
+from sim_process import Sim, expect
+
 CLI, SIM, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 WORK = tempfile.mkdtemp(prefix="zond-import-")
 TABLE = os.path.join(WORK, "obj1.db")
@@ -21,31 +23,8 @@ SENSORS = {0: "НЕТ", 1: "диам. 27 мм", 2: "12X80", 3: "20X80", 4: "40X8
            6: "10X52"}
 
 
-def fail(message):
-    print("FAIL:", message)
-    sys.exit(1)
-
-
-def expect(condition, message):
-    if not condition:
-        fail(message)
-
-
-class Sim:
-    def __init__(self, *options):
-        self.served = os.path.join(WORK, "served.img")
-        self.process = subprocess.Popen([SIM, "--write-image", self.served, *options],
-                                        stdout=subprocess.PIPE, text=True)
-        self.device = self.process.stdout.readline().strip()
-        expect(self.device.startswith("/dev/"), "emulator gave no device: %r" % self.device)
-
-    def image(self):
-        with open(self.served, "rb") as f:
-            return f.read()
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=5)
+def start_sim(*options):
+    return Sim(SIM, WORK, *options)
 
 
 def cli(*arguments):
@@ -153,7 +132,7 @@ def expect_rows(expected):
 def fetch_then_append(version_option, version, sensors, separator):
     common = ["--start", "18.08.2009 12:15:30", "--interval", "601", "--seed", "3",
               "--sensors", ",".join(map(str, sensors)), "--version", version_option]
-    sim = Sim("--records", "40", *common)
+    sim = start_sim("--records", "40", *common)
     code, out, err = cli("fetch", "--port", sim.device, "--decimal-separator", separator, TABLE)
     first = sim.image()
     sim.stop()
@@ -161,7 +140,7 @@ def fetch_then_append(version_option, version, sensors, separator):
     expect_rows(expected_rows(first, version, sensors, separator))
 
     # The instrument has gained 30 records since.
-    sim = Sim("--records", "70", *common)
+    sim = start_sim("--records", "70", *common)
     code, out, err = cli("append", "--port", sim.device, "--decimal-separator", separator, TABLE)
     expect(code == 0, "append exit %d: %s" % (code, err))
     expect(out == ADDED + "30\n", "append printed %r" % out)
@@ -188,7 +167,7 @@ def case_raw_version_one_channel():
 
 
 def case_stats_match_the_rows():
-    sim = Sim("--records", "25", "--seed", "9", "--sensors", "3,3,3")
+    sim = start_sim("--records", "25", "--seed", "9", "--sensors", "3,3,3")
     code, out, err = cli("fetch", "--port", sim.device, TABLE)
     sim.stop()
     expect(code == 0, "fetch exit %d: %s" % (code, err))
@@ -208,7 +187,7 @@ def replay(stored):
     path = os.path.join(WORK, "stored.img")
     with open(path, "wb") as f:
         f.write(stored)
-    return Sim("--image", path, "--sensors", "1,0,0")
+    return start_sim("--image", path, "--sensors", "1,0,0")
 
 
 def record(day, month, hour, minute, flux1):
@@ -253,7 +232,7 @@ def case_failed_transfer_creates_and_changes_nothing():
 def case_fetch_replaces_an_existing_file():
     with open(TABLE, "wb") as f:
         f.write(b"not a table at all")
-    sim = Sim("--records", "3")
+    sim = start_sim("--records", "3")
     code, out, err = cli("fetch", "--port", sim.device, TABLE)
     sim.stop()
     expect(code == 0, "exit %d: %s" % (code, err))
