@@ -2,40 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "image_builder.h"
 #include "instrument/image_decoding.h"
-#include "measurement/measurement_schema.h"
+#include "measurement_table_test.h"
 
 using namespace zond::instrument;
-using zond::dbf::DbfTable;
 using zond::testing::buildImage;
 using zond::testing::ImageRecordSpec;
 using zond::testing::minuteRecords;
 
 namespace {
 
-class RecordImport : public ::testing::Test {
+class RecordImport : public zond::testing::MeasurementTableTest {
   protected:
     void SetUp() override {
-        path_ = std::filesystem::temp_directory_path() /
-                ("record_import_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
-        zond::measurement::createMeasurementTable(path_);
-        fields_ = zond::measurement::openMeasurementTable(table_, path_);
+        MeasurementTableTest::SetUp();
         info_.VersionNumberText = "090818";
         info_.FirmwareFlag = 27;
         info_.SensorCode = {3, 3, 0};
         info_.ChannelCount = 2;
-    }
-    void TearDown() override {
-        table_.close();
-        std::filesystem::remove(path_);
     }
 
     ImportResult run(const std::vector<std::uint8_t>& image, ImportMode mode,
@@ -63,9 +51,6 @@ class RecordImport : public ::testing::Test {
         return numbers;
     }
 
-    std::filesystem::path path_;
-    DbfTable table_;
-    zond::measurement::MeasurementFieldIndexes fields_;
     DeviceInfo info_;
 };
 

@@ -1,37 +1,20 @@
 #include "measurement/statistics.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "measurement/measurement_schema.h"
+#include "measurement_table_test.h"
 
 using namespace zond::measurement;
-using zond::dbf::DbfTable;
 
 namespace {
 
 // q1, q2, q3 of one row; nullopt leaves the field empty.
 using Fluxes = std::array<std::optional<double>, 3>;
 
-class FindMma : public ::testing::Test {
+class FindMma : public zond::testing::MeasurementTableTest {
   protected:
-    void SetUp() override {
-        path_ = std::filesystem::temp_directory_path() /
-                ("find_mma_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
-        createMeasurementTable(path_);
-        fields_ = openMeasurementTable(table_, path_);
-    }
-    void TearDown() override {
-        table_.close();
-        std::filesystem::remove(path_);
-    }
-
     std::uint32_t add(const Fluxes& fluxes) {
         auto row = table_.blankRecord();
         for (std::size_t c = 0; c < 3; ++c) {
@@ -41,10 +24,6 @@ class FindMma : public ::testing::Test {
         }
         return table_.append(row);
     }
-
-    std::filesystem::path path_;
-    DbfTable table_;
-    MeasurementFieldIndexes fields_;
 };
 
 }  // namespace
