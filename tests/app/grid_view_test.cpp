@@ -88,8 +88,15 @@ void GridViewTest::cellsShowStoredValuesAndOneDecimalFluxes() {
     GridHarness h;
     std::vector<TestRow> rows = {fluxRow(7, 12.5, -3, 0.04), fluxRow(1234, 1e6)};
     rows[0].comment = QStringLiteral("дверь");
+    rows[1].enCh = 2;
     h.open(writeTable(folder(), QStringLiteral("cells.db"), rows));
     QCOMPARE(h.columnTexts(MeasurementGrid::ColN), QStringList({"7", "1234"}));
+    // The chart asks for the channel count of the row under the cursor.
+    QTableView* view = h.grid.tableView();
+    view->setCurrentIndex(view->model()->index(1, MeasurementGrid::ColDate));
+    QCOMPARE(h.grid.currentEnCh(), 2);
+    view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColDate));
+    QCOMPARE(h.grid.currentEnCh(), 3);
     QCOMPARE(h.columnTexts(MeasurementGrid::ColQ1), QStringList({"12,5", "1000000,0"}));
     QCOMPARE(h.columnTexts(MeasurementGrid::ColQ2), QStringList({"-3,0", "0,0"}));
     QCOMPARE(h.columnTexts(MeasurementGrid::ColQ3), QStringList({"0,0", "0,0"}));
@@ -97,7 +104,7 @@ void GridViewTest::cellsShowStoredValuesAndOneDecimalFluxes() {
     QCOMPARE(h.columnTexts(MeasurementGrid::ColMode), QStringList({"Оперативный", "Оперативный"}));
     QCOMPARE(h.columnTexts(MeasurementGrid::ColComment), QStringList({"дверь", ""}));
 
-    const QAbstractItemModel* model = h.grid.tableView()->model();
+    const QAbstractItemModel* model = view->model();
     const auto alignment = [&](int column) {
         return model->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
                Qt::AlignHorizontal_Mask;
