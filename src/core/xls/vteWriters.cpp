@@ -258,8 +258,15 @@ void SaveSession::writeSharedStrings() {
     appendU16(extSst, kStringsPerBucket);
     std::uint32_t count = 0;
     Bytes piece;
+    std::u16string text;
     forEachText([&](std::string_view utf8) {
-        const std::u16string text = text::toUtf16(utf8);
+        // Dates, times and temperatures are ASCII: those widen without the general conversion.
+        if (std::ranges::all_of(utf8,
+                                [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            text.assign(utf8.begin(), utf8.end());
+        } else {
+            text = text::toUtf16(utf8);
+        }
         if (text.size() > 0xFFFF) {
             throw XlsError("Текст ячейки длиннее 65535 знаков: такую книгу Excel записать нельзя.");
         }
