@@ -101,6 +101,38 @@ TEST_F(OpenTableTest, CursorVisitsLiveRecordsOnly) {
     EXPECT_EQ(walk(), (std::vector<long long>{2, 4}));
 }
 
+// Reads go through a cache of blocks of records; writes must show in it at once.
+TEST_F(OpenTableTest, ReadsSeeEveryWriteAcrossManyBlocks) {
+    constexpr int kRows = 2000;  // several cache blocks of 287 records
+    for (int i = 1; i <= kRows; ++i) {
+        add(i, i * 0.5);
+        EXPECT_EQ(table_.readDouble(static_cast<std::uint32_t>(i), q1_), i * 0.5);
+    }
+    for (std::uint32_t record = 7; record <= kRows; record += 301) {
+        auto values = table_.read(record);
+        values.setDouble(q1_, -1.0 * record);
+        table_.update(record, values);
+    }
+    table_.markDeleted(1000);
+    const auto sumOf = [&](DbfTable& table) {
+        double sum = 0;
+        for (bool more = table.first(); more; more = table.next()) {
+            sum += table.readDouble(table.currentRecord(), q1_);
+        }
+        return sum;
+    };
+    double expected = 0;
+    for (int i = 1; i <= kRows; ++i) {
+        expected += i == 1000 ? 0.0 : ((i - 7) % 301 == 0 ? -1.0 * i : i * 0.5);
+    }
+    EXPECT_EQ(sumOf(table_), expected);
+    EXPECT_EQ(table_.read(308).number(q1_), -308.0);
+    table_.close();
+    table_.open(path_);
+    EXPECT_EQ(sumOf(table_), expected);
+    EXPECT_EQ(table_.liveCount(), static_cast<std::size_t>(kRows - 1));
+}
+
 TEST_F(OpenTableTest, UpdateRewritesOneRecordAndLeavesTheHeader) {
     add(1, 1.0);
     add(2, 2.0);
