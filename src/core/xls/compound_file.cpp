@@ -179,14 +179,14 @@ void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stre
         ::unlink(temporary.c_str());
         throw;
     }
-    const bool closed = std::fclose(file) == 0;
-    const int closeError = errno;
-    if (!closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = closed ? errno : closeError;
+    if (std::fclose(file) != 0) {
+        const int error = errno;
         ::unlink(temporary.c_str());
-        if (!closed) {
-            throw XlsError(std::system_category().message(error));
-        }
+        throw XlsError(std::system_category().message(error));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
         fail("StgCreateDocFile", storageCode(error));
     }
 }
