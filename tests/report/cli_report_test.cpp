@@ -52,17 +52,11 @@ class CliReportTest : public QObject {
             QVERIFY(pages[page].contains(QStringLiteral("Стр. %1 из 2").arg(page + 1)));
         }
         const QString all = pages.join(QString());
-        static const QRegularExpression rowLine("^\\s*(\\d+)\\s+01\\.02\\.2024\\s+10:20:30",
-                                                QRegularExpression::MultilineOption);
-        QList<int> numbers;
-        for (auto match = rowLine.globalMatch(all); match.hasNext();) {
-            numbers << match.next().captured(1).toInt();
-        }
         QList<int> expected;
         for (int n = 1; n <= 20; ++n) {
             expected << n;
         }
-        QCOMPARE(numbers, expected);
+        QCOMPARE(testing::rowNumbersIn(all), expected);
         QVERIFY(all.contains(QStringLiteral("12,5")));
         QVERIFY(all.contains(QStringLiteral("20,0")));
         QVERIFY(all.contains(QStringLiteral(">320.0")));

@@ -3,6 +3,7 @@
 
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <filesystem>
@@ -82,6 +83,18 @@ inline QStringList pdfPages(const QString& path) {
         pages.removeLast();
     }
     return pages;
+}
+
+// The row numbers of the data lines of pdftotext's text: those lines start with N and the date
+// every test row carries.
+inline QList<int> rowNumbersIn(const QString& text) {
+    static const QRegularExpression rowLine("^\\s*(\\d+)\\s+01\\.02\\.2024",
+                                            QRegularExpression::MultilineOption);
+    QList<int> numbers;
+    for (auto match = rowLine.globalMatch(text); match.hasNext();) {
+        numbers << match.next().captured(1).toInt();
+    }
+    return numbers;
 }
 
 struct MeasurementRow {
