@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <vector>
 
 #include "text/number_text.h"
@@ -113,10 +114,14 @@ std::optional<double> temperatureValue(std::string_view text, char decimalSepara
 std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeries series,
                                   char decimalSeparator) {
     const std::string& text = row.values[static_cast<std::size_t>(snapshotIndex(series))];
-    if (isTemperature(series)) {
-        return temperatureValue(text, decimalSeparator);
+    // Snapshots keep numbers with '.'.
+    const auto value = isTemperature(series) ? temperatureValue(text, decimalSeparator)
+                                             : text::parseNumber(text, '.');
+    // "inf" and "nan" read as numbers, but no axis can hold them.
+    if (!value || !std::isfinite(*value)) {
+        return std::nullopt;
     }
-    return text::parseNumber(text, '.');  // snapshots keep numbers with '.'
+    return value;
 }
 
 ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const SeriesFlags& checked,

@@ -108,7 +108,8 @@ void TForm3::Button1Click() {
     QPainter painter;
     if (!painter.begin(printer)) {
         if (dialogs_ != nullptr) {
-            dialogs_->error(this, QStringLiteral("Не удалось начать печать: нет принтера"));
+            dialogs_->error(this,
+                            QStringLiteral("Не удалось начать печать на принтере по умолчанию"));
         }
         return;
     }

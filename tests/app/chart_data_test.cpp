@@ -120,17 +120,19 @@ class ChartDataTest : public QObject {
             snapshot({"01.01.2024", "1O:00:00"}),                              // letter O
             snapshot({"01.01.2024", "11:00:00", "1", "2", "3", "20", "n/a"}),  // tн not a number
             snapshot({"01.01.2024", "12:00:00", ""}),                          // q1 null
+            snapshot({"01.01.2024", "12:30:00", "1", "2", "3", "inf"}),        // tв infinite
+            snapshot({"01.01.2024", "12:40:00", "nan"}),                       // q1 not a number
             snapshot({"01.01.2024", "13:00:00"}),
         };
         const ChartData all = buildChartData(rows, kAll, '.');
-        QCOMPARE(all.skippedRows, 4);
+        QCOMPARE(all.skippedRows, 6);
         QCOMPARE(all.points[at(ChartSeries::Q2)].size(), 2);
 
         // A value that is not plotted does not cost the row.
         const SeriesFlags q2Only = {false, true, false, false, false};
         const ChartData q2 = buildChartData(rows, q2Only, '.');
         QCOMPARE(q2.skippedRows, 2);
-        QCOMPARE(q2.points[at(ChartSeries::Q2)].size(), 4);
+        QCOMPARE(q2.points[at(ChartSeries::Q2)].size(), 6);
     }
 
     void singleRowAndNoRows() {
