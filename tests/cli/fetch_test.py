@@ -3,6 +3,7 @@
 Run as: fetch_test.py CLI SIM CASE. Every case starts its own emulator and its own settings
 folder, so the cases can run in parallel.
 """
+import datetime
 import os
 import subprocess
 import sys
@@ -92,6 +93,27 @@ def case_replayed_image():
         f.write(stored)
     _, got = success(["--image", path])
     expect(got == stored, "replayed image differs from the file")
+
+
+def case_generated_records_decode():
+    # Decoded here by the record layout: ascending times from --start every --interval, plausible
+    # temperatures, fluxes in hundredths for a version number up to 70514, none without a sensor.
+    _, got = success(["--records", "200", "--start", "28.02.2012 23:50:00", "--interval", "300",
+                      "--version", "7.5.14", "--sensors", "1,0,2", "--seed", "3"])
+    word = lambda at: got[at] | got[at + 1] << 8
+    celsius = lambda raw: (raw - 65536 if raw & 0x8000 else raw) / 100.0
+    start = datetime.datetime(2012, 2, 28, 23, 50)
+    for k in range(word(0)):
+        r = 2 + 17 * k
+        second, minute, hour, day, month, year = got[r + 5:r + 11]
+        when = datetime.datetime(2000 + year, month, day, hour, minute, second)
+        expect(when == start + datetime.timedelta(seconds=300 * k), "record %d at %s" % (k, when))
+        expect(got[r] & 0x07 in (0, 1), "channel of record %d" % k)
+        expect(10 < celsius(word(r + 1)) < 30, "inside temperature of record %d" % k)
+        expect(-40 < celsius(word(r + 3)) < 25, "outside temperature of record %d" % k)
+        flux = [word(r + 11 + 2 * i) / 100.0 for i in range(3)]
+        expect(0 < flux[0] < 100 and flux[1] == 0 and 0 < flux[2] < 100,
+               "fluxes of record %d: %s" % (k, flux))
 
 
 def case_fault_zap():
