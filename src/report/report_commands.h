@@ -40,10 +40,10 @@ class ReportCommands {
     // prints it through the print dialog. With no printer installed nothing happens.
     void print(QWidget* parent, const dbf::DbfTable* table);
 
+  private:
     // Lays the whole table out; nothing when cancelled or failed (the failure is shown).
     std::optional<ReportDocument> layOut(QWidget* parent, const dbf::DbfTable& table);
 
-  private:
     ui::UserDialogs& dialogs_;
     std::unique_ptr<PrinterAccess> ownPrinters_;
     PrinterAccess& printers_;

@@ -127,10 +127,8 @@ class Layout {
                 text = values ? formatValue((*values)[valueIndex++], cell.format) : QString();
             } else {
                 text = cell.text;
-                if (band.kind == BandKind::PageFooter || band.kind == BandKind::PageHeader) {
-                    text.replace(QString::fromUtf16(kPageNumberTag), QString::number(pageNumber))
-                        .replace(QString::fromUtf16(kTotalPagesTag), QString::number(totalPages_));
-                }
+                text.replace(QString::fromUtf16(kPageNumberTag), QString::number(pageNumber))
+                    .replace(QString::fromUtf16(kTotalPagesTag), QString::number(totalPages_));
             }
             addCell(items, cell, y, band.height, text);
         }
