@@ -531,28 +531,26 @@ void TForm1::N26Click() {
 
 // --- Grid commands --------------------------------------------------------------------------
 
-void TForm1::N17Click() {
+void TForm1::withOpenTable(void (MeasurementGrid::*operation)()) {
     if (Dbf1.isOpen()) {
-        DBGridPro1->ChooseCurrentColumnColor();
+        (DBGridPro1->*operation)();
     }
+}
+
+void TForm1::N17Click() {
+    withOpenTable(&MeasurementGrid::ChooseCurrentColumnColor);
 }
 
 void TForm1::N18Click() {
-    if (Dbf1.isOpen()) {
-        DBGridPro1->ClearCurrentColumnColor();
-    }
+    withOpenTable(&MeasurementGrid::ClearCurrentColumnColor);
 }
 
 void TForm1::N19Click() {
-    if (Dbf1.isOpen()) {
-        DBGridPro1->ClearColumnColors();
-    }
+    withOpenTable(&MeasurementGrid::ClearColumnColors);
 }
 
 void TForm1::N23Click() {
-    if (Dbf1.isOpen()) {
-        DBGridPro1->EqualizeColumns();
-    }
+    withOpenTable(&MeasurementGrid::EqualizeColumns);
 }
 
 void TForm1::N33Click() {

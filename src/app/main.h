@@ -96,6 +96,8 @@ class TForm1 : public QMainWindow {
                         void (TForm1::*handler)());
     // Runs a command; an error it throws reaches the standard error box.
     void runGuarded(const std::function<void()>& command);
+    // The grid's column commands act only while the table layer has the table open.
+    void withOpenTable(void (zond::app::MeasurementGrid::*operation)());
     void setTableBackground(bool open);
     void setTitle(const QString& title);
     void openTableFile(const std::filesystem::path& path);

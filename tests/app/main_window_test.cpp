@@ -66,6 +66,11 @@ void writeTable(const QString& path, const std::vector<Row>& rows) {
     table.close();
 }
 
+// Two rows ten minutes apart; q1 of the second row as given.
+std::vector<Row> sampleRows(double secondQ1 = 4) {
+    return {{1, 2, 3, "01.02.2009", "10:00:00"}, {secondQ1, 5, 6, "01.02.2009", "10:10:00"}};
+}
+
 // One field of every record, as python3-dbfread reads the file.
 QStringList readWithDbfread(const QString& path, const QString& fieldName) {
     QProcess python;
@@ -129,7 +134,7 @@ class MainWindowTest : public QObject {
         QVERIFY(form.windowState() & Qt::WindowMaximized);
 
         const QString path = work_.filePath("state.db");
-        writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        writeTable(path, {sampleRows().front()});
         form.Open_DB(path);
         checkState(true);
         command(form, "N7")->trigger();
@@ -179,7 +184,7 @@ class MainWindowTest : public QObject {
             QCOMPARE(settings_->open()->value("Default_dir").toString(), QDir::currentPath());
             QDir(work_.path()).mkdir("other");
             const QString path = work_.filePath("other/obj1.db");
-            writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+            writeTable(path, {sampleRows().front()});
             program.dialogs.fileNames.push_back(path);
             command(program.form1, "N3")->trigger();
             QCOMPARE(program.dialogs.openRequests.front().directory, QDir::currentPath());
@@ -251,8 +256,7 @@ class MainWindowTest : public QObject {
         ProgramWindows program;
         TForm1& form = program.form1;
         const QString path = work_.filePath("sorted.db");
-        writeTable(path,
-                   {{1, 2, 3, "01.02.2009", "10:00:00"}, {9, 5, 6, "01.02.2009", "10:10:00"}});
+        writeTable(path, sampleRows(9));
         form.Open_DB(path);
         form.table().addSortIndex("tab1", "TAVIS_1", true);
         form.table().selectIndex("tab1");
@@ -269,7 +273,7 @@ class MainWindowTest : public QObject {
         ProgramWindows program;
         TForm1& form = program.form1;
         const QString path = work_.filePath("menu.db");
-        writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        writeTable(path, {sampleRows().front()});
         form.Open_DB(path);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -294,7 +298,7 @@ class MainWindowTest : public QObject {
         ProgramWindows program;
         TForm1& form = program.form1;
         const QString path = work_.filePath("kept.db");
-        writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        writeTable(path, {sampleRows().front()});
         form.Open_DB(path);
         program.form1.grid()->editStarted();
         program.dialogs.fileNames.push_back(QString());
@@ -307,7 +311,7 @@ class MainWindowTest : public QObject {
         ProgramWindows program;
         TForm1& form = program.form1;
         const QString good = work_.filePath("good.db");
-        writeTable(good, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        writeTable(good, {sampleRows().front()});
 
         const QString damaged = work_.filePath("damaged.db");
         QFile file(damaged);
@@ -349,8 +353,7 @@ class MainWindowTest : public QObject {
         ProgramWindows program;
         TForm1& form = program.form1;
         const QString path = work_.filePath("edit.db");
-        writeTable(path,
-                   {{1, 2, 3, "01.02.2009", "10:00:00"}, {4, 5, 6, "01.02.2009", "10:10:00"}});
+        writeTable(path, sampleRows());
         form.Open_DB(path);
         command(form, "N7")->trigger();
         QVERIFY(program.dialogs.messages.empty());
@@ -378,7 +381,7 @@ class MainWindowTest : public QObject {
     void exitTakesTheClosingPath() {
         const QString path = work_.filePath("exit/obj1.db");
         QDir(work_.path()).mkdir("exit");
-        writeTable(path, {{1, 2, 3, "01.02.2009", "10:00:00"}});
+        writeTable(path, {sampleRows().front()});
         QFile index(work_.filePath("exit/obj1.mdx"));
         {
             ProgramWindows program;
