@@ -311,6 +311,22 @@ class ReportWindowTest : public QObject {
         QVERIFY(dialogs.messages.empty());
     }
 
+    void printRightAfterOpeningPrintsThatTable() {
+        const auto path = tablePath("fresh.db");
+        testing::writeMeasurementTable(path, {{1, 7.25, "1", "2", {}}, {2, 8.0, "1", "2", {}}});
+        dbf::DbfTable table;
+        measurement::openMeasurementTable(table, path);
+        FakeDialogs dialogs;
+        PdfPrinters printers;
+        printers.outputPath = folder_.filePath("fresh.pdf");
+        ReportCommands commands(dialogs, &printers);
+        commands.print(nullptr, &table);
+        const QString text = testing::pdfText(printers.outputPath);
+        QCOMPARE(testing::rowNumbersIn(text), QList<int>({1, 2}));
+        QVERIFY(text.contains(QStringLiteral("7,3")));  // 7.25 rounds half away from zero
+        QVERIFY(text.contains(QStringLiteral("Стр. 1 из 1")));
+    }
+
     void cancellingTheProgressWindowStopsTheCommand() {
         const auto path = tablePath("cancel.db");
         testing::writeMeasurementTable(path, {{1, 1.0, "1", "2", {}}, {2, 2.0, "1", "2", {}}});
