@@ -65,7 +65,11 @@ QString ChartView::pointTextAt(const QPointF& viewPos) const {
         return {};
     }
     const QDateTime moment = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(best->point.x()));
-    const std::string value = text::generalNumberText(best->point.y(), localeSeparator());
+    // A temperature at the over-range mark stands for the text the table holds.
+    const bool overRange = isTemperature(best->series) && best->point.y() == kOverRangeValue;
+    const std::string value = overRange
+                                  ? std::string(kOverRangeText)
+                                  : text::generalNumberText(best->point.y(), localeSeparator());
     return QStringLiteral("%1: %2\n%3")
         .arg(seriesCaption(best->series), QString::fromStdString(value),
              moment.toString(QStringLiteral("hh:mm:ss dd.MM.yyyy")));

@@ -1,4 +1,5 @@
 // The chart-choice dialog and the chart window, read back from the built chart.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QImage>
@@ -374,6 +375,16 @@ class ChartWindowTest : public QObject {
         QVERIFY2(text.startsWith("q1, Вт/кв.м.: 20\n"), qPrintable(text));
         QVERIFY(text.endsWith("12:00:00 01.01.2024"));
         QVERIFY(view.pointTextAt(QPointF(1, 1)).isEmpty());
+
+        // The tн point plotted at 320.1 names what the table holds.
+        form.setInput(inputOf({false, false, false, true, false}));
+        form.FormShow();
+        QApplication::processEvents();
+        QLineSeries* tExt = chart.line(ChartSeries::TExt);
+        const QPointF over =
+            view.mapFromScene(chart.mapToScene(chart.mapToPosition(tExt->at(1), tExt)));
+        QVERIFY2(view.pointTextAt(over).startsWith("tн, C: >320.0\n"),
+                 qPrintable(view.pointTextAt(over)));
     }
 
     void zoomAndBackToTheWholeChart() {
