@@ -54,6 +54,13 @@ ChartInput inputOf(SeriesFlags checked) {
     return {descendingRows(), checked, {"10,5/20,2/30", "11/21/31", "12/22/32", "", ""}, '.'};
 }
 
+// Shows the window with the three rows of the checked series and waits until it is on screen.
+bool showExposed(TForm3& form, SeriesFlags checked) {
+    form.setInput(inputOf(checked));
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
+}
+
 QList<qreal> yValues(const QLineSeries* series) {
     QList<qreal> values;
     for (const QPointF& point : series->points()) {
@@ -309,9 +316,7 @@ class ChartWindowTest : public QObject {
         ScriptedDialogs dialogs;
         form.setDialogs(&dialogs);
         form.setPrinter(&printer);
-        form.setInput(inputOf({true, false, true, false, false}));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(showExposed(form, {true, false, true, false, false}));
         QPushButton* print = button(form, "Button2");
         QCOMPARE(print->text(), QString("Печать"));
         QTest::mouseClick(print, Qt::LeftButton);
@@ -363,9 +368,7 @@ class ChartWindowTest : public QObject {
 
     void hoverNamesTheNearestPoint() {
         TForm3 form;
-        form.setInput(inputOf({true, false, false, false, false}));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(showExposed(form, {true, false, false, false, false}));
         ChartView& view = *form.chartView();
         MeasurementChart& chart = *form.chart();
         QLineSeries* q1 = chart.line(ChartSeries::Q1);
@@ -389,9 +392,7 @@ class ChartWindowTest : public QObject {
 
     void zoomAndBackToTheWholeChart() {
         TForm3 form;
-        form.setInput(inputOf({true, false, false, false, false}));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(showExposed(form, {true, false, false, false, false}));
         ChartView& view = *form.chartView();
         MeasurementChart& chart = *form.chart();
         const qint64 whole = chart.timeAxis()->min().msecsTo(chart.timeAxis()->max());
@@ -411,9 +412,7 @@ class ChartWindowTest : public QObject {
         TForm3 form;
         ScriptedDialogs dialogs;
         form.setDialogs(&dialogs);
-        form.setInput(inputOf({true, true, true, true, true}));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(showExposed(form, {true, true, true, true, true}));
         const QSizeF size = form.chart()->size();
 
         dialogs.fileNames = {dir.filePath("chart.png")};
