@@ -7,6 +7,27 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+
+// Text in the largest size up to `pixelSize` that fits the box's width with whatever font the
+// system substitutes.
+void drawFitted(QPainter& p, const QRect& box, int pixelSize, bool bold, const QColor& color,
+                const QString& text) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(bold);
+    for (; pixelSize > 8; --pixelSize) {
+        font.setPixelSize(pixelSize);
+        if (QFontMetrics(font).horizontalAdvance(text) <= box.width()) {
+            break;
+        }
+    }
+    p.setFont(font);
+    p.setPen(color);
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+}  // namespace
+
 QPixmap makerLogo() {
     QPixmap logo(400, 78);
     QPainter p(&logo);
@@ -25,19 +46,11 @@ QPixmap makerLogo() {
         p.drawLine(62, y, 56, y + 5);
     }
 
-    QFont title(QStringLiteral("DejaVu Sans"));
-    title.setPixelSize(28);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(Qt::white);
-    p.drawText(QRect(80, 6, 312, 40), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("ЗОНД-8Т.05 \"Тавис\""));
-    QFont subtitle(QStringLiteral("DejaVu Sans"));
-    subtitle.setPixelSize(13);
-    p.setFont(subtitle);
-    p.setPen(QColor(210, 225, 245));
-    p.drawText(QRect(80, 46, 312, 24), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Orbelin · измеритель плотности тепловых потоков"));
+    const QRect titleBox(80, 6, 312, 40);
+    const QRect subtitleBox(80, 46, 312, 24);
+    drawFitted(p, titleBox, 28, true, Qt::white, QStringLiteral("ЗОНД-8Т.05 \"Тавис\""));
+    drawFitted(p, subtitleBox, 13, false, QColor(210, 225, 245),
+               QStringLiteral("Orbelin · измеритель тепловых потоков"));
     return logo;
 }
 

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -201,6 +202,10 @@ void TForm1::buildCommands() {
 }
 
 void TForm1::FormCreate() {
+    // The whole screen also where no window manager maximises it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(screen->availableGeometry());
+    }
     setWindowState(Qt::WindowMaximized);
     setTableBackground(false);
 
