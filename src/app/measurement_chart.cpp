@@ -16,6 +16,7 @@ namespace zond::app {
 namespace {
 
 constexpr qreal kMarkerSize = 6;
+constexpr qreal kLegendPointSize = 8;
 constexpr double kMinuteMs = 60'000;
 constexpr double kValueRoom = 0.03;
 constexpr double kValueTicks = 6;
@@ -46,6 +47,9 @@ MeasurementChart::MeasurementChart() {
     setDropShadowEnabled(false);
     legend()->setAlignment(Qt::AlignBottom);
     legend()->setShowToolTips(true);  // long titles are elided in a narrow window
+    QFont legendFont = legend()->font();
+    legendFont.setPointSizeF(kLegendPointSize);  // five titles with footers fit 700 pixels
+    legend()->setFont(legendFont);
 
     timeAxis_ = new QDateTimeAxis(this);
     timeAxis_->setFormat(QStringLiteral("hh:mm:ss'<br>'dd.MM.yy"));
