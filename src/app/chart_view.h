@@ -21,7 +21,6 @@ class ChartView : public QChartView {
     ChartView(MeasurementChart* chart, QWidget* parent = nullptr);
 
     void setDialogs(ui::UserDialogs* dialogs) { dialogs_ = dialogs; }
-    MeasurementChart* measurementChart() const { return chart_; }
 
     // The series, value and moment of the listed point nearest to a view position, within a few
     // pixels; empty when there is none.
