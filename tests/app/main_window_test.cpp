@@ -463,6 +463,49 @@ class MainWindowTest : public QObject {
                  expectedFigures(readWithDbfread(path, "TAVIS_1"))[2]);
     }
 
+    void createClosesTheOpenTableBeforeTheDialog() {
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        const QString path = work_.filePath("before.db");
+        writeTable(path, sampleRows());
+        form.Open_DB(path);
+        form.grid()->editStarted();
+        program.dialogs.answers.push_back(QMessageBox::No);
+        program.dialogs.fileNames.push_back(QString());
+        command(form, "N2")->trigger();
+        QCOMPARE(program.dialogs.messageTexts(), QStringList({"Сохранить изменения в таблицах ?"}));
+        QCOMPARE(program.dialogs.saveRequests.size(), std::size_t(1));
+        QVERIFY(!form.tableOpen());
+        QVERIFY(!form.table().isOpen());
+        QCOMPARE(form.windowTitle(), ProductCaption);
+    }
+
+    void appendAfterASortBringsFileOrderBack() {
+        const QString path = work_.filePath("sorted-append.db");
+        ProgramWindows program;
+        TForm1& form = program.form1;
+        {
+            Emulator instrument({"--records", "6"});
+            settings_->pointPortAt(1, instrument.device());
+            program.dialogs.fileNames.push_back(path);
+            command(form, "N2")->trigger();
+        }
+        form.table().addSortIndex("tab1", "TAVIS_1", false);
+        form.table().selectIndex("tab1");
+        Emulator instrument({"--records", "9"});
+        settings_->pointPortAt(1, instrument.device());
+        command(form, "N4")->trigger();
+        QCOMPARE(program.dialogs.messageTexts(),
+                 QStringList({"Добавлено записей в базовый метод: 3"}));
+        QVERIFY(!form.table().selectedIndex());
+        QCOMPARE(gridRows(form), 9);
+        // The figures cover the appended rows.
+        const auto expected = expectedFigures(readWithDbfread(path, "TAVIS_1"));
+        QCOMPARE(form.channelStatistics().minimum[0], expected[0]);
+        QVERIFY(std::abs(form.channelStatistics().average[0] - expected[1]) < 1e-9);
+        QCOMPARE(form.channelStatistics().maximum[0], expected[2]);
+    }
+
     void createIntoAFolderThatIsNotThereReportsTheError() {
         Emulator instrument({"--records", "3"});
         settings_->pointPortAt(1, instrument.device());
