@@ -49,10 +49,13 @@ QString programFileVersion() {
         return {};
     }
     const auto* ids = static_cast<const WORD*>(translation);
-    const QString key = QStringLiteral("\\StringFileInfo\\%1%2\\FileVersion")
-                            .arg(ids[0], 4, 16, QLatin1Char('0'))
-                            .arg(ids[1], 4, 16, QLatin1Char('0'))
-                            .toUpper();
+    // Language, then code page, four upper-case hex digits each ("041904E3").
+    const QString translationKey = QStringLiteral("%1%2")
+                                       .arg(ids[0], 4, 16, QLatin1Char('0'))
+                                       .arg(ids[1], 4, 16, QLatin1Char('0'))
+                                       .toUpper();
+    const QString key =
+        QStringLiteral("\\StringFileInfo\\") + translationKey + QStringLiteral("\\FileVersion");
     void* value = nullptr;
     if (!VerQueryValueW(block.data(), reinterpret_cast<const wchar_t*>(key.utf16()), &value,
                         &length) ||
