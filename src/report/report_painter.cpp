@@ -54,14 +54,22 @@ QPageLayout pageLayoutOf(const ReportDocument& document) {
     const bool landscape = document.pageWidth > document.pageHeight;
     const double shortSide = mmFromUnits(std::min(document.pageWidth, document.pageHeight));
     const double longSide = mmFromUnits(std::max(document.pageWidth, document.pageHeight));
-    return QPageLayout(QPageSize(QSizeF(shortSide, longSide), QPageSize::Millimeter, QString(),
+    QPageLayout layout(QPageSize(QSizeF(shortSide, longSide), QPageSize::Millimeter, QString(),
                                  QPageSize::FuzzyMatch),
                        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+    // The report keeps its own margins inside the page; the printer's minimum ones do not apply.
+    layout.setMode(QPageLayout::FullPageMode);
+    return layout;
 }
 
 void paintPages(QPagedPaintDevice& device, const ReportDocument& document,
                 const std::vector<int>& pages) {
-    device.setPageLayout(pageLayoutOf(document));
+    const QPageLayout layout = pageLayoutOf(document);
+    if (!device.setPageLayout(layout)) {
+        // A printer that refuses the whole layout still takes the paper and its orientation.
+        device.setPageSize(layout.pageSize());
+        device.setPageOrientation(layout.orientation());
+    }
     QPainter painter;
     if (!painter.begin(&device)) {
         throw ReportOutputError("Не удалось начать печать отчета");
