@@ -32,7 +32,9 @@ inline void writeU32(std::uint8_t* p, std::uint32_t v) {
     }
 }
 
-inline void appendU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
+inline void appendU8(std::vector<std::uint8_t>& out, std::uint8_t v) {
+    out.push_back(v);
+}
 
 inline void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v));

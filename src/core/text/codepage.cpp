@@ -38,8 +38,8 @@ CodePage::CodePage(int number) : number_(number) {
         throw std::invalid_argument("Unsupported code page " + std::to_string(number));
     }
     for (int b = 0; b < 256; ++b) {
-        forward_[b] = b < 0x80 ? static_cast<char32_t>(b)
-                               : decodeByte(cd, static_cast<unsigned char>(b));
+        forward_[b] =
+            b < 0x80 ? static_cast<char32_t>(b) : decodeByte(cd, static_cast<unsigned char>(b));
         if (b >= 0x80 && forward_[b] != kReplacement) {
             reverse_.emplace(forward_[b], static_cast<unsigned char>(b));
         }

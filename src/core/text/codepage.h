@@ -15,7 +15,7 @@ struct EncodedText {
 };
 
 class CodePage {
-public:
+  public:
     // The program's own code page: what the instrument's texts and every table it writes use.
     static constexpr int kProgramCodePage = 1251;
 
@@ -29,7 +29,7 @@ public:
     EncodedText encode(std::string_view utf8) const;
     bool canEncode(char32_t ch) const { return ch < 0x80 || reverse_.contains(ch); }
 
-private:
+  private:
     explicit CodePage(int number);
 
     int number_;

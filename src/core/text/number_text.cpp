@@ -19,18 +19,17 @@ std::string withSeparator(std::string text, char decimalSeparator) {
 
 std::string fixedShortest(double value) {
     char buffer[512];
+    // + 0.0 turns a negative zero into zero, which users never want to see as "-0".
     const auto result =
-        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed);
-    std::string text(buffer, result.ptr);
-    if (text == "-0") {
-        text = "0";
-    }
-    return text;
+        std::to_chars(buffer, buffer + sizeof(buffer), value + 0.0, std::chars_format::fixed);
+    return {buffer, result.ptr};
 }
 
 }  // namespace
 
-std::string roundTripText(double value) { return fixedShortest(value); }
+std::string roundTripText(double value) {
+    return fixedShortest(value);
+}
 
 std::string generalNumberText(double value, char decimalSeparator) {
     if (!std::isfinite(value)) {
@@ -50,14 +49,11 @@ std::string fixedNumberText(double value, int decimals, char decimalSeparator) {
     char probe[64];
     std::snprintf(probe, sizeof(probe), "%.15g", scaled);
     scaled = std::strtod(probe, nullptr);
-    const double rounded = std::round(scaled) / scale;
+    // Adding +0.0 turns a negative zero into zero, so -0.04 shows as "0.0", not "-0.0".
+    const double rounded = std::round(scaled) / scale + 0.0;
     char buffer[512];
     std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, rounded);
-    std::string text(buffer);
-    if (text.starts_with('-') && text.find_first_not_of("-0.,") == std::string::npos) {
-        text.erase(0, 1);
-    }
-    return withSeparator(std::move(text), decimalSeparator);
+    return withSeparator(buffer, decimalSeparator);
 }
 
 std::optional<double> parseNumber(std::string_view text, char decimalSeparator) {

@@ -28,7 +28,9 @@ TEST(CodePage, Cp866PlacesCyrillicDifferently) {
 TEST(CodePage, UnencodableCharacterBecomesQuestionMarkAndIsReported) {
     const auto encoded = CodePage::get(1251).encode("a€b漢");
     // The euro sign exists in 1251 (0x88); the CJK character does not.
-    EXPECT_EQ(encoded.bytes, "a\x88" "b?");
+    EXPECT_EQ(encoded.bytes,
+              "a\x88"
+              "b?");
     EXPECT_TRUE(encoded.lossy);
     EXPECT_FALSE(CodePage::get(1251).canEncode(U'漢'));
     EXPECT_TRUE(CodePage::get(1251).canEncode(U'Ж'));
