@@ -15,12 +15,12 @@ enum ExitCode { kExitOk = 0, kExitError = 1, kExitTransferFailed = 2 };
 
 // A failure that ends the subcommand with a one-line message on stderr.
 class CliError : public std::runtime_error {
-public:
+  public:
     explicit CliError(const std::string& message, int exitCode = kExitError)
         : std::runtime_error(message), exitCode_(exitCode) {}
     int exitCode() const { return exitCode_; }
 
-private:
+  private:
     int exitCode_;
 };
 

@@ -22,7 +22,7 @@ struct FileDialogRequest {
 };
 
 class UserDialogs {
-public:
+  public:
     virtual ~UserDialogs() = default;
 
     virtual QMessageBox::StandardButton message(QWidget* parent, const QString& text,
@@ -41,7 +41,7 @@ public:
 
 // The real dialogs of the desktop program.
 class StandardDialogs final : public UserDialogs {
-public:
+  public:
     QMessageBox::StandardButton message(QWidget* parent, const QString& text,
                                         const QString& caption, MessageIcon icon,
                                         QMessageBox::StandardButtons buttons) override;
