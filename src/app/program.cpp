@@ -1,14 +1,13 @@
 // zond8t: start-up creates every window once, in a fixed order, shows the splash for three
 // seconds and then runs the main window until it closes.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include "about.h"
 #include "chart_command.h"
 #include "help.h"
 #include "logo.h"
 #include "main.h"
+#include "qt_translations.h"
 #include "receive.h"
 #include "ui/user_dialogs.h"
 
@@ -16,12 +15,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(ProductCaption);
 
-    // Qt's standard dialogs and buttons speak Russian like the rest of the program.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QStringLiteral("qtbase_ru"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslations);
-    }
+    zond::app::installQtTranslations();
     zond::app::setApplicationHelpFile(QStringLiteral(ZOND_DEVELOPMENT_HELP_FILE));
 
     zond::ui::StandardDialogs dialogs;

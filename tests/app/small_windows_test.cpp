@@ -1,5 +1,7 @@
 // The splash and about windows and the command images.
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -7,6 +9,7 @@
 #include "about.h"
 #include "command_images.h"
 #include "logo.h"
+#include "qt_translations.h"
 
 class SmallWindowsTest : public QObject {
     Q_OBJECT
@@ -56,6 +59,14 @@ class SmallWindowsTest : public QObject {
         QCOMPARE(versionLine(QString()), QStringLiteral("Версия 0.0.0.0"));
         QCOMPARE(versionLine(QStringLiteral("7")), QStringLiteral("Версия 0.0.0.0"));
         QCOMPARE(versionLine(QStringLiteral("2.1")), QStringLiteral("Версия 2.1"));
+    }
+
+    void qtsOwnTextsSpeakRussian() {
+        QVERIFY(zond::app::installQtTranslations());
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
     }
 
     void everyCommandImageHasASixteenPixelPicture() {
