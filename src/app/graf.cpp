@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "chart_view.h"
 #include "measurement_chart.h"
 #include "ui/user_dialogs.h"
+#include "ui/window_placement.h"
 
 namespace zond::app {
 
@@ -70,9 +70,7 @@ void TForm3::setDialogs(ui::UserDialogs* dialogs) {
 
 void TForm3::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        if (const QScreen* desktop = screen()) {
-            move(desktop->availableGeometry().center() - rect().center());
-        }
+        zond::ui::centreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(event);

@@ -3,9 +3,10 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "ui/window_placement.h"
 
 namespace zond::app {
 
@@ -50,9 +51,7 @@ SeriesFlags TForm4::checkedSeries() const {
 
 void TForm4::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        if (const QScreen* desktop = screen()) {
-            move(desktop->availableGeometry().center() - rect().center());
-        }
+        zond::ui::centreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(event);

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,6 +14,7 @@
 #include "link/CPDrv.h"
 #include "link/serial_line_host.h"
 #include "ui/user_dialogs.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -114,9 +114,7 @@ void TForm2::reject() {
 }
 
 void TForm2::FormShow() {
-    if (const QScreen* desktop = screen()) {
-        move(desktop->availableGeometry().center() - rect().center());
-    }
+    zond::ui::centreOnScreen(*this);
     setWindowTitle(fromUtf8(zond::instrument::kWindowCaption));
     session_->start();
 }
