@@ -14,10 +14,11 @@ namespace zond::bench {
 
 inline constexpr std::uint32_t kBenchRows = 1'000'000;
 
-// Appends `rows` measurement rows to an open table, each with its own values, as the import does.
+// Appends `rows` measurement rows to an open table, each with its own values, as the import does;
+// with `withComments`, every tenth row carries a user's comment, as the report prints them.
 inline void appendMeasurementRows(dbf::DbfTable& table,
-                                  const measurement::MeasurementFieldIndexes& f,
-                                  std::uint32_t rows) {
+                                  const measurement::MeasurementFieldIndexes& f, std::uint32_t rows,
+                                  bool withComments = false) {
     for (std::uint32_t i = 0; i < rows; ++i) {
         auto record = table.blankRecord();
         record.setInteger(f.n, i % 9999 + 1);
@@ -33,6 +34,9 @@ inline void appendMeasurementRows(dbf::DbfTable& table,
         record.setDouble(f.tavis3, -0.125 * (i % 1000));
         record.setText(f.tIn, "21.5");
         record.setText(f.tExt, "-40");
+        if (withComments && i % 10 == 0) {
+            record.setText(f.comment, "Замер у окна, северная стена");
+        }
         table.append(record);
     }
 }

@@ -3,15 +3,8 @@
 # by the table module and by python3-dbfread on the same file, warm, and prints the ratio and the
 # module's peak memory for the walk.
 #   bench/dbf_walk_compare.sh [BUILD_DIR]   (default: build)
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build}
-rows=${ZOND_BENCH_ROWS:-1000000}
-
-cmake --build "$build" --target dbf_walk >/dev/null
-walk="$build/bench/dbf_walk"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/compare_prelude.sh" dbf_walk 1000000 "$@"
+walk=$program
 table="$work/million.db"
 
 echo "writing a table of $rows rows..."
@@ -35,8 +28,8 @@ best_ours=""; best_python=""; peak=""
 for _ in 1 2 3; do
     read -r sum_ours seconds peak_kb < <("$walk" "$table")
     read -r sum_python seconds_python < <(python_walk)
-    best_ours=$(printf '%s\n%s\n' "${best_ours:-$seconds}" "$seconds" | sort -g | head -1)
-    best_python=$(printf '%s\n%s\n' "${best_python:-$seconds_python}" "$seconds_python" | sort -g | head -1)
+    best_ours=$(printf '%s\n%s\n' "${best_ours:-$seconds}" "$seconds" | best)
+    best_python=$(printf '%s\n%s\n' "${best_python:-$seconds_python}" "$seconds_python" | best)
     peak=$peak_kb
 done
 

@@ -6,11 +6,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <cmath>
-#include <string>
 
-#include "dbf/dbf_table.h"
-#include "measurement/measurement_schema.h"
+#include "bench_table.h"
 #include "page_view.h"
 #include "preview_window.h"
 #include "report_commands.h"
@@ -25,7 +22,7 @@ namespace {
 
 using namespace zond;
 
-constexpr int kRows = 10'000;
+constexpr std::uint32_t kRows = 10'000;
 
 // A table of kRows rows, made once for all benchmarks.
 class BenchTable {
@@ -33,26 +30,8 @@ class BenchTable {
     BenchTable() {
         const std::filesystem::path path = folder_.filePath("bench.db").toStdString();
         measurement::createMeasurementTable(path);
-        const auto f = measurement::openMeasurementTable(table_, path);
-        for (int i = 0; i < kRows; ++i) {
-            auto record = table_.blankRecord();
-            record.setInteger(f.n, i % 9999 + 1);  // the field holds four digits
-            record.setText(f.mode, i % 2 ? "Оперативный" : "Наблюдения");
-            record.setInteger(f.channel, i % 8);
-            record.setInteger(f.enCh, 3);
-            record.setText(f.date, "05.03.2009");
-            record.setText(f.time, "12:30:15");
-            record.setText(f.type, "ПТП-1/ПТП-2/ПТП-3");
-            record.setDouble(f.tavis1, std::sin(i * 0.001) * 1000.0);
-            record.setDouble(f.tavis2, i * 0.25);
-            record.setDouble(f.tavis3, -0.125 * (i % 1000));
-            record.setText(f.tIn, "21.5");
-            record.setText(f.tExt, "-40");
-            if (i % 10 == 0) {
-                record.setText(f.comment, "Замер у окна, северная стена");
-            }
-            table_.append(record);
-        }
+        bench::appendMeasurementRows(table_, measurement::openMeasurementTable(table_, path), kRows,
+                                     true);
     }
     const dbf::DbfTable& table() const { return table_; }
     QString pdfPath() const { return folder_.filePath("bench.pdf"); }
@@ -137,14 +116,3 @@ void BM_PreviewFirstPage(benchmark::State& state) {
 BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -3,20 +3,11 @@
 # write the file) and, on the same cells, python3-xlwt writing a workbook and LibreOffice headless
 # converting the cells from CSV; prints the times, the export's peak memory and the ratios.
 #   bench/xls_export_compare.sh [BUILD_DIR]   (default: build)
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build}
-rows=${ZOND_BENCH_ROWS:-65535}
-
-cmake --build "$build" --target xls_export >/dev/null
-export_bin="$build/bench/xls_export"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/compare_prelude.sh" xls_export 65535 "$@"
+export_bin=$program
 
 echo "writing a table of $rows rows and its cells..."
 "$export_bin" --make "$work" "$rows"
-
-best() { sort -g | head -1; }
 
 # The export: best of five warm runs; CPU seconds too, since the machine may be shared.
 "$export_bin" "$work/table.db" "$work/ours.xls" >/dev/null
