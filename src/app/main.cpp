@@ -290,15 +290,28 @@ void TForm1::openTableFile(const std::filesystem::path& path) {
     DBGridPro1->setTable(&Dbf1);
 }
 
+void TForm1::showTableCommandsAndGrid() {
+    enable_button();
+    DBGridPro1->tab_vis_en();
+    DBGridPro1->LoadGridLayout(kGridLayoutValue);
+}
+
+zond::ui::FileDialogRequest TForm1::fileDialogRequest(const QString& title, const QString& filter,
+                                                      const QString& suffix) const {
+    zond::ui::FileDialogRequest request;
+    request.title = title;
+    request.directory = dialogFolder_;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    return request;
+}
+
 // --- Open, Save, Close ---------------------------------------------------------------------
 
 void TForm1::N3Click() {
-    zond::ui::FileDialogRequest request;
-    request.title = QStringLiteral("Открыть");
-    request.directory = dialogFolder_;
-    request.filter = QStringLiteral("Базы данных (*.db)");
-    request.defaultSuffix = QStringLiteral("db");
-    const QString path = dialogs_.openFileName(this, request);
+    const QString path = dialogs_.openFileName(
+        this, fileDialogRequest(QStringLiteral("Открыть"), QStringLiteral("Базы данных (*.db)"),
+                                QStringLiteral("db")));
     if (path.isEmpty()) {
         return;
     }
@@ -325,9 +338,7 @@ void TForm1::Open_DB(const QString& path) {
     find_mma();
     Dbf1.first();
     setTableBackground(true);
-    enable_button();
-    DBGridPro1->tab_vis_en();
-    DBGridPro1->LoadGridLayout(kGridLayoutValue);
+    showTableCommandsAndGrid();
     setTitle(QFileInfo(path).completeBaseName() + QStringLiteral(" - ") + ProductCaption);
     TableModified = false;
 }
@@ -400,12 +411,9 @@ void TForm1::N2Click() {
     if (TableOpen) {
         Close_DB();
     }
-    zond::ui::FileDialogRequest request;
-    request.title = QStringLiteral("Сохранить как");
-    request.directory = dialogFolder_;
-    request.filter = QStringLiteral("Файлы данных (*.db)");
-    request.defaultSuffix = QStringLiteral("db");
-    const QString path = dialogs_.saveFileName(this, request);
+    const QString path = dialogs_.saveFileName(
+        this, fileDialogRequest(QStringLiteral("Сохранить как"),
+                                QStringLiteral("Файлы данных (*.db)"), QStringLiteral("db")));
     if (path.isEmpty()) {
         return;
     }
@@ -428,9 +436,7 @@ void TForm1::Create_DB() {
     setTableBackground(true);
     flash2zond05(ImportMode::Create);
     find_mma();
-    enable_button();
-    DBGridPro1->tab_vis_en();
-    DBGridPro1->LoadGridLayout(kGridLayoutValue);
+    showTableCommandsAndGrid();
     TableModified = false;
 }
 
@@ -476,12 +482,9 @@ void TForm1::exp2excel() {
     if (!Dbf1.isOpen()) {
         return;
     }
-    zond::ui::FileDialogRequest request;
-    request.title = QStringLiteral("Сохранить как");
-    request.directory = dialogFolder_;
-    request.filter = QStringLiteral("Книга Excel (*.xls)");
-    request.defaultSuffix = QStringLiteral("xls");
-    const QString path = dialogs_.saveFileName(this, request);
+    const QString path = dialogs_.saveFileName(
+        this, fileDialogRequest(QStringLiteral("Сохранить как"),
+                                QStringLiteral("Книга Excel (*.xls)"), QStringLiteral("xls")));
     if (path.isEmpty()) {
         return;
     }
@@ -576,7 +579,7 @@ void TForm1::setChartCommand(zond::app::ChartCommand* charts) {
 }
 
 void TForm1::N15Click() {
-    if (charts_ != nullptr) {
+    if (charts_ != nullptr && Dbf1.isOpen()) {
         charts_->N15Click(DBGridPro1->selection(), zond::app::chartFooters(*DBGridPro1),
                           DBGridPro1->currentEnCh());
     }

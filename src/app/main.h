@@ -28,7 +28,8 @@ class ReportCommands;
 }
 namespace zond::ui {
 class UserDialogs;
-}
+struct FileDialogRequest;
+}  // namespace zond::ui
 
 // Window title and caption of its questions.
 inline const QString ProductCaption = QStringLiteral("ЗОНД-8Т \"Тавис\"");
@@ -101,6 +102,11 @@ class TForm1 : public QMainWindow {
     void setTableBackground(bool open);
     void setTitle(const QString& title);
     void openTableFile(const std::filesystem::path& path);
+    // Enables the table commands and shows the grid's columns in their saved layout.
+    void showTableCommandsAndGrid();
+    // A file dialog in the dialogs' folder for files of one kind.
+    zond::ui::FileDialogRequest fileDialogRequest(const QString& title, const QString& filter,
+                                                  const QString& suffix) const;
     QString currentTablePath() const;
     int showReceiveWindow();
 

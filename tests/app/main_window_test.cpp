@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "app_fixture.h"
+#include "chart_command.h"
 #include "grid/measurement_grid.h"
 #include "help.h"
 #include "measurement/measurement_schema.h"
@@ -129,14 +130,29 @@ class MainWindowTest : public QObject {
             QCOMPARE(form.centralWidget()->palette().color(QPalette::Window),
                      QApplication::palette().color(open ? QPalette::Button : QPalette::Dark));
         };
+        // The chart command stays enabled but offers its choice only over an open table.
+        zond::app::ChartCommand charts(&form, &program.dialogs);
+        form.setChartCommand(&charts);
+        const auto chartChoiceShown = [&] {
+            bool shown = false;
+            QTimer::singleShot(0, [&] {
+                shown = charts.Form4().isVisible();
+                charts.Form4().reject();
+            });
+            command(form, "N15")->trigger();
+            QCoreApplication::processEvents();
+            return shown;
+        };
         checkState(false);
         QCOMPARE(form.windowTitle(), ProductCaption);
         QVERIFY(form.windowState() & Qt::WindowMaximized);
+        QVERIFY(!chartChoiceShown());
 
         const QString path = work_.filePath("state.db");
         writeTable(path, {sampleRows().front()});
         form.Open_DB(path);
         checkState(true);
+        QVERIFY(chartChoiceShown());
         command(form, "N7")->trigger();
         checkState(false);
         QCOMPARE(form.windowTitle(), ProductCaption);
