@@ -20,7 +20,6 @@ class GridEditTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { zond::test::usePrivateSettings(settingsDir_.path()); }
 
     void deletingSelectedRowsPacksTheFile();
     void deletingWithNothingSelectedKeepsEveryRow();
@@ -31,10 +30,9 @@ class GridEditTest : public QObject {
     void commentEditorRefusesWhatTheTableCannotHold();
 
   private:
-    QString folder() const { return dataDir_.path(); }
+    QString folder() const { return folders_.tables(); }
 
-    QTemporaryDir settingsDir_;
-    QTemporaryDir dataDir_;
+    zond::test::GridTestFolders folders_;
 };
 
 namespace {

@@ -36,6 +36,17 @@ std::filesystem::path writeTable(const QString& folder, const QString& name,
 // The program's settings under a folder of the test's own.
 void usePrivateSettings(const QString& folder);
 
+// A grid test's folders: the program's settings, taken over from the start, and its tables.
+class GridTestFolders {
+  public:
+    GridTestFolders() { usePrivateSettings(settings_.path()); }
+    QString tables() const { return tables_.path(); }
+
+  private:
+    QTemporaryDir settings_;
+    QTemporaryDir tables_;
+};
+
 // Rows read back by python3-dbfread: one list of "N|TAVIS_1|COMMENT" texts in file order.
 QStringList rowsOnDisk(const std::filesystem::path& path);
 

@@ -24,7 +24,6 @@ class GridViewTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { zond::test::usePrivateSettings(settingsDir_.path()); }
     void init() { zond::link::openProgramSettings()->remove(QStringLiteral("Table_1")); }
 
     void secondAndThirdFluxFollowTheFirstRowsChannelCount();
@@ -40,10 +39,9 @@ class GridViewTest : public QObject {
     void ctrlKeyMovesTheCursorLikeTab();
 
   private:
-    QString folder() const { return dataDir_.path(); }
+    QString folder() const { return folders_.tables(); }
 
-    QTemporaryDir settingsDir_;
-    QTemporaryDir dataDir_;
+    zond::test::GridTestFolders folders_;
 };
 
 namespace {
