@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "dbf/dbf_table.h"
 #include "grid/footer_bar.h"
@@ -451,10 +453,14 @@ void MeasurementGrid::DeleteSelectedRows() {
     CommitCellEdit();
     dbf::DbfTable& table = *impl_->model.table();
     const auto& rows = impl_->selection.rows();
+    // Last selected first, as the rows were chosen; the display order is compacted once.
+    std::vector<std::uint32_t> records;
+    records.reserve(rows.size());
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        records.push_back(row->record);
+    }
     try {
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-            table.markDeleted(row->record);
-        }
+        table.markDeleted(records);
         impl_->selection.clear();
         impl_->anchorRecord.reset();
         table.pack();
