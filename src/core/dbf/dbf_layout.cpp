@@ -316,16 +316,16 @@ struct StoredForm {
 };
 
 // How a field asked for at creation is stored.
-StoredForm storedFormOf(const FieldSpec& spec) {
-    if (spec.name.empty() || spec.name.size() > 10) {
-        throw DbfError("Invalid field name \"" + spec.name + "\".");
+StoredForm storedFormOf(const FieldSpec& wanted) {
+    if (wanted.name.empty() || wanted.name.size() > 10) {
+        throw DbfError("Invalid field name \"" + wanted.name + "\".");
     }
-    switch (spec.kind) {
+    switch (wanted.kind) {
         case FieldKind::Text:
-            if (spec.width < 1 || spec.width > 0xFFFF) {
-                throw DbfError("Invalid width of field \"" + spec.name + "\".");
+            if (wanted.width < 1 || wanted.width > 0xFFFF) {
+                throw DbfError("Invalid width of field \"" + wanted.name + "\".");
             }
-            return {'C', spec.width, 0};
+            return {'C', wanted.width, 0};
         case FieldKind::SmallInt:
             return {'N', 4, 0};
         case FieldKind::Int32:
@@ -358,11 +358,11 @@ std::vector<std::uint8_t> buildStructure(std::span<const FieldSpec> fields, std:
     std::vector<std::uint8_t> out(headerLength, 0);
     std::size_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldSpec& spec = fields[i];
-        const StoredForm form = storedFormOf(spec);
+        const FieldSpec& wanted = fields[i];
+        const StoredForm form = storedFormOf(wanted);
         std::uint8_t* descriptor = out.data() + DbfHeader::kSize * (i + 1);
-        for (std::size_t c = 0; c < spec.name.size(); ++c) {
-            descriptor[c] = static_cast<std::uint8_t>(upper(spec.name[c]));
+        for (std::size_t c = 0; c < wanted.name.size(); ++c) {
+            descriptor[c] = static_cast<std::uint8_t>(upper(wanted.name[c]));
         }
         descriptor[11] = static_cast<std::uint8_t>(form.type);
         descriptor[16] = static_cast<std::uint8_t>(form.width & 0xFF);

@@ -38,13 +38,13 @@ bool compatible(FieldKind expected, FieldKind actual) {
     return expected == actual;
 }
 
-int bind(const dbf::DbfTable& table, const dbf::FieldSpec& spec) {
-    const int index = table.fieldIndex(spec.name);
+int bind(const dbf::DbfTable& table, const dbf::FieldSpec& wanted) {
+    const int index = table.fieldIndex(wanted.name);
     if (index < 0) {
-        throw dbf::DbfError("Field \"" + spec.name + "\" not found.");
+        throw dbf::DbfError("Field \"" + wanted.name + "\" not found.");
     }
-    if (!compatible(spec.kind, table.fields()[static_cast<std::size_t>(index)].kind)) {
-        throw dbf::DbfError("Field \"" + spec.name + "\" has an incompatible type.");
+    if (!compatible(wanted.kind, table.fields()[static_cast<std::size_t>(index)].kind)) {
+        throw dbf::DbfError("Field \"" + wanted.name + "\" has an incompatible type.");
     }
     return index;
 }

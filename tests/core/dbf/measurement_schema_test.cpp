@@ -22,11 +22,11 @@ class MeasurementSchemaTest : public testing::TableFolderTest {
     std::vector<FieldSpec> fieldsWith(const std::string& name, std::optional<FieldKind> kind,
                                       int width = 0) {
         std::vector<FieldSpec> fields;
-        for (const auto& spec : measurementFields()) {
-            if (spec.name != name) {
-                fields.push_back(spec);
+        for (const auto& field : measurementFields()) {
+            if (field.name != name) {
+                fields.push_back(field);
             } else if (kind) {
-                fields.push_back({spec.name, *kind, width});
+                fields.push_back({field.name, *kind, width});
             }
         }
         return fields;
