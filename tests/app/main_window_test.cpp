@@ -148,9 +148,7 @@ class MainWindowTest : public QObject {
         QVERIFY(form.windowState() & Qt::WindowMaximized);
         QVERIFY(!chartChoiceShown());
 
-        const QString path = work_.filePath("state.db");
-        writeTable(path, {sampleRows().front()});
-        form.Open_DB(path);
+        openNewTable(form, QStringLiteral("state.db"));
         checkState(true);
         QVERIFY(chartChoiceShown());
         command(form, "N7")->trigger();
@@ -271,9 +269,7 @@ class MainWindowTest : public QObject {
     void saveKeepsTheSortAndCloseRemovesItsIndex() {
         ProgramWindows program;
         TForm1& form = program.form1;
-        const QString path = work_.filePath("sorted.db");
-        writeTable(path, sampleRows(9));
-        form.Open_DB(path);
+        openNewTable(form, QStringLiteral("sorted.db"), sampleRows(9));
         form.table().addSortIndex("tab1", "TAVIS_1", true);
         form.table().selectIndex("tab1");
         command(form, "N5")->trigger();
@@ -288,9 +284,7 @@ class MainWindowTest : public QObject {
     void contextMenuOpensOverTheGrid() {
         ProgramWindows program;
         TForm1& form = program.form1;
-        const QString path = work_.filePath("menu.db");
-        writeTable(path, {sampleRows().front()});
-        form.Open_DB(path);
+        openNewTable(form, QStringLiteral("menu.db"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* popup = form.findChild<QMenu*>(QStringLiteral("PopupMenu1"));
@@ -313,9 +307,7 @@ class MainWindowTest : public QObject {
     void cancellingOpenKeepsTheTableAndAsksNothing() {
         ProgramWindows program;
         TForm1& form = program.form1;
-        const QString path = work_.filePath("kept.db");
-        writeTable(path, {sampleRows().front()});
-        form.Open_DB(path);
+        openNewTable(form, QStringLiteral("kept.db"));
         program.form1.grid()->editStarted();
         program.dialogs.fileNames.push_back(QString());
         command(form, "N3")->trigger();
@@ -368,9 +360,7 @@ class MainWindowTest : public QObject {
     void closeAsksOnlyAfterACellEdit() {
         ProgramWindows program;
         TForm1& form = program.form1;
-        const QString path = work_.filePath("edit.db");
-        writeTable(path, sampleRows());
-        form.Open_DB(path);
+        const QString path = openNewTable(form, QStringLiteral("edit.db"), sampleRows());
         command(form, "N7")->trigger();
         QVERIFY(program.dialogs.messages.empty());
 
@@ -482,9 +472,7 @@ class MainWindowTest : public QObject {
     void createClosesTheOpenTableBeforeTheDialog() {
         ProgramWindows program;
         TForm1& form = program.form1;
-        const QString path = work_.filePath("before.db");
-        writeTable(path, sampleRows());
-        form.Open_DB(path);
+        openNewTable(form, QStringLiteral("before.db"), sampleRows());
         form.grid()->editStarted();
         program.dialogs.answers.push_back(QMessageBox::No);
         program.dialogs.fileNames.push_back(QString());
@@ -564,6 +552,15 @@ class MainWindowTest : public QObject {
     void recordUrl(const QUrl& url) { opened_ << url; }
 
   private:
+    // Writes a table of the given rows into the work folder and opens it in the window.
+    QString openNewTable(TForm1& form, const QString& name,
+                         const std::vector<Row>& rows = {sampleRows().front()}) {
+        const QString path = work_.filePath(name);
+        writeTable(path, rows);
+        form.Open_DB(path);
+        return path;
+    }
+
     // Starts the comment editor on the first row, types text and leaves the edit in progress.
     static void typeComment(TForm1& form, const QString& text) {
         QTableView* view = form.grid()->tableView();
