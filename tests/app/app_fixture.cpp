@@ -22,23 +22,10 @@ void PrivateSettings::pointPortAt(int number, const QString& device) const {
     settings->sync();
 }
 
-Emulator::Emulator(const QStringList& arguments) {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(ZOND_SIM), arguments);
-    if (!process_.waitForStarted(5000)) {
-        qFatal("zond-sim did not start");
+Emulator::Emulator(const QStringList& arguments) : sim_(QStringLiteral(ZOND_SIM), arguments) {
+    if (sim_.device().isEmpty()) {
+        qFatal("zond-sim did not start or printed no device path");
     }
-    while (!process_.canReadLine()) {
-        if (!process_.waitForReadyRead(5000)) {
-            qFatal("zond-sim printed no device path");
-        }
-    }
-    device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-}
-
-Emulator::~Emulator() {
-    process_.kill();
-    process_.waitForFinished(3000);
 }
 
 }  // namespace zond::test

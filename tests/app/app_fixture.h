@@ -2,7 +2,6 @@
 // pseudo-terminal, and the windows of the program wired as at start-up.
 #pragma once
 
-#include <QProcess>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -12,6 +11,7 @@
 #include "main.h"
 #include "receive.h"
 #include "scripted_dialogs.h"
+#include "sim_process.h"
 
 namespace zond::test {
 
@@ -29,16 +29,14 @@ class PrivateSettings {
     QTemporaryDir dir_;
 };
 
-// zond-sim on a pseudo-terminal; killed when destroyed.
+// zond-sim on a pseudo-terminal, stopped when destroyed; a test cannot go on without it.
 class Emulator {
   public:
     explicit Emulator(const QStringList& arguments);
-    ~Emulator();
-    QString device() const { return device_; }
+    QString device() const { return sim_.device(); }
 
   private:
-    QProcess process_;
-    QString device_;
+    testing::SimProcess sim_;
 };
 
 // TForm1 and TForm2 as the program creates them, answering dialogs from a script.

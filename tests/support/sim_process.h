@@ -14,7 +14,12 @@ class SimProcess {
     SimProcess(const QString& program, const QStringList& options) {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(program, options);
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000)) {
+        if (!process_.waitForStarted(5000)) {
+            return;
+        }
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
+        }
+        if (process_.canReadLine()) {
             device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
         }
     }
