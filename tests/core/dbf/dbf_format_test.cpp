@@ -67,6 +67,14 @@ const std::string kObservationCp1251 = "\xCD\xE0\xE1\xEB\xFE\xE4\xE5\xED\xE8\xFF
 
 class TableFormatTest : public testing::TableFolderTest {
   protected:
+    // Creates the empty measurement table "data.db" and opens it in `table`.
+    std::filesystem::path openNewTable(DbfTable& table) {
+        const auto path = file("data.db");
+        measurement::createMeasurementTable(path);
+        table.open(path);
+        return path;
+    }
+
     // Appends a row of the measurement table: row number, mode, q1..q3, comment.
     std::uint32_t appendRow(DbfTable& table, long long n, const std::string& mode,
                             std::optional<double> q1, std::optional<double> q2,
@@ -176,10 +184,8 @@ TEST_F(TableFormatTest, AppendedRecordsAreEncodedFieldByField) {
 }
 
 TEST_F(TableFormatTest, ValuesReadBackWithTheirNullState) {
-    const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
     DbfTable table;
-    table.open(path);
+    openNewTable(table);
     std::string comment60;
     for (int i = 0; i < 30; ++i) {
         comment60 += "Жy";
@@ -233,10 +239,8 @@ TEST_F(TableFormatTest, TextKeepsLeadingSpacesAndNumbersTolerateGarbage) {
 }
 
 TEST_F(TableFormatTest, ValuesThatDoNotFitAreRefusedAndNothingIsWritten) {
-    const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
     DbfTable table;
-    table.open(path);
+    const auto path = openNewTable(table);
     auto record = table.blankRecord();
     const int n = table.requireField("N");
     const int q1 = table.requireField("TAVIS_1");
@@ -264,10 +268,8 @@ TEST_F(TableFormatTest, ValuesThatDoNotFitAreRefusedAndNothingIsWritten) {
 }
 
 TEST_F(TableFormatTest, CharactersMissingFromTheCodePageBecomeQuestionMarks) {
-    const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
     DbfTable table;
-    table.open(path);
+    openNewTable(table);
     auto record = table.blankRecord();
     const int comment = table.requireField("COMMENT");
     EXPECT_TRUE(record.setText(comment, "Ёлка №5"));
