@@ -8,10 +8,12 @@
 #include <QTimer>
 
 #include "chart_command.h"
+#include "chart_test_rows.h"
 #include "grid_fixture.h"
 #include "measurement_chart.h"
 
 using namespace zond::app;
+using zond::app::testing::yValues;
 using zond::test::GridHarness;
 using zond::test::TestRow;
 
@@ -44,14 +46,6 @@ ChoiceResult runChart(ChartCommand& command, const GridHarness& h, QStringList b
     });
     command.N15Click(h.grid.selection(), chartFooters(h.grid), h.grid.currentEnCh());
     return result;
-}
-
-QList<qreal> yValues(const QLineSeries* series) {
-    QList<qreal> values;
-    for (const QPointF& point : series->points()) {
-        values << point.y();
-    }
-    return values;
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
-// Selected rows for the chart tests, written as the grid snapshots them.
+// Selected rows for the chart tests, written as the grid snapshots them, and the values a chart
+// line shows.
 #pragma once
 
 #include <QDateTime>
+#include <QLineSeries>
+#include <QList>
 #include <string>
 
 #include "measurement/row_snapshot.h"
@@ -27,6 +30,15 @@ inline measurement::RowSnapshot snapshot(const RowValues& v, std::uint32_t recor
 
 inline double msecs(int y, int m, int d, int h, int min, int s) {
     return static_cast<double>(QDateTime(QDate(y, m, d), QTime(h, min, s)).toMSecsSinceEpoch());
+}
+
+// The y values of a chart line, left to right.
+inline QList<qreal> yValues(const QLineSeries* series) {
+    QList<qreal> values;
+    for (const QPointF& point : series->points()) {
+        values << point.y();
+    }
+    return values;
 }
 
 }  // namespace zond::app::testing

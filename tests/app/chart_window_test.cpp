@@ -25,6 +25,7 @@
 using namespace zond::app;
 using zond::app::testing::msecs;
 using zond::app::testing::snapshot;
+using zond::app::testing::yValues;
 using zond::test::ScriptedDialogs;
 
 namespace {
@@ -59,14 +60,6 @@ bool showExposed(TForm3& form, SeriesFlags checked) {
     form.setInput(inputOf(checked));
     form.show();
     return QTest::qWaitForWindowExposed(&form);
-}
-
-QList<qreal> yValues(const QLineSeries* series) {
-    QList<qreal> values;
-    for (const QPointF& point : series->points()) {
-        values << point.y();
-    }
-    return values;
 }
 
 QString runTool(const QString& program, const QStringList& args) {
