@@ -97,6 +97,14 @@ class ReportWindowTest : public QObject {
         return folder_.filePath(QString::fromLatin1(name)).toStdString();
     }
 
+    // Writes the rows into a new measurement table of that name and opens it in `table`.
+    void openNewTable(dbf::DbfTable& table, const char* name,
+                      const std::vector<MeasurementRow>& rows) const {
+        const auto path = tablePath(name);
+        testing::writeMeasurementTable(path, rows);
+        measurement::openMeasurementTable(table, path);
+    }
+
   private slots:
     void progressWindowShowsThePassesAndCancels() {
         ProgressWindow window(nullptr);
@@ -273,15 +281,13 @@ class ReportWindowTest : public QObject {
     }
 
     void previewShowsTheWholeTableInItsCurrentOrder() {
-        const auto path = tablePath("sorted.db");
         std::vector<MeasurementRow> rows;
         for (int n = 1; n <= 30; ++n) {
             rows.push_back({n, n * 1.5, "20.5", ">320.0", {}});
         }
         rows[4].q1 = 12.46;
-        testing::writeMeasurementTable(path, rows);
         dbf::DbfTable table;
-        measurement::openMeasurementTable(table, path);
+        openNewTable(table, "sorted.db", rows);
         table.addSortIndex("tab1", "TAVIS_1", true);
         table.selectIndex("tab1");
 
@@ -312,10 +318,8 @@ class ReportWindowTest : public QObject {
     }
 
     void printRightAfterOpeningPrintsThatTable() {
-        const auto path = tablePath("fresh.db");
-        testing::writeMeasurementTable(path, {{1, 7.25, "1", "2", {}}, {2, 8.0, "1", "2", {}}});
         dbf::DbfTable table;
-        measurement::openMeasurementTable(table, path);
+        openNewTable(table, "fresh.db", {{1, 7.25, "1", "2", {}}, {2, 8.0, "1", "2", {}}});
         FakeDialogs dialogs;
         PdfPrinters printers;
         printers.outputPath = folder_.filePath("fresh.pdf");
@@ -328,10 +332,8 @@ class ReportWindowTest : public QObject {
     }
 
     void cancellingTheProgressWindowStopsTheCommand() {
-        const auto path = tablePath("cancel.db");
-        testing::writeMeasurementTable(path, {{1, 1.0, "1", "2", {}}, {2, 2.0, "1", "2", {}}});
         dbf::DbfTable table;
-        measurement::openMeasurementTable(table, path);
+        openNewTable(table, "cancel.db", {{1, 1.0, "1", "2", {}}, {2, 2.0, "1", "2", {}}});
 
         FakeDialogs dialogs;
         PdfPrinters printers;
@@ -366,10 +368,8 @@ class ReportWindowTest : public QObject {
     }
 
     void printWithoutPrintersDoesNothing() {
-        const auto path = tablePath("noprinter.db");
-        testing::writeMeasurementTable(path, {{1, 1.0, "1", "2", {}}});
         dbf::DbfTable table;
-        measurement::openMeasurementTable(table, path);
+        openNewTable(table, "noprinter.db", {{1, 1.0, "1", "2", {}}});
         FakeDialogs dialogs;
         PdfPrinters printers;
         printers.names.clear();
