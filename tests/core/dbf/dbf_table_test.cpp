@@ -133,6 +133,35 @@ TEST_F(OpenTableTest, ReadsSeeEveryWriteAcrossManyBlocks) {
     EXPECT_EQ(table_.liveCount(), static_cast<std::size_t>(kRows - 1));
 }
 
+// Scattered reads cache short runs of records and a walk whole blocks, so one record can be
+// cached twice; a write must reach every copy.
+TEST_F(OpenTableTest, WritesReachEveryCachedCopyOfARecord) {
+    constexpr int kRows = 2000;
+    for (int i = 1; i <= kRows; ++i) {
+        add(i, i * 0.5);
+    }
+    table_.close();
+    table_.open(path_);
+    // Far apart: each read caches a short run around its record.
+    EXPECT_EQ(table_.readDouble(5, q1_), 2.5);
+    EXPECT_EQ(table_.readDouble(1500, q1_), 750.0);
+    // Reading on from the start then caches whole blocks over the run holding record 5.
+    for (std::uint32_t record = 1; record <= 300; ++record) {
+        EXPECT_EQ(table_.readDouble(record, q1_), record * 0.5);
+    }
+
+    auto values = table_.read(5);
+    values.setDouble(q1_, -5.0);
+    table_.update(5, values);
+    table_.markDeleted(5);
+    // Record 5 read right after a record of its run, and right after one of its block only.
+    for (const std::uint32_t before : {6U, 200U, 1500U, 6U}) {
+        table_.read(before);
+        EXPECT_EQ(table_.readDouble(5, q1_), -5.0) << "after record " << before;
+        EXPECT_TRUE(table_.read(5).deleted()) << "after record " << before;
+    }
+}
+
 TEST_F(OpenTableTest, UpdateRewritesOneRecordAndLeavesTheHeader) {
     add(1, 1.0);
     add(2, 2.0);
