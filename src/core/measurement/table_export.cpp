@@ -1,9 +1,12 @@
 #include "table_export.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "measurement/measurement_schema.h"
+#include "text/byte_order.h"
+#include "text/codepage.h"
 #include "xls/vteWriters.h"
 
 namespace zond::measurement {
@@ -44,6 +47,36 @@ void clearSort(dbf::DbfTable& table) {
     }
 }
 
+// The last text of a column that needed the code page: modes and kinds repeat row after row.
+struct DecodedText {
+    std::string raw;
+    std::string utf8;
+};
+
+// A character field's text without its trailing spaces. ASCII bytes are the same in UTF-8, so
+// only texts with other bytes go through the code page.
+void setTextCell(xls::TvteXLSRange& cell, const dbf::DbfRecord& record, int index,
+                 const dbf::DbfFieldDescriptor& field, const text::CodePage& codePage,
+                 DecodedText& last) {
+    if (field.type != 'C') {
+        cell.setText(record.text(index));
+        return;
+    }
+    std::string_view raw = bytes::asText(record.bytes().subspan(
+        static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width)));
+    const auto end = raw.find_last_not_of(' ');
+    raw = end == std::string_view::npos ? std::string_view() : raw.substr(0, end + 1);
+    if (std::ranges::all_of(raw, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        cell.setText(raw);
+    } else {
+        if (raw != last.raw) {
+            last.raw.assign(raw);
+            last.utf8 = codePage.decode(raw);
+        }
+        cell.setText(last.utf8);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
@@ -59,6 +92,8 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
                           "выполнен.");
     }
 
+    const auto& fields = table.fields();
+    std::array<DecodedText, kColumns.size()> lastDecoded;
     auto book = std::make_unique<xls::TvteXLSWorkbook>();
     auto& sheet = book->AddWorksheet();
     sheet.setName(kExportSheetName);
@@ -85,7 +120,8 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
                     cell.setValue(record.asDouble(fieldIndex[c]));
                     break;
                 case Column::Text:
-                    cell.setValue(record.text(fieldIndex[c]));
+                    setTextCell(cell, record, fieldIndex[c], fields[fieldIndex[c]],
+                                table.codePage(), lastDecoded[c]);
                     break;
             }
         }

@@ -75,8 +75,13 @@ std::vector<std::uint8_t> BiffStream::bytes() const {
 }
 
 void appendCharacters(std::vector<std::uint8_t>& data, std::u16string_view text) {
+    // Sized once: a text can hold thousands of characters.
+    const std::size_t start = data.size();
+    data.resize(start + 2 * text.size());
+    std::uint8_t* at = data.data() + start;
     for (const char16_t unit : text) {
-        zond::bytes::appendU16(data, unit);
+        zond::bytes::writeU16(at, unit);
+        at += 2;
     }
 }
 

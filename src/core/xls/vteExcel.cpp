@@ -99,12 +99,34 @@ void TvteXLSRange::setValue(CellValue value) {
     data.setPayload(payload);
 }
 
+void TvteXLSRange::setText(std::string_view text) {
+    // Texts without a CR are stored as they are; the copy is only for those that need mending.
+    const std::uint64_t payload = text.find('\r') == std::string_view::npos
+                                      ? sheet_->texts_.add(text)
+                                      : sheet_->texts_.add(withoutCrLf(std::string(text)));
+    auto& data = sheet_->slots_[slot_];
+    data.kind = TvteXLSWorksheet::ValueKind::Text;
+    data.setPayload(payload);
+}
+
 const RangeFormat& TvteXLSRange::format() const {
     return sheet_->workbook().formatAt(sheet_->slots_[slot_].format);
 }
 
 void TvteXLSRange::setFormat(const RangeFormat& format) {
     sheet_->slots_[slot_].format = sheet_->workbook().internFormat(format);
+}
+
+// --- TvteXLSWorksheet::SlotStore --------------------------------------------------------------
+
+void TvteXLSWorksheet::SlotStore::push_back(const RangeData& data) {
+    if (size_ == std::numeric_limits<std::uint32_t>::max()) {
+        throw XlsError("too many ranges in one worksheet");
+    }
+    if (size_ % kBlock == 0) {
+        blocks_.push_back(std::make_unique<RangeData[]>(kBlock));
+    }
+    (*this)[size_++] = data;
 }
 
 // --- TvteXLSWorksheet::TextStore --------------------------------------------------------------
@@ -127,7 +149,9 @@ std::uint64_t TvteXLSWorksheet::TextStore::add(std::string_view text) {
     char* at = blocks_.back().get() + used_;
     const auto length = static_cast<std::uint32_t>(text.size());
     std::memcpy(at, &length, kLength);
-    std::memcpy(at + kLength, text.data(), text.size());
+    if (!text.empty()) {  // an empty view may have no data pointer at all
+        std::memcpy(at + kLength, text.data(), text.size());
+    }
     const std::uint64_t ref = (static_cast<std::uint64_t>(blocks_.size() - 1) << 32) | used_;
     used_ += need;
     return ref;

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,6 +87,8 @@ class TvteXLSRange {
     CellValue Value() const;
     // Text is stored with every CR LF pair turned into a single LF.
     void setValue(CellValue value);
+    // The same as setValue with a text, without building a value first.
+    void setText(std::string_view text);
     CellKind kind() const;
 
     const RangeFormat& format() const;
@@ -182,6 +183,24 @@ class TvteXLSWorksheet {
     };
     static_assert(sizeof(RangeData) == 28);
 
+    // Range records in fixed blocks: they never move, so handles stay valid, and growing costs
+    // one allocation per few thousand ranges.
+    class SlotStore {
+      public:
+        RangeData& operator[](std::uint32_t slot) { return blocks_[slot / kBlock][slot % kBlock]; }
+        const RangeData& operator[](std::uint32_t slot) const {
+            return blocks_[slot / kBlock][slot % kBlock];
+        }
+        std::uint32_t size() const { return size_; }
+        void push_back(const RangeData& data);
+
+      private:
+        static constexpr std::uint32_t kBlock = 4096;
+
+        std::vector<std::unique_ptr<RangeData[]>> blocks_;
+        std::uint32_t size_ = 0;
+    };
+
     // Texts of the sheet's ranges, each stored once behind its length. An overwritten text stays
     // until the sheet goes away.
     class TextStore {
@@ -203,7 +222,7 @@ class TvteXLSWorksheet {
     TvteXLSWorkbook* workbook_;
     std::string name_;
     TvteXLSPageSetup pageSetup_;
-    std::deque<RangeData> slots_;  // slots never move, so handles stay valid
+    SlotStore slots_;
     std::vector<std::uint32_t> freeSlots_;
     std::vector<std::uint32_t> order_;  // slots in list order
     TextStore texts_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -15,10 +15,13 @@ namespace zond::xls {
 
 namespace {
 
+using zond::bytes::appendBytes;
 using zond::bytes::appendF64;
 using zond::bytes::appendU16;
 using zond::bytes::appendU32;
 using zond::bytes::appendU8;
+using zond::bytes::writeU16;
+using zond::bytes::writeU32;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kRowsPerBlock = 32;
@@ -29,6 +32,16 @@ constexpr std::uint16_t kBiffVersion = 0x0600;
 constexpr std::uint16_t kBuild = 0x0DBB;
 constexpr std::uint16_t kBuildYear = 0x07CC;
 constexpr std::uint16_t kCodePage1252 = 0x04E4;
+
+// ASCII text as UTF-16LE characters.
+void appendWidened(Bytes& data, std::string_view ascii) {
+    const std::size_t start = data.size();
+    data.resize(start + 2 * ascii.size());
+    for (std::size_t i = 0; i < ascii.size(); ++i) {
+        data[start + 2 * i] = static_cast<std::uint8_t>(ascii[i]);
+        data[start + 2 * i + 1] = 0;
+    }
+}
 
 Bytes u16Data(std::uint16_t value) {
     Bytes data;
@@ -90,7 +103,8 @@ class SaveSession {
 
   private:
     void collectStyles();
-    bool forEachText(const std::function<bool(std::string_view)>& visit) const;
+    template <typename Visit>
+    bool forEachText(Visit&& visit) const;
     void writeGlobals();
     void writeSharedStrings();
     void writeSheet(int sheetIndex);
@@ -148,7 +162,8 @@ void SaveSession::collectStyles() {
 }
 
 // Visits the non-empty texts of all ranges in range order until `visit` returns false.
-bool SaveSession::forEachText(const std::function<bool(std::string_view)>& visit) const {
+template <typename Visit>
+bool SaveSession::forEachText(Visit&& visit) const {
     std::string scratch;
     for (int s = 0; s < workbook_.SheetCount(); ++s) {
         const auto& sheet = workbook_.Sheets(s);
@@ -258,16 +273,32 @@ void SaveSession::writeSharedStrings() {
     appendU16(extSst, kStringsPerBucket);
     std::uint32_t count = 0;
     Bytes piece;
-    std::u16string text;
+    // Other texts repeat across a row's columns and down the rows (modes, kinds of measurement):
+    // the last few conversions are kept.
+    struct Converted {
+        std::string utf8;
+        std::u16string utf16;
+    };
+    std::array<Converted, 4> recent;
+    std::size_t nextRecent = 0;
+    const auto convert = [&](std::string_view utf8) -> const std::u16string& {
+        for (const auto& entry : recent) {
+            if (entry.utf8 == utf8) {
+                return entry.utf16;
+            }
+        }
+        auto& entry = recent[nextRecent++ % recent.size()];
+        entry.utf8.assign(utf8);
+        entry.utf16 = text::toUtf16(utf8);
+        return entry.utf16;
+    };
     forEachText([&](std::string_view utf8) {
         // Dates, times and temperatures are ASCII: those widen without the general conversion.
-        if (std::ranges::all_of(utf8,
-                                [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-            text.assign(utf8.begin(), utf8.end());
-        } else {
-            text = text::toUtf16(utf8);
-        }
-        if (text.size() > 0xFFFF) {
+        const bool ascii =
+            std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const std::u16string_view converted = ascii ? std::u16string_view() : convert(utf8);
+        const std::size_t length = ascii ? utf8.size() : converted.size();
+        if (length > 0xFFFF) {
             throw XlsError("Текст ячейки длиннее 65535 знаков: такую книгу Excel записать нельзя.");
         }
         if (room() <= 4) {
@@ -279,24 +310,29 @@ void SaveSession::writeSharedStrings() {
             appendU16(extSst, static_cast<std::uint16_t>(out_.position() - recordStart));
             appendU16(extSst, 0);
         }
+        // Each piece is gathered, header or flag byte first, and written in one go.
         piece.clear();
-        appendU16(piece, static_cast<std::uint16_t>(text.size()));
+        appendU16(piece, static_cast<std::uint16_t>(length));
         appendU8(piece, biff8::kUncompressedFlag);
-        out_.write(piece);
-        std::u16string_view rest = text;
+        std::size_t done = 0;
         while (true) {
-            const std::size_t units = std::min<std::size_t>(rest.size() * 2, room()) / 2;
-            piece.clear();
-            appendCharacters(piece, rest.substr(0, units));
+            const std::size_t units =
+                std::min<std::size_t>((length - done) * 2, room() - piece.size()) / 2;
+            if (ascii) {
+                appendWidened(piece, utf8.substr(done, units));
+            } else {
+                appendCharacters(piece, converted.substr(done, units));
+            }
             out_.write(piece);
-            rest.remove_prefix(units);
-            if (rest.empty()) {
+            piece.clear();
+            done += units;
+            if (done == length) {
                 break;
             }
             if (room() <= 4) {
                 closeRecord();
                 startRecord(biff8::kContinue);
-                out_.write(Bytes{biff8::kUncompressedFlag});
+                piece.push_back(biff8::kUncompressedFlag);
             }
         }
         ++count;
@@ -535,40 +571,41 @@ void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int r
                               const RowCell& cell) const {
     const auto xf = cell.info.xfIndex;
     const RangeRect& rect = cell.rect;
-    const auto record = [&](std::uint16_t number, std::uint16_t length) {
-        appendU16(cells, number);
-        appendU16(cells, length);
+    // Number, length, row, column and the first XF, gathered so the bytes go in at once.
+    const auto head = [&](std::uint16_t number, std::uint16_t length, int column) {
+        std::uint8_t bytes[10];
+        writeU16(bytes, number);
+        writeU16(bytes + 2, length);
+        writeU16(bytes + 4, static_cast<std::uint16_t>(row));
+        writeU16(bytes + 6, static_cast<std::uint16_t>(column));
+        writeU16(bytes + 8, xf);
+        appendBytes(cells, bytes);
     };
     int column = rect.left;
     if (row == rect.top) {
         if (sheet.kindAt(cell.position) == CellKind::Number) {
-            record(biff8::kNumber, 14);
-            appendU16(cells, static_cast<std::uint16_t>(row));
-            appendU16(cells, static_cast<std::uint16_t>(column++));
-            appendU16(cells, xf);
-            appendF64(cells, sheet.numberAt(cell.position));
+            head(biff8::kNumber, 14, column++);
+            const auto bits = std::bit_cast<std::uint64_t>(sheet.numberAt(cell.position));
+            std::uint8_t value[8];
+            writeU32(value, static_cast<std::uint32_t>(bits));
+            writeU32(value + 4, static_cast<std::uint32_t>(bits >> 32));
+            appendBytes(cells, value);
         } else if (cell.info.sstIndex != CellWriteInfo::kNoText) {
-            record(biff8::kLabelSst, 10);
-            appendU16(cells, static_cast<std::uint16_t>(row));
-            appendU16(cells, static_cast<std::uint16_t>(column++));
-            appendU16(cells, xf);
-            appendU32(cells, cell.info.sstIndex);
+            head(biff8::kLabelSst, 10, column++);
+            std::uint8_t index[4];
+            writeU32(index, cell.info.sstIndex);
+            appendBytes(cells, index);
         }
     }
     if (column < rect.right) {
         const auto blanks = static_cast<std::uint16_t>(rect.right - column + 1);
-        record(biff8::kMulBlank, static_cast<std::uint16_t>(6 + 2 * blanks));
-        appendU16(cells, static_cast<std::uint16_t>(row));
-        appendU16(cells, static_cast<std::uint16_t>(column));
-        for (int i = 0; i < blanks; ++i) {
+        head(biff8::kMulBlank, static_cast<std::uint16_t>(6 + 2 * blanks), column);
+        for (int i = 1; i < blanks; ++i) {
             appendU16(cells, xf);
         }
         appendU16(cells, static_cast<std::uint16_t>(rect.right));
     } else if (column == rect.right) {
-        record(biff8::kBlank, 6);
-        appendU16(cells, static_cast<std::uint16_t>(row));
-        appendU16(cells, static_cast<std::uint16_t>(column));
-        appendU16(cells, xf);
+        head(biff8::kBlank, 6, column);
     }
 }
 

@@ -177,6 +177,38 @@ TEST(WorkbookModel, TextValuesAndKinds) {
     EXPECT_EQ(textOf(DateTime{2.0}), "01.01.1900");
 }
 
+TEST(WorkbookModel, SetTextStoresLikeATextValue) {
+    TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    auto cell = sheet.Ranges(0, 0, 0, 0);
+    cell.setValue(7.5);
+    cell.setText("a\r\nb\rc\r\n");
+    EXPECT_EQ(cell.kind(), CellKind::Text);
+    EXPECT_EQ(std::get<std::string>(cell.Value()), "a\nb\rc\n");
+    cell.setText(std::string_view());  // no data pointer at all
+    EXPECT_EQ(std::get<std::string>(cell.Value()), "");
+}
+
+// Thousands of ranges fill several storage blocks; earlier handles and values stay put.
+TEST(WorkbookModel, HandlesAndValuesSurviveManyRanges) {
+    TvteXLSWorkbook book;
+    auto& sheet = book.AddWorksheet();
+    auto first = sheet.Ranges(0, 0, 0, 0);
+    first.setText("первая");
+    constexpr int kRows = 1500;
+    for (int r = 1; r <= kRows; ++r) {
+        for (int c = 0; c < 7; ++c) {
+            sheet.Ranges(c, r, c, r).setText(std::to_string(r * 10 + c));
+        }
+    }
+    ASSERT_EQ(sheet.RangeCount(), 1u + kRows * 7u);
+    EXPECT_EQ(std::get<std::string>(first.Value()), "первая");
+    std::string scratch;
+    EXPECT_EQ(sheet.textAt(sheet.RangeCount() - 1, scratch), std::to_string(kRows * 10 + 6));
+    EXPECT_EQ(std::get<std::string>(sheet.Ranges(3, 777, 3, 777).Value()), "7773");
+    EXPECT_EQ(sheet.RangeCount(), 1u + kRows * 7u);
+}
+
 TEST(WorkbookModel, FormatsAreSharedBetweenRanges) {
     TvteXLSWorkbook book;
     auto& sheet = book.AddWorksheet();
