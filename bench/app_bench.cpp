@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/grid/measurement_grid.h"
+#include "app/splash_window.h"
 #include "app_fixture.h"
-#include "grid/measurement_grid.h"
-#include "logo.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ bool waitForPaint(QWidget* widget) {
 
 double splashToPaintedSeconds() {
     zond::test::ProgramWindows program;
-    auto* splash = new TForm5;
+    auto* splash = new SplashWindow;
     splash->exec();
     QElapsedTimer clock;
     clock.start();

@@ -12,16 +12,16 @@
 #include <filesystem>
 #include <string>
 
-#include "chart_data.h"
-#include "chart_view.h"
+#include "chart/chart_data.h"
+#include "chart/chart_view.h"
+#include "chart/chart_window.h"
 #include "dbf/dbf_table.h"
-#include "graf.h"
 #include "measurement/measurement_schema.h"
 
 namespace {
 
 constexpr int kRows = 10'000;
-constexpr zond::app::SeriesFlags kAllSeries = {true, true, true, true, true};
+constexpr zond::chart::SeriesFlags kAllSeries = {true, true, true, true, true};
 
 // Row i: one reading a minute, newest first, as a selection made upwards from the last row.
 struct Reading {
@@ -53,26 +53,26 @@ std::vector<zond::measurement::RowSnapshot> snapshots() {
     return rows;
 }
 
-zond::app::ChartInput input() {
+zond::chart::ChartInput input() {
     return {snapshots(), kAllSeries, {"1/2/3", "4/5/6", "7/8/9", "", ""}, '.'};
 }
 
 void BM_ChartPoints(benchmark::State& state) {
     const auto rows = snapshots();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(zond::app::buildChartData(rows, kAllSeries, '.'));
+        benchmark::DoNotOptimize(zond::chart::buildChartData(rows, kAllSeries, '.'));
     }
 }
 BENCHMARK(BM_ChartPoints)->Unit(benchmark::kMillisecond);
 
-// TForm3's build at a showing: points, series, legend and axes; with `paint`, also its first
+// ChartWindow's build at a showing: points, series, legend and axes; with `paint`, also its first
 // picture.
 void BM_ChartWindow(benchmark::State& state, bool paint) {
-    zond::app::TForm3 form;
+    zond::chart::ChartWindow form;
     form.setInput(input());
     form.show();
     for (auto _ : state) {
-        form.FormShow();
+        form.rebuildChart();
         QApplication::processEvents();
         if (paint) {
             benchmark::DoNotOptimize(form.chartView()->grab());

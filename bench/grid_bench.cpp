@@ -14,9 +14,9 @@
 #include <QTest>
 #include <cstdio>
 
+#include "app/grid/measurement_grid.h"
 #include "bench_table.h"
-#include "grid/measurement_grid.h"
-#include "measurement/statistics.h"
+#include "measurement/channel_statistics.h"
 
 namespace {
 
@@ -94,15 +94,15 @@ int main(int argc, char** argv) {
     clock.start();
     const auto fields = zond::measurement::openMeasurementTable(table, path);
     const double opened = clock.nsecsElapsed() / 1e9;
-    grid.setTableStatistics(zond::measurement::find_mma(table, fields));
+    grid.setTableStatistics(zond::measurement::computeChannelStatistics(table, fields));
     const double counted = clock.nsecsElapsed() / 1e9;
-    grid.tab_vis_en();
-    grid.LoadGridLayout(QStringLiteral("Table_1"));
+    grid.showColumns();
+    grid.loadLayout(QStringLiteral("Table_1"));
     grid.grab();
     const double painted = clock.nsecsElapsed() / 1e9;
     std::printf("rows: %zu\n", table.rowCount());
     report("open: table file opened", opened);
-    report("open: + statistics (find_mma)", counted);
+    report("open: + statistics (computeChannelStatistics)", counted);
     report("open: + grid shown and first paint", painted);
     report("first paint alone (grid part)", painted - counted);
 
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
         header->viewport(), Qt::LeftButton, Qt::NoModifier,
         QPoint(header->sectionViewportPosition(MeasurementGrid::ColQ3) + 5, header->height() / 2));
     selectRange(grid, "Shift+click 10,000 rows with footers, by q3");
-    grid.ClearSort();
+    grid.clearSort();
     selectRange(grid, "Shift+click 10,000 rows with footers, file order");
 
     const auto [rss, peak] = memoryMiB();

@@ -8,8 +8,8 @@
 
 #include "image_builder.h"
 #include "instrument/record_import.h"
+#include "measurement/channel_statistics.h"
 #include "measurement/measurement_schema.h"
-#include "measurement/statistics.h"
 
 namespace {
 
@@ -22,10 +22,10 @@ std::filesystem::path scratchPath(const std::string& name) {
 
 instrument::DeviceInfo threeChannelInfo() {
     instrument::DeviceInfo info;
-    info.VersionNumberText = "090818";
-    info.FirmwareFlag = 27;
-    info.SensorCode = {3, 3, 3};
-    info.ChannelCount = 3;
+    info.versionNumberText = "090818";
+    info.firmwareFlag = 27;
+    info.sensorCodes = {3, 3, 3};
+    info.channelCount = 3;
     return info;
 }
 
@@ -50,7 +50,8 @@ void BM_ImportFullMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportFullMemory)->Unit(benchmark::kMillisecond);
 
-// find_mma over an open table of state.range(0) rows (the file is written once, outside timing).
+// computeChannelStatistics over an open table of state.range(0) rows (the file is written once,
+// outside timing).
 void BM_FindMma(benchmark::State& state) {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const auto path = scratchPath("rows" + std::to_string(rows));
@@ -67,7 +68,7 @@ void BM_FindMma(benchmark::State& state) {
     table.close();
     fields = measurement::openMeasurementTable(table, path);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(measurement::find_mma(table, fields));
+        benchmark::DoNotOptimize(measurement::computeChannelStatistics(table, fields));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     table.close();

@@ -8,14 +8,14 @@
 #include <QTimer>
 
 #include "bench_table.h"
-#include "page_view.h"
-#include "preview_window.h"
-#include "report_commands.h"
-#include "report_layout.h"
-#include "report_painter.h"
-#include "report_printing.h"
-#include "report_template.h"
-#include "table_report_rows.h"
+#include "report/report_layout.h"
+#include "report/report_painter.h"
+#include "report/report_template.h"
+#include "report/table_report_rows.h"
+#include "report/windows/page_view.h"
+#include "report/windows/preview_window.h"
+#include "report/windows/report_commands.h"
+#include "report/windows/report_printing.h"
 #include "ui/user_dialogs.h"
 
 namespace {

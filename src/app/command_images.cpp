@@ -1,4 +1,4 @@
-#include "command_images.h"
+#include "app/command_images.h"
 
 #include <QPainter>
 #include <QPainterPath>

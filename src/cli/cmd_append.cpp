@@ -2,10 +2,10 @@
 // a table.
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
+#include "cli/transfer_runner.h"
 #include "instrument/record_import.h"
 #include "measurement/measurement_schema.h"
-#include "transfer_runner.h"
 
 namespace zond::cli {
 

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "chart_data.h"
-#include "commands.h"
-#include "grid/row_selection.h"
+#include "chart/chart_data.h"
+#include "chart/measurement_chart.h"
+#include "cli/commands.h"
+#include "measurement/channel_statistics.h"
 #include "measurement/measurement_schema.h"
-#include "measurement/statistics.h"
-#include "measurement_chart.h"
+#include "measurement/row_selection.h"
 
 namespace zond::cli {
 
@@ -53,29 +53,29 @@ RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount) {
     return {*first, *last};
 }
 
-app::SeriesFlags seriesFlags(const ParsedArgs& parsed) {
+chart::SeriesFlags seriesFlags(const ParsedArgs& parsed) {
     if (!parsed.has("--series")) {
         return {true, true, true, true, true};
     }
     // Names as on the chart, with Latin spellings for keyboards without Cyrillic.
-    const std::pair<std::string_view, app::ChartSeries> names[] = {
-        {"q1", app::ChartSeries::Q1},   {"q2", app::ChartSeries::Q2},
-        {"q3", app::ChartSeries::Q3},   {"tн", app::ChartSeries::TExt},
-        {"tn", app::ChartSeries::TExt}, {"tв", app::ChartSeries::TIn},
-        {"tv", app::ChartSeries::TIn},
+    const std::pair<std::string_view, chart::ChartSeries> names[] = {
+        {"q1", chart::ChartSeries::Q1},   {"q2", chart::ChartSeries::Q2},
+        {"q3", chart::ChartSeries::Q3},   {"tн", chart::ChartSeries::TExt},
+        {"tn", chart::ChartSeries::TExt}, {"tв", chart::ChartSeries::TIn},
+        {"tv", chart::ChartSeries::TIn},
     };
-    app::SeriesFlags flags{};
+    chart::SeriesFlags flags{};
     const std::string list = parsed.option("--series");
     std::size_t from = 0;
     while (from <= list.size()) {
         const auto comma = std::min(list.find(',', from), list.size());
         const std::string_view name = std::string_view(list).substr(from, comma - from);
         const auto* found =
-            std::ranges::find(names, name, &std::pair<std::string_view, app::ChartSeries>::first);
+            std::ranges::find(names, name, &std::pair<std::string_view, chart::ChartSeries>::first);
         if (found == std::end(names)) {
             throw CliError("unknown series '" + std::string(name) + "' (q1, q2, q3, tн, tв)");
         }
-        flags[app::indexOf(found->second)] = true;
+        flags[chart::indexOf(found->second)] = true;
         from = comma + 1;
     }
     return flags;
@@ -103,34 +103,35 @@ int runChart(std::span<const std::string> args) {
     if (extension != ".png" && extension != ".pdf") {
         throw CliError("the picture must be a .png or .pdf file");
     }
-    const app::SeriesFlags checked = seriesFlags(parsed);
+    const chart::SeriesFlags checked = seriesFlags(parsed);
     const QSizeF size = pictureSize(parsed);
     const char separator = decimalSeparator(parsed);
 
     dbf::DbfTable table;
     const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
     const RowRange range = rowRange(parsed, table.rowCount());
-    app::RowSelection selection;
+    measurement::RowSelection selection;
     selection.bind(table);
     selection.addDisplayRange(table, range.first - 1, range.last - 1);
 
     // The footers the grid would show for this selection.
     const measurement::ChannelStatistics statistics =
-        selection.size() >= 2 ? selection.statistics() : measurement::find_mma(table, fields);
-    app::SeriesTexts footers;
+        selection.size() >= 2 ? selection.statistics()
+                              : measurement::computeChannelStatistics(table, fields);
+    chart::SeriesTexts footers;
     for (int channel = 0; channel < 3; ++channel) {
         footers[static_cast<std::size_t>(channel)] =
             QString::fromStdString(measurement::footerText(statistics, channel, separator));
     }
 
-    const app::ChartData data = app::buildChartData(selection.rows(), checked, separator);
+    const chart::ChartData data = chart::buildChartData(selection.rows(), checked, separator);
     QGraphicsScene scene;
-    auto* chart = new app::MeasurementChart;
+    auto* chart = new chart::MeasurementChart;
     scene.addItem(chart);  // the scene owns it
     chart->resize(size);
     chart->rebuild(data, checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    if (!app::writeChartImage(*chart, QString::fromStdString(output.string()))) {
+    if (!chart::writeChartImage(*chart, QString::fromStdString(output.string()))) {
         throw CliError("cannot write " + output.string());
     }
     if (data.skippedRows > 0) {

@@ -1,5 +1,5 @@
 // zond8t-cli create: an empty measurement table.
-#include "commands.h"
+#include "cli/commands.h"
 #include "measurement/measurement_schema.h"
 
 namespace zond::cli {

@@ -2,7 +2,7 @@
 // Excel" writes it.
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "measurement/measurement_schema.h"
 #include "measurement/table_export.h"
 

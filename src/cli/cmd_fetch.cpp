@@ -2,10 +2,10 @@
 #include <fstream>
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
+#include "cli/transfer_runner.h"
 #include "instrument/record_import.h"
 #include "measurement/measurement_schema.h"
-#include "transfer_runner.h"
 
 namespace zond::cli {
 
@@ -45,7 +45,7 @@ int runFetch(std::span<const std::string> args) {
     if (parsed.has("--image-out")) {
         writeImage(parsed.option("--image-out"), image);
     }
-    std::cerr << "received " << image.size() << " bytes, " << runner.deviceInfo().VersionText
+    std::cerr << "received " << image.size() << " bytes, " << runner.deviceInfo().versionText
               << '\n';
     if (!parsed.positionals.empty()) {
         importIntoNewTable(parsed.positionals[0], runner, separator);

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "dbf/dbf_table.h"
 
 namespace zond::cli {

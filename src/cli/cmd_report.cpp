@@ -2,12 +2,12 @@
 #include <QString>
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "measurement/measurement_schema.h"
-#include "report_layout.h"
-#include "report_painter.h"
-#include "report_template.h"
-#include "table_report_rows.h"
+#include "report/report_layout.h"
+#include "report/report_painter.h"
+#include "report/report_template.h"
+#include "report/table_report_rows.h"
 
 namespace zond::cli {
 

@@ -1,7 +1,7 @@
 // zond8t-cli show: the live rows of a table as tab-separated UTF-8.
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "dbf/dbf_table.h"
 #include "text/number_text.h"
 

@@ -1,9 +1,9 @@
 // zond8t-cli stats: the heat-flux minimum/average/maximum of a table, as the grid's footers.
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
+#include "measurement/channel_statistics.h"
 #include "measurement/measurement_schema.h"
-#include "measurement/statistics.h"
 
 namespace zond::cli {
 
@@ -15,7 +15,7 @@ int runStats(std::span<const std::string> args) {
     const char separator = decimalSeparator(parsed);
     dbf::DbfTable table;
     const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
-    const auto statistics = measurement::find_mma(table, fields);
+    const auto statistics = measurement::computeChannelStatistics(table, fields);
     namespace field = measurement::field;
     const std::string_view names[] = {field::kTavis1, field::kTavis2, field::kTavis3};
     for (int channel = 0; channel < 3; ++channel) {

@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "cli_support.h"
+#include "cli/cli_support.h"
 
 namespace zond::cli {
 

@@ -1,4 +1,4 @@
-#include "transfer_runner.h"
+#include "cli/transfer_runner.h"
 
 #include <unistd.h>
 
@@ -46,8 +46,9 @@ TransferOptions transferOptions(const ParsedArgs& parsed) {
 TransferRunner::TransferRunner(TransferOptions options)
     : options_(std::move(options)), line_(driver_, responseTimer_, *this), session_(line_) {
     line_.setDeviceOverride(options_.device);
-    driver_.SetOnReceiveData(
-        [this](link::CommPortDriver*, const char* data, quint32 size) { onReceived(data, size); });
+    driver_.setReceiveHandler([this](link::SerialPortDriver*, const char* data, quint32 size) {
+        onReceived(data, size);
+    });
     QObject::connect(&responseTimer_, &QTimer::timeout,
                      [this] { session_.responseTimerExpired(); });
     idleTimer_.setSingleShot(true);

@@ -10,10 +10,10 @@
 #include <set>
 #include <string_view>
 
-#include "cli_support.h"
+#include "cli/cli_support.h"
 #include "instrument/receive_session.h"
-#include "link/CPDrv.h"
 #include "link/serial_line_host.h"
+#include "link/serial_port_driver.h"
 
 namespace zond::cli {
 
@@ -47,7 +47,7 @@ class TransferRunner final : private instrument::ReceiveView {
     void cancelBecause(const char* reason);
 
     TransferOptions options_;
-    link::CommPortDriver driver_;
+    link::SerialPortDriver driver_;
     QTimer responseTimer_;
     QTimer idleTimer_;
     QEventLoop loop_;

@@ -1,8 +1,8 @@
-#include "port_mapping.h"
+#include "link/port_mapping.h"
 
 #include <QRegularExpression>
 
-#include "settings_store.h"
+#include "link/settings_store.h"
 
 namespace zond::link {
 

@@ -10,37 +10,37 @@ QString fromUtf8(std::string_view text) {
 
 }  // namespace
 
-SerialLineHost::SerialLineHost(CommPortDriver& driver, QTimer& responseTimer,
+SerialLineHost::SerialLineHost(SerialPortDriver& driver, QTimer& responseTimer,
                                instrument::ReceiveView& view)
     : driver_(driver), timer_(responseTimer), view_(view) {
     // The line settings the instrument link runs with (the rest are the driver's defaults).
-    driver_.SetPortName(fromUtf8(instrument::kFirstPort));
-    driver_.SetBaudRate(TBaudRate::br9600);
-    driver_.SetInBufSize(4096);
-    driver_.SetOutBufSize(4096);
-    driver_.SetEnableDTROnOpen(false);
+    driver_.setPortName(fromUtf8(instrument::kFirstPort));
+    driver_.setBaudRate(BaudRate::Baud9600);
+    driver_.setInputBufferSize(4096);
+    driver_.setOutputBufferSize(4096);
+    driver_.setEnableDtrOnOpen(false);
     // The timer fires once per arming; the session arms it again where it needs to.
     timer_.setSingleShot(true);
 }
 
 void SerialLineHost::selectPort(std::string_view portName) {
     if (!override_) {
-        driver_.SetPortName(fromUtf8(portName));
+        driver_.setPortName(fromUtf8(portName));
     } else {
-        driver_.SetPortName(portName == instrument::kFirstPort ? *override_ : QString());
+        driver_.setPortName(portName == instrument::kFirstPort ? *override_ : QString());
     }
 }
 
 void SerialLineHost::connectPort() {
-    driver_.Connect();
+    driver_.open();
 }
 
 void SerialLineHost::disconnectPort() {
-    driver_.Disconnect();
+    driver_.close();
 }
 
 void SerialLineHost::send(char command) {
-    driver_.SendByte(command);
+    driver_.sendByte(command);
 }
 
 void SerialLineHost::armResponseTimer(int milliseconds) {

@@ -1,4 +1,4 @@
-// A receive session's host on a real line: port requests go to a CommPortDriver, the response
+// A receive session's host on a real line: port requests go to a SerialPortDriver, the response
 // timer is a QTimer, and what is to be seen goes to the receive window or the terminal.
 #pragma once
 
@@ -7,14 +7,14 @@
 #include <optional>
 
 #include "instrument/receive_session.h"
-#include "link/CPDrv.h"
+#include "link/serial_port_driver.h"
 
 namespace zond::link {
 
 class SerialLineHost final : public instrument::ReceiveHost {
   public:
     // Puts the driver into the settings the instrument link runs with; `view` gets the rest.
-    SerialLineHost(CommPortDriver& driver, QTimer& responseTimer, instrument::ReceiveView& view);
+    SerialLineHost(SerialPortDriver& driver, QTimer& responseTimer, instrument::ReceiveView& view);
 
     // A device to use instead of the program's ports: the first port opens it, the second
     // opens nothing (no answer comes from it).
@@ -31,7 +31,7 @@ class SerialLineHost final : public instrument::ReceiveHost {
     void finish(int result) override;
 
   private:
-    CommPortDriver& driver_;
+    SerialPortDriver& driver_;
     QTimer& timer_;
     instrument::ReceiveView& view_;
     std::optional<QString> override_;

@@ -1,4 +1,4 @@
-#include "settings_store.h"
+#include "link/settings_store.h"
 
 namespace zond::link {
 

@@ -1,4 +1,4 @@
-#include "page_selection.h"
+#include "report/page_selection.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "report_template.h"
+#include "report/report_template.h"
 
 namespace zond::report {
 

@@ -1,4 +1,4 @@
-#include "report_file.h"
+#include "report/report_file.h"
 
 #include <QCryptographicHash>
 #include <QFile>

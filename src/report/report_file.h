@@ -6,7 +6,7 @@
 #include <QString>
 #include <stdexcept>
 
-#include "report_document.h"
+#include "report/report_document.h"
 
 namespace zond::report {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "report_document.h"
-#include "report_template.h"
+#include "report/report_document.h"
+#include "report/report_template.h"
 
 namespace zond::report {
 

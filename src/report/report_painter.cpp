@@ -1,4 +1,4 @@
-#include "report_painter.h"
+#include "report/report_painter.h"
 
 #include <QPagedPaintDevice>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "report_document.h"
+#include "report/report_document.h"
 
 class QPainter;
 class QPagedPaintDevice;

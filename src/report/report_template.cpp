@@ -1,4 +1,4 @@
-#include "report_template.h"
+#include "report/report_template.h"
 
 #include <stdexcept>
 #include <string_view>

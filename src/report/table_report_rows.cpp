@@ -1,4 +1,4 @@
-#include "table_report_rows.h"
+#include "report/table_report_rows.h"
 
 namespace zond::report {
 

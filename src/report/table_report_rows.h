@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
-#include "report_layout.h"
+#include "report/report_layout.h"
 
 namespace zond::report {
 

@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "main.h"
-#include "receive.h"
+#include "app/main_window.h"
+#include "app/receive_window.h"
 #include "scripted_dialogs.h"
 #include "sim_process.h"
 
@@ -39,11 +39,11 @@ class Emulator {
     testing::SimProcess sim_;
 };
 
-// TForm1 and TForm2 as the program creates them, answering dialogs from a script.
+// MainWindow and ReceiveWindow as the program creates them, answering dialogs from a script.
 struct ProgramWindows {
     ScriptedDialogs dialogs;
-    TForm1 form1{dialogs};
-    TForm2 form2{dialogs, &form1};
+    MainWindow form1{dialogs};
+    ReceiveWindow form2{dialogs, &form1};
 
     ProgramWindows() { form1.setReceiveWindow(&form2); }
 };

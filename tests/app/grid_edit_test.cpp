@@ -97,7 +97,7 @@ void GridEditTest::deletingSelectedRowsPacksTheFile() {
     h.clickCell(5, MeasurementGrid::ColN, Qt::ControlModifier);  // N 1
     QSignalSpy changed(&h.grid, &MeasurementGrid::rowsChanged);
 
-    h.grid.DeleteSelectedRows();
+    h.grid.deleteSelectedRows();
 
     QCOMPARE(changed.count(), 1);
     QVERIFY(h.grid.selection().empty());
@@ -113,7 +113,7 @@ void GridEditTest::deletingWithNothingSelectedKeepsEveryRow() {
     GridHarness h;
     const auto path = writeTable(folder(), QStringLiteral("keep.db"), numberedRows(3));
     h.open(path);
-    h.grid.DeleteSelectedRows();
+    h.grid.deleteSelectedRows();
     QVERIFY(h.table.isOpen());
     QCOMPARE(h.columnTexts(MeasurementGrid::ColN), QStringList({"1", "2", "3"}));
     QCOMPARE(fileSize(path), kHeaderLength + 3 * kRecordLength + 1);
@@ -127,7 +127,7 @@ void GridEditTest::renumberingFollowsTheDisplayedOrder() {
                                  {fluxRow(10, 5), fluxRow(20, 50), fluxRow(30, -5)});
     h.open(path);
     h.clickTitle(MeasurementGrid::ColQ1);  // 50, 5, -5
-    h.grid.RenumberRows();
+    h.grid.renumberRows();
     QVERIFY(h.table.isOpen());
     QCOMPARE(h.table.selectedIndex().value_or(""), std::string("tab1"));
     QCOMPARE(h.columnTexts(MeasurementGrid::ColN), QStringList({"1", "2", "3"}));
@@ -138,7 +138,7 @@ void GridEditTest::renumberingFollowsTheDisplayedOrder() {
     h.clickTitle(MeasurementGrid::ColN);
     h.clickTitle(MeasurementGrid::ColN);  // ascending: 1 2 3 -> q1 50 5 -5
     h.clickTitle(MeasurementGrid::ColN);  // descending: q1 -5 5 50
-    h.grid.RenumberRows();
+    h.grid.renumberRows();
     h.table.close();
     QCOMPARE(rowsOnDisk(path), QStringList({"2|5.0|", "3|50.0|", "1|-5.0|"}));
 }
@@ -148,7 +148,7 @@ void GridEditTest::renumberingMoreRowsThanTheFieldHoldsIsRefused() {
     const auto path = writeTable(folder(), QStringLiteral("big.db"), numberedRows(10000));
     const QByteArray before = fileHash(path);
     h.open(path);
-    h.grid.RenumberRows();
+    h.grid.renumberRows();
     QCOMPARE(h.dialogs.messages.size(), std::size_t(1));
     QVERIFY(h.dialogs.messages[0].text.contains(QStringLiteral("9999")));
     QCOMPARE(h.dialogs.messages[0].caption, QStringLiteral("Ошибка"));
@@ -181,13 +181,13 @@ void GridEditTest::commentEditIsCommittedByEnterAndByMovingRows() {
     QCOMPARE(view->currentIndex().row(), 2);
     QCOMPARE(h.columnTexts(MeasurementGrid::ColComment).value(1), QStringLiteral("угол"));
 
-    // An edit still open is written by CommitCellEdit (Save, Delete, Renumber).
+    // An edit still open is written by commitCellEdit (Save, Delete, Renumber).
     h.clickCell(2, MeasurementGrid::ColComment);  // on the current cell: starts an edit
     QCOMPARE(started.count(), 3);
     editor = openEditor(*view);
     QVERIFY(editor);
     zond::test::typeText(editor, QStringLiteral("пол"));
-    h.grid.CommitCellEdit();
+    h.grid.commitCellEdit();
     h.table.close();
     QCOMPARE(commentOnDisk(path, 0), QStringLiteral("окно"));
     QCOMPARE(commentOnDisk(path, 1), QStringLiteral("угол"));
@@ -208,7 +208,7 @@ void GridEditTest::commentEditIsCancelledByEscape() {
     zond::test::typeText(editor, QStringLiteral("стало"));
     QTest::keyClick(editor, Qt::Key_Escape);
     QCOMPARE(started.count(), 1);  // the table counts as modified all the same
-    h.grid.CommitCellEdit();
+    h.grid.commitCellEdit();
     QCOMPARE(h.columnTexts(MeasurementGrid::ColComment).value(0), QStringLiteral("было"));
 
     // Other columns do not edit.

@@ -6,8 +6,8 @@
 #include <QTableView>
 #include <QtTest>
 
+#include "measurement/channel_statistics.h"
 #include "measurement/measurement_schema.h"
-#include "measurement/statistics.h"
 
 namespace zond::test {
 
@@ -86,16 +86,16 @@ GridHarness::GridHarness() {
 
 void GridHarness::open(const std::filesystem::path& path) {
     const auto fields = measurement::openMeasurementTable(table, path);
-    grid.setTableStatistics(measurement::find_mma(table, fields));
-    grid.tab_vis_en();
-    grid.LoadGridLayout(QStringLiteral("Table_1"));
+    grid.setTableStatistics(measurement::computeChannelStatistics(table, fields));
+    grid.showColumns();
+    grid.loadLayout(QStringLiteral("Table_1"));
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
 }
 
 void GridHarness::close() {
-    grid.SaveGridLayout(QStringLiteral("Table_1"));
+    grid.saveLayout(QStringLiteral("Table_1"));
     table.close();
-    grid.tab_vis_dis();
+    grid.hideColumns();
 }
 
 void GridHarness::clickCell(int row, int column, Qt::KeyboardModifiers modifiers) {

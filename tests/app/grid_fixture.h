@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/grid/measurement_grid.h"
 #include "dbf/dbf_table.h"
-#include "grid/measurement_grid.h"
 #include "scripted_dialogs.h"
 
 namespace zond::test {

@@ -52,12 +52,12 @@ int main(int argc, char** argv) {
     h.grid.resize(1150, 540);
     h.grid.setWindowTitle(QStringLiteral("obj1 - ЗОНД-8Т \"Тавис\""));
     h.open(zond::test::writeTable(work.path(), QStringLiteral("obj1.db"), observationRows()));
-    h.grid.EqualizeColumns();
+    h.grid.equalizeColumns();
 
     QTableView* view = h.grid.tableView();
     view->setCurrentIndex(view->model()->index(0, zond::app::MeasurementGrid::ColQ1));
     h.dialogs.colors.push_back(QColor(255, 236, 179));
-    h.grid.ChooseCurrentColumnColor();
+    h.grid.chooseCurrentColumnColor();
     h.clickTitle(zond::app::MeasurementGrid::ColQ1);
     h.clickCell(2, zond::app::MeasurementGrid::ColDate);
     h.clickCell(6, zond::app::MeasurementGrid::ColDate, Qt::ShiftModifier);

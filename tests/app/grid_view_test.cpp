@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "grid/column_layout.h"
+#include "app/grid/column_layout.h"
 #include "grid_fixture.h"
 #include "link/settings_store.h"
 
@@ -241,7 +241,7 @@ void GridViewTest::titleClicksSortDescendingAscendingAndNone() {
     QCOMPARE(sortOf(h.grid, MeasurementGrid::ColN), SortIndicator::Up);
     QCOMPARE(order(), QStringList({"4", "3", "2", "1"}));
 
-    h.grid.ClearSort();
+    h.grid.clearSort();
     QCOMPARE(sortOf(h.grid, MeasurementGrid::ColN), SortIndicator::None);
     QCOMPARE(order(), QStringList({"1", "2", "3", "4"}));
     QVERIFY(
@@ -273,13 +273,13 @@ void GridViewTest::colourStaysWithTheColumnAcrossTablesAndRuns() {
         QTableView* view = h.grid.tableView();
         view->setCurrentIndex(view->model()->index(1, MeasurementGrid::ColQ1));
         h.dialogs.colors.push_back(chosen);
-        h.grid.ChooseCurrentColumnColor();
+        h.grid.chooseCurrentColumnColor();
         QCOMPARE(cellColour(h, MeasurementGrid::ColQ1), chosen);
         QVERIFY(!cellColour(h, MeasurementGrid::ColQ2).isValid());
 
         // A cancelled dialog changes nothing.
         view->setCurrentIndex(view->model()->index(1, MeasurementGrid::ColQ2));
-        h.grid.ChooseCurrentColumnColor();
+        h.grid.chooseCurrentColumnColor();
         QVERIFY(!cellColour(h, MeasurementGrid::ColQ2).isValid());
 
         h.close();
@@ -294,13 +294,13 @@ void GridViewTest::colourStaysWithTheColumnAcrossTablesAndRuns() {
 
     QTableView* view = restarted.grid.tableView();
     view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColQ1));
-    restarted.grid.ClearCurrentColumnColor();
+    restarted.grid.clearCurrentColumnColor();
     QVERIFY(!cellColour(restarted, MeasurementGrid::ColQ1).isValid());
     restarted.dialogs.colors = {Qt::blue, Qt::green};
-    restarted.grid.ChooseCurrentColumnColor();
+    restarted.grid.chooseCurrentColumnColor();
     view->setCurrentIndex(view->model()->index(0, MeasurementGrid::ColN));
-    restarted.grid.ChooseCurrentColumnColor();
-    restarted.grid.ClearColumnColors();
+    restarted.grid.chooseCurrentColumnColor();
+    restarted.grid.clearColumnColors();
     QVERIFY(!cellColour(restarted, MeasurementGrid::ColQ1).isValid());
     QVERIFY(!cellColour(restarted, MeasurementGrid::ColN).isValid());
 }
@@ -311,7 +311,7 @@ void GridViewTest::equalizeGivesEveryColumnAnEleventhOfTheWidth() {
     rows[0].enCh = 1;
     h.open(writeTable(folder(), QStringLiteral("equal.db"), rows));
     QCOMPARE(h.grid.width(), 693);
-    h.grid.EqualizeColumns();
+    h.grid.equalizeColumns();
     for (const ColumnLayout& column : h.grid.columnLayouts()) {
         QCOMPARE(column.width, 63);
     }

@@ -12,10 +12,10 @@
 #include <QtTest>
 #include <cmath>
 
+#include "app/grid/measurement_grid.h"
+#include "app/help.h"
 #include "app_fixture.h"
-#include "chart_command.h"
-#include "grid/measurement_grid.h"
-#include "help.h"
+#include "chart/chart_command.h"
 #include "measurement/measurement_schema.h"
 
 using zond::test::Emulator;
@@ -32,7 +32,7 @@ const QStringList kAlwaysEnabled = {"N2",          "N3",          "N11",        
                                     "N17",         "N18",         "N19",         "N23", "N21"};
 const QString kDamaged = QStringLiteral("База данных повреждена !");
 
-QAction* command(TForm1& form, const QString& name) {
+QAction* command(MainWindow& form, const QString& name) {
     auto* action = form.findChild<QAction*>(name);
     if (action == nullptr) {
         qFatal("no command %s", qPrintable(name));
@@ -100,7 +100,7 @@ std::array<double, 3> expectedFigures(const QStringList& values) {
     return {low, average, high};
 }
 
-int gridRows(TForm1& form) {
+int gridRows(MainWindow& form) {
     return form.grid()->tableView()->model()->rowCount();
 }
 
@@ -118,7 +118,7 @@ class MainWindowTest : public QObject {
 
     void commandsFollowTheTableState() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const auto checkState = [&](bool open) {
             for (const QString& name : kTableCommands) {
                 QVERIFY2(command(form, name)->isEnabled() == open, qPrintable(name));
@@ -131,13 +131,13 @@ class MainWindowTest : public QObject {
                      QApplication::palette().color(open ? QPalette::Button : QPalette::Dark));
         };
         // The chart command stays enabled but offers its choice only over an open table.
-        zond::app::ChartCommand charts(&form, &program.dialogs);
+        zond::chart::ChartCommand charts(&form, &program.dialogs);
         form.setChartCommand(&charts);
         const auto chartChoiceShown = [&] {
             bool shown = false;
             QTimer::singleShot(0, [&] {
-                shown = charts.Form4().isVisible();
-                charts.Form4().reject();
+                shown = charts.choiceDialog().isVisible();
+                charts.choiceDialog().reject();
             });
             command(form, "N15")->trigger();
             QCoreApplication::processEvents();
@@ -159,7 +159,7 @@ class MainWindowTest : public QObject {
 
     void commandMapShortcutsAndToolBar() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         QCOMPARE(command(form, "N2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(command(form, "N3")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
         QCOMPARE(command(form, "N5")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -178,7 +178,7 @@ class MainWindowTest : public QObject {
 
     void helpOpensTheSameFileFromF1TheMenuAndTheToolButton() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         zond::app::setApplicationHelpFile(work_.filePath("guide.html"));
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
         form.show();
@@ -213,7 +213,7 @@ class MainWindowTest : public QObject {
 
     void openShowsTheFileNameAndTheFigures() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString path = work_.filePath("obj1.db");
         writeTable(path, {{1.2, -5, 10, "01.02.2009", "10:00:00"},
                           {1.32, -7, 30, "01.02.2009", "10:10:00"}});
@@ -239,12 +239,12 @@ class MainWindowTest : public QObject {
 
     void exportWritesAWorkbookAndSaysSo() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString path = work_.filePath("obj1.db");
         writeTable(path, {{1.5, 2, 3, "01.02.2009", "10:00:00"},
                           {4.5, 5, 6, "01.02.2009", "10:10:00"},
                           {7.5, 8, 9, "01.02.2009", "10:20:00"}});
-        form.Open_DB(path);
+        form.openTable(path);
         const QString book = work_.filePath("obj1.xls");
         program.dialogs.fileNames.push_back(book);
         command(form, "Excel1")->trigger();
@@ -268,7 +268,7 @@ class MainWindowTest : public QObject {
 
     void saveKeepsTheSortAndCloseRemovesItsIndex() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         openNewTable(form, QStringLiteral("sorted.db"), sampleRows(9));
         form.table().addSortIndex("tab1", "TAVIS_1", true);
         form.table().selectIndex("tab1");
@@ -283,7 +283,7 @@ class MainWindowTest : public QObject {
 
     void contextMenuOpensOverTheGrid() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         openNewTable(form, QStringLiteral("menu.db"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -306,7 +306,7 @@ class MainWindowTest : public QObject {
 
     void cancellingOpenKeepsTheTableAndAsksNothing() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         openNewTable(form, QStringLiteral("kept.db"));
         program.form1.grid()->editStarted();
         program.dialogs.fileNames.push_back(QString());
@@ -317,7 +317,7 @@ class MainWindowTest : public QObject {
 
     void damagedOrHeldFilesAreRefused() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString good = work_.filePath("good.db");
         writeTable(good, {sampleRows().front()});
 
@@ -327,9 +327,9 @@ class MainWindowTest : public QObject {
         file.write(QByteArray(300, '\x07'));
         file.close();
 
-        form.Open_DB(good);
+        form.openTable(good);
         QVERIFY(form.tableOpen());
-        form.Open_DB(damaged);
+        form.openTable(damaged);
         QVERIFY(!form.tableOpen());
         QVERIFY(!form.table().isOpen());
         QVERIFY(!command(form, "N5")->isEnabled());
@@ -348,18 +348,18 @@ class MainWindowTest : public QObject {
                                      "sys.stdin.read()\n"),
                       good});
         QVERIFY(holder.waitForReadyRead(10000));
-        form.Open_DB(good);
+        form.openTable(good);
         QVERIFY(!form.tableOpen());
         QCOMPARE(program.dialogs.messageTexts(), QStringList({kDamaged, kDamaged}));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(10000));
-        form.Open_DB(good);
+        form.openTable(good);
         QVERIFY(form.tableOpen());
     }
 
     void closeAsksOnlyAfterACellEdit() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString path = openNewTable(form, QStringLiteral("edit.db"), sampleRows());
         command(form, "N7")->trigger();
         QVERIFY(program.dialogs.messages.empty());
@@ -367,7 +367,7 @@ class MainWindowTest : public QObject {
         // Yes keeps the comment being typed; No loses it.
         for (const auto answer : {QMessageBox::Yes, QMessageBox::No}) {
             program.dialogs.clear();
-            form.Open_DB(path);
+            form.openTable(path);
             QVERIFY(!form.tableModified());
             typeComment(form, answer == QMessageBox::Yes ? "да" : "нет");
             QVERIFY(form.tableModified());
@@ -411,7 +411,7 @@ class MainWindowTest : public QObject {
         Emulator instrument({"--records", "37", "--seed", "5"});
         settings_->pointPortAt(1, instrument.device());
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString path = work_.filePath("created.db");
         program.dialogs.fileNames.push_back(path);
         command(form, "N2")->trigger();
@@ -427,7 +427,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(gridRows(form), 37);
         QVERIFY(form.grid()->isVisibleTo(&form));
 
-        form.Close_DB();
+        form.closeTable();
         QCOMPARE(readWithDbfread(path, "N").size(), 37);
         for (int channel = 0; channel < 3; ++channel) {
             const auto expected =
@@ -443,7 +443,7 @@ class MainWindowTest : public QObject {
         const QStringList timeline = {"--start", "01.03.2009 08:00:00", "--interval", "600"};
         const QString path = work_.filePath("append.db");
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         {
             Emulator instrument(QStringList({"--records", "10"}) + timeline);
             settings_->pointPortAt(1, instrument.device());
@@ -463,7 +463,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(gridRows(form), 14);
         QVERIFY(!form.tableModified());
         // Saved: another reader sees the appended rows while the table is still open.
-        form.Close_DB();
+        form.closeTable();
         QCOMPARE(readWithDbfread(path, "N").size(), 14);
         QCOMPARE(form.channelStatistics().maximum[0],
                  expectedFigures(readWithDbfread(path, "TAVIS_1"))[2]);
@@ -471,7 +471,7 @@ class MainWindowTest : public QObject {
 
     void createClosesTheOpenTableBeforeTheDialog() {
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         openNewTable(form, QStringLiteral("before.db"), sampleRows());
         form.grid()->editStarted();
         program.dialogs.answers.push_back(QMessageBox::No);
@@ -487,7 +487,7 @@ class MainWindowTest : public QObject {
     void appendAfterASortBringsFileOrderBack() {
         const QString path = work_.filePath("sorted-append.db");
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         {
             Emulator instrument({"--records", "6"});
             settings_->pointPortAt(1, instrument.device());
@@ -514,7 +514,7 @@ class MainWindowTest : public QObject {
         Emulator instrument({"--records", "3"});
         settings_->pointPortAt(1, instrument.device());
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         program.dialogs.fileNames.push_back(work_.filePath("missing/folder/new.db"));
         command(form, "N2")->trigger();
         QVERIFY(!form.tableOpen());
@@ -530,7 +530,7 @@ class MainWindowTest : public QObject {
         settings_->pointPortAt(1, first.device());
         settings_->pointPortAt(2, second.device());
         ProgramWindows program;
-        TForm1& form = program.form1;
+        MainWindow& form = program.form1;
         const QString path = work_.filePath("nothing.db");
         program.dialogs.fileNames.push_back(path);
         command(form, "N2")->trigger();
@@ -553,16 +553,16 @@ class MainWindowTest : public QObject {
 
   private:
     // Writes a table of the given rows into the work folder and opens it in the window.
-    QString openNewTable(TForm1& form, const QString& name,
+    QString openNewTable(MainWindow& form, const QString& name,
                          const std::vector<Row>& rows = {sampleRows().front()}) {
         const QString path = work_.filePath(name);
         writeTable(path, rows);
-        form.Open_DB(path);
+        form.openTable(path);
         return path;
     }
 
     // Starts the comment editor on the first row, types text and leaves the edit in progress.
-    static void typeComment(TForm1& form, const QString& text) {
+    static void typeComment(MainWindow& form, const QString& text) {
         QTableView* view = form.grid()->tableView();
         const QAbstractItemModel* model = view->model();
         int commentColumn = -1;

@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "link/CPDrv.h"
+#include "app/receive_window.h"
+#include "link/serial_port_driver.h"
 #include "link/settings_store.h"
-#include "receive.h"
 #include "scripted_dialogs.h"
 #include "sim_process.h"
 
@@ -43,23 +43,24 @@ class ReceiveWindowTest : public QObject {
         mapPorts(sim.device(), kNowhere);
 
         zond::test::ScriptedDialogs dialogs;
-        TForm2 form(dialogs);
+        ReceiveWindow form(dialogs);
         QCOMPARE(form.runTransfer(), 1);
         QVERIFY(dialogs.messages.empty());
         QCOMPARE(form.windowTitle(), QStringLiteral("Прием данных"));
-        QCOMPARE(form.StaticText2->text(), QStringLiteral("Идет прием информации ..."));
-        QCOMPARE(form.StaticText5->text(), QStringLiteral("ЗОНД-8Т \"Тавис\" - трехканальный"));
-        QCOMPARE(form.StaticText1->text(), QStringLiteral("18.08.09"));
-        QCOMPARE(form.StaticText7->text(), QStringLiteral("120"));
-        QVERIFY(!form.CommPortDriver1->IsConnected());
-        QVERIFY(!form.Timer1->isActive());
+        QCOMPARE(form.statusLabel()->text(), QStringLiteral("Идет прием информации ..."));
+        QCOMPARE(form.instrumentLabel()->text(),
+                 QStringLiteral("ЗОНД-8Т \"Тавис\" - трехканальный"));
+        QCOMPARE(form.versionLabel()->text(), QStringLiteral("18.08.09"));
+        QCOMPARE(form.recordCountLabel()->text(), QStringLiteral("120"));
+        QVERIFY(!form.driver()->isOpen());
+        QVERIFY(!form.responseTimer()->isActive());
 
         QFile served(written);
         QVERIFY(served.open(QIODevice::ReadOnly));
         const QByteArray expected = served.readAll();
         const auto image = form.deviceImage().assembled();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(image.data()), image.size()), expected);
-        QCOMPARE(form.deviceInfo().ChannelCount, 2);
+        QCOMPARE(form.deviceInfo().channelCount, 2);
 
         // Shown again, the window starts afresh and fetches again.
         QCOMPARE(form.runTransfer(), 1);
@@ -70,38 +71,38 @@ class ReceiveWindowTest : public QObject {
         SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--fault", "silent"});
         mapPorts(sim.device(), kNowhere);
         zond::test::ScriptedDialogs dialogs;
-        TForm2 form(dialogs);
+        ReceiveWindow form(dialogs);
         bool wasOpen = false;
         QTimer::singleShot(300, &form, [&] {
-            wasOpen = form.CommPortDriver1->IsConnected();
-            QTest::mouseClick(form.Button1, Qt::LeftButton);
+            wasOpen = form.driver()->isOpen();
+            QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
         });
         QCOMPARE(form.runTransfer(), 2);
         QVERIFY(wasOpen);
         QVERIFY(dialogs.messages.empty());
-        QVERIFY(!form.CommPortDriver1->IsConnected());
-        QCOMPARE(form.ProgressBar1->value(), 0);
+        QVERIFY(!form.driver()->isOpen());
+        QCOMPARE(form.progressBar()->value(), 0);
     }
 
     void wrongInstrumentIsRefused() {
         SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--generation", "4"});
         mapPorts(sim.device(), kNowhere);
         zond::test::ScriptedDialogs dialogs;
-        TForm2 form(dialogs);
+        ReceiveWindow form(dialogs);
         QCOMPARE(form.runTransfer(), 2);
         QCOMPARE(dialogs.messageTexts(),
                  QStringList{QStringLiteral("Вы подключили не тот прибор !")});
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Error"));
         QCOMPARE(dialogs.messages[0].icon, zond::ui::MessageIcon::Error);
-        QVERIFY(!form.CommPortDriver1->IsConnected());
+        QVERIFY(!form.driver()->isOpen());
     }
 
     void undecodableDataWaitsForCancel() {
         SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--records", "3", "--fault", "bad-data"});
         mapPorts(sim.device(), kNowhere);
         zond::test::ScriptedDialogs dialogs;
-        TForm2 form(dialogs);
-        QTimer::singleShot(1500, &form, [&] { form.Button1->click(); });
+        ReceiveWindow form(dialogs);
+        QTimer::singleShot(1500, &form, [&] { form.cancelButton()->click(); });
         QCOMPARE(form.runTransfer(), 2);
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Range check error")});
     }
@@ -109,12 +110,12 @@ class ReceiveWindowTest : public QObject {
     void noInstrumentOnEitherPort() {
         mapPorts(kNowhere, kNowhere);
         zond::test::ScriptedDialogs dialogs;
-        TForm2 form(dialogs);
+        ReceiveWindow form(dialogs);
         QCOMPARE(form.runTransfer(), 2);  // 3 s on each port
         QCOMPARE(dialogs.messages.size(), std::size_t{1});
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("Прибор не обнаружен!")));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
-        QCOMPARE(form.CommPortDriver1->PortName(), QStringLiteral("\\\\.\\COM1"));
+        QCOMPARE(form.driver()->portName(), QStringLiteral("\\\\.\\COM1"));
     }
 };
 

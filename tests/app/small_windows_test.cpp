@@ -6,17 +6,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "about.h"
-#include "command_images.h"
-#include "logo.h"
-#include "qt_translations.h"
+#include "app/about_window.h"
+#include "app/command_images.h"
+#include "app/qt_translations.h"
+#include "app/splash_window.h"
 
 class SmallWindowsTest : public QObject {
     Q_OBJECT
 
   private slots:
     void splashStaysUntilTheFirstTickThenCloses() {
-        TForm5 splash;
+        SplashWindow splash;
         QCOMPARE(splash.size(), QSize(400, 77));
         QVERIFY(!splash.timer()->isActive());  // armed only by showing
         QSignalSpy finished(&splash, &QDialog::finished);
@@ -40,7 +40,7 @@ class SmallWindowsTest : public QObject {
     }
 
     void aboutShowsTheBuildVersionOnceShown() {
-        Tform6 about;
+        AboutWindow about;
         auto* version = about.findChild<QLabel*>(QStringLiteral("StaticText3"));
         QVERIFY(version != nullptr);
         QCOMPARE(version->text(), QStringLiteral("Версия 1.0"));

@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::uint8_t options = data[0];
     instrument::DeviceInfo info;
-    info.VersionNumberText = kVersions[(options >> 1) & 3];
-    info.FirmwareFlag = (options & 8) ? 27 : 8;
-    info.SensorCode = {static_cast<std::uint8_t>(data[1] & 7),
-                       static_cast<std::uint8_t>(data[2] & 7),
-                       static_cast<std::uint8_t>(data[3] & 7)};
-    info.ChannelCount = 3;
+    info.versionNumberText = kVersions[(options >> 1) & 3];
+    info.firmwareFlag = (options & 8) ? 27 : 8;
+    info.sensorCodes = {static_cast<std::uint8_t>(data[1] & 7),
+                        static_cast<std::uint8_t>(data[2] & 7),
+                        static_cast<std::uint8_t>(data[3] & 7)};
+    info.channelCount = 3;
     const std::span<const std::uint8_t> image(data + 4, size - 4);
     const auto mode =
         (options & 1) ? instrument::ImportMode::Append : instrument::ImportMode::Create;

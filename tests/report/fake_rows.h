@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "report_layout.h"
+#include "report/report_layout.h"
 
 namespace zond::report::testing {
 

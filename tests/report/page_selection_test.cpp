@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "page_selection.h"
+#include "report/page_selection.h"
 
 namespace zond::report {
 namespace {

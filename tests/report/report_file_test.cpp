@@ -5,8 +5,8 @@
 #include <QtEndian>
 
 #include "fake_rows.h"
-#include "report_file.h"
-#include "report_layout.h"
+#include "report/report_file.h"
+#include "report/report_layout.h"
 
 namespace zond::report {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "fake_rows.h"
-#include "report_layout.h"
-#include "report_template.h"
+#include "report/report_layout.h"
+#include "report/report_template.h"
 
 namespace zond::report {
 namespace {

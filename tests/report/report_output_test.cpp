@@ -4,9 +4,9 @@
 #include <QtTest>
 
 #include "fake_rows.h"
-#include "report_layout.h"
-#include "report_painter.h"
-#include "report_printing.h"
+#include "report/report_layout.h"
+#include "report/report_painter.h"
+#include "report/windows/report_printing.h"
 #include "report_test_support.h"
 
 namespace zond::report {

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "preview_window.h"
-#include "report_commands.h"
+#include "report/windows/preview_window.h"
+#include "report/windows/report_commands.h"
 #include "report_test_support.h"
 
 int main(int argc, char** argv) {

@@ -13,7 +13,7 @@
 
 #include "dbf/dbf_table.h"
 #include "measurement/measurement_schema.h"
-#include "report_printing.h"
+#include "report/windows/report_printing.h"
 #include "ui/user_dialogs.h"
 
 namespace zond::report::testing {

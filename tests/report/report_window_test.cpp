@@ -13,12 +13,12 @@
 #include <QtTest>
 
 #include "fake_rows.h"
-#include "page_view.h"
-#include "preview_window.h"
-#include "print_dialog.h"
-#include "progress_window.h"
-#include "report_commands.h"
-#include "report_file.h"
+#include "report/report_file.h"
+#include "report/windows/page_view.h"
+#include "report/windows/preview_window.h"
+#include "report/windows/print_dialog.h"
+#include "report/windows/progress_window.h"
+#include "report/windows/report_commands.h"
 #include "report_test_support.h"
 
 namespace zond::report {

@@ -1,4 +1,4 @@
-#include "column_layout.h"
+#include "app/grid/column_layout.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "footer_bar.h"
+#include "app/grid/footer_bar.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>

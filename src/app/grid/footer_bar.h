@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "grid/column_layout.h"
+#include "app/grid/column_layout.h"
 
 class QHeaderView;
 

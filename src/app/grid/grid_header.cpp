@@ -1,4 +1,4 @@
-#include "grid_header.h"
+#include "app/grid/grid_header.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <array>
 
-#include "grid/column_layout.h"
+#include "app/grid/column_layout.h"
 
 namespace zond::app {
 

@@ -1,11 +1,11 @@
-#include "grid_view.h"
+#include "app/grid/grid_view.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "grid/measurement_model.h"
+#include "app/grid/measurement_model.h"
 #include "text/codepage.h"
 
 namespace zond::app {

@@ -1,4 +1,4 @@
-#include "measurement_grid.h"
+#include "app/grid/measurement_grid.h"
 
 #include <QEvent>
 #include <QLocale>
@@ -8,15 +8,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/grid/footer_bar.h"
+#include "app/grid/grid_header.h"
+#include "app/grid/grid_view.h"
+#include "app/grid/measurement_model.h"
 #include "dbf/dbf_table.h"
-#include "grid/footer_bar.h"
-#include "grid/grid_header.h"
-#include "grid/grid_view.h"
-#include "grid/measurement_model.h"
-#include "grid/row_selection.h"
 #include "link/settings_store.h"
+#include "measurement/channel_statistics.h"
 #include "measurement/measurement_schema.h"
-#include "measurement/statistics.h"
+#include "measurement/row_selection.h"
 #include "ui/user_dialogs.h"
 
 namespace zond::app {
@@ -45,12 +45,12 @@ struct MeasurementGrid::Impl : QObject {
 
     bool tableOpen() const { return model.tableOpen(); }
     void reloadKeepingCursor();
-    void DBGridPro1SelectionChange();
+    void onSelectionChanged();
     void fitColumns();
     void userResized(int column, int newSize);
     void rowClicked(int row, Qt::KeyboardModifiers modifiers);
     void titleClicked(int column, Qt::KeyboardModifiers modifiers);
-    void DBGridPro1TitleStateChange(int column);
+    void onTitleStateChanged(int column);
     void dropSortIndex();
     void reopenTable();
     void applyLayout(const std::vector<ColumnLayout>& stored);
@@ -61,7 +61,7 @@ struct MeasurementGrid::Impl : QObject {
     MeasurementGrid* self;
     std::array<ColumnLayout, kGridColumns.size()> columns;
     std::array<QString, kGridColumns.size()> captions;
-    RowSelection selection;
+    measurement::RowSelection selection;
     MeasurementModel model;
     GridView* view;
     GridHeader* header;
@@ -118,8 +118,8 @@ MeasurementGrid::Impl::Impl(MeasurementGrid* grid)
             [this] { footer->update(); });
     // The footers follow every move of the current row.
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &Impl::DBGridPro1SelectionChange);
-    DBGridPro1SelectionChange();
+            &Impl::onSelectionChanged);
+    onSelectionChanged();
 }
 
 bool MeasurementGrid::Impl::eventFilter(QObject* watched, QEvent* event) {
@@ -159,11 +159,11 @@ void MeasurementGrid::Impl::reloadKeepingCursor() {
         }
         view->setCurrentIndex(model.index(static_cast<int>(row.value_or(0)), column));
     }
-    DBGridPro1SelectionChange();
+    onSelectionChanged();
 }
 
 // The footers, on every move of the current row and every change of the selection.
-void MeasurementGrid::Impl::DBGridPro1SelectionChange() {
+void MeasurementGrid::Impl::onSelectionChanged() {
     const measurement::ChannelStatistics shown =
         selection.size() < 2 ? statistics : selection.statistics();
     for (int channel = 0; channel < 3; ++channel) {
@@ -251,7 +251,7 @@ void MeasurementGrid::Impl::rowClicked(int row, Qt::KeyboardModifiers modifiers)
         showError(QString::fromStdString(error.what()));
     }
     model.repaintAll();
-    DBGridPro1SelectionChange();
+    onSelectionChanged();
     emit self->selectionChanged();
 }
 
@@ -268,11 +268,11 @@ void MeasurementGrid::Impl::titleClicked(int column, Qt::KeyboardModifiers modif
         }
     }
     header->viewport()->update();
-    DBGridPro1TitleStateChange(column);
+    onTitleStateChanged(column);
 }
 
 // Orders the rows by the clicked column through the index tag.
-void MeasurementGrid::Impl::DBGridPro1TitleStateChange(int column) {
+void MeasurementGrid::Impl::onTitleStateChanged(int column) {
     if (!tableOpen()) {
         return;
     }
@@ -280,7 +280,7 @@ void MeasurementGrid::Impl::DBGridPro1TitleStateChange(int column) {
     dropSortIndex();
     const SortIndicator sort = columns[index(column)].sort;
     if (sort == SortIndicator::None) {
-        self->ClearSort();
+        self->clearSort();
         return;
     }
     dbf::DbfTable& table = *model.table();
@@ -391,7 +391,7 @@ void MeasurementGrid::setDialogs(ui::UserDialogs* dialogs) {
 void MeasurementGrid::setDecimalSeparator(QChar separator) {
     impl_->decimalSeparator = separator.toLatin1() != 0 ? separator.toLatin1() : '.';
     impl_->model.setDecimalSeparator(impl_->decimalSeparator);
-    impl_->DBGridPro1SelectionChange();
+    impl_->onSelectionChanged();
 }
 
 void MeasurementGrid::setColumnCaption(Column column, const QString& caption) {
@@ -401,10 +401,10 @@ void MeasurementGrid::setColumnCaption(Column column, const QString& caption) {
 
 void MeasurementGrid::setTableStatistics(const measurement::ChannelStatistics& statistics) {
     impl_->statistics = statistics;
-    impl_->DBGridPro1SelectionChange();
+    impl_->onSelectionChanged();
 }
 
-void MeasurementGrid::tab_vis_en() {
+void MeasurementGrid::showColumns() {
     if (!impl_->tableOpen()) {
         return;
     }
@@ -417,14 +417,14 @@ void MeasurementGrid::tab_vis_en() {
     impl_->view->setColumnHidden(ColQ2, channels <= 1);
     impl_->view->setColumnHidden(ColQ3, channels <= 1);
     show();
-    // Settle the width now, so that an EqualizeColumns right after divides the real one.
+    // Settle the width now, so that an equalizeColumns right after divides the real one.
     if (parentWidget() != nullptr && parentWidget()->layout() != nullptr) {
         parentWidget()->layout()->activate();
     }
     impl_->fitColumns();
 }
 
-void MeasurementGrid::tab_vis_dis() {
+void MeasurementGrid::hideColumns() {
     impl_->view->setColumnHidden(ColQ2, false);
     impl_->view->setColumnHidden(ColQ3, false);
     impl_->selection.clear();
@@ -433,7 +433,7 @@ void MeasurementGrid::tab_vis_dis() {
     hide();
 }
 
-void MeasurementGrid::ClearSort() {
+void MeasurementGrid::clearSort() {
     for (ColumnLayout& column : impl_->columns) {
         column.sort = SortIndicator::None;
     }
@@ -444,13 +444,13 @@ void MeasurementGrid::ClearSort() {
     }
 }
 
-void MeasurementGrid::DeleteSelectedRows() {
+void MeasurementGrid::deleteSelectedRows() {
     if (!impl_->tableOpen()) {
         return;
     }
-    ClearSort();
+    clearSort();
     // The edit goes in before its row may go, so a deleted row cannot be written back.
-    CommitCellEdit();
+    commitCellEdit();
     dbf::DbfTable& table = *impl_->model.table();
     const auto& rows = impl_->selection.rows();
     // Last selected first, as the rows were chosen; the display order is compacted once.
@@ -475,14 +475,14 @@ void MeasurementGrid::DeleteSelectedRows() {
     emit rowsChanged();
 }
 
-void MeasurementGrid::ClearColumnColors() {
+void MeasurementGrid::clearColumnColors() {
     for (ColumnLayout& column : impl_->columns) {
         column.color.reset();
     }
     impl_->model.repaintAll();
 }
 
-void MeasurementGrid::EqualizeColumns() {
+void MeasurementGrid::equalizeColumns() {
     const int width = this->width() / static_cast<int>(impl_->columns.size());
     for (ColumnLayout& column : impl_->columns) {
         column.width = std::max(width, 1);
@@ -491,7 +491,7 @@ void MeasurementGrid::EqualizeColumns() {
     impl_->view->viewport()->update();
 }
 
-void MeasurementGrid::LoadGridLayout(const QString& valueName) {
+void MeasurementGrid::loadLayout(const QString& valueName) {
     const auto settings = link::openProgramSettings();
     if (settings->contains(valueName)) {
         // A value that does not parse is replaced, as if there had been none.
@@ -500,21 +500,21 @@ void MeasurementGrid::LoadGridLayout(const QString& valueName) {
             return;
         }
     }
-    EqualizeColumns();
-    SaveGridLayout(valueName);
+    equalizeColumns();
+    saveLayout(valueName);
 }
 
-void MeasurementGrid::SaveGridLayout(const QString& valueName) {
+void MeasurementGrid::saveLayout(const QString& valueName) {
     const auto settings = link::openProgramSettings();
     settings->setValue(valueName, layoutText(columnLayouts()));
     settings->sync();
 }
 
-void MeasurementGrid::CommitCellEdit() {
+void MeasurementGrid::commitCellEdit() {
     impl_->view->commitOpenEditor();
 }
 
-void MeasurementGrid::ChooseCurrentColumnColor() {
+void MeasurementGrid::chooseCurrentColumnColor() {
     const int column = impl_->view->currentIndex().column();
     if (!impl_->tableOpen() || column < 0 || impl_->dialogs == nullptr) {
         return;
@@ -528,7 +528,7 @@ void MeasurementGrid::ChooseCurrentColumnColor() {
     impl_->model.repaintAll();
 }
 
-void MeasurementGrid::ClearCurrentColumnColor() {
+void MeasurementGrid::clearCurrentColumnColor() {
     const int column = impl_->view->currentIndex().column();
     if (!impl_->tableOpen() || column < 0) {
         return;
@@ -537,7 +537,7 @@ void MeasurementGrid::ClearCurrentColumnColor() {
     impl_->model.repaintAll();
 }
 
-void MeasurementGrid::RenumberRows() {
+void MeasurementGrid::renumberRows() {
     if (!impl_->tableOpen()) {
         return;
     }
@@ -550,7 +550,7 @@ void MeasurementGrid::RenumberRows() {
                              .arg(kMaxRowNumber));
         return;
     }
-    CommitCellEdit();
+    commitCellEdit();
     // Numbers follow the display order as it is now, even when the sort is by N itself.
     std::vector<std::uint32_t> order(rows);
     for (std::size_t row = 0; row < rows; ++row) {

@@ -1,4 +1,4 @@
-// DBGridPro1: the grid over the open measurement table, with its footer line, selection,
+// grid_: the grid over the open measurement table, with its footer line, selection,
 // sorting, colours and stored column layout. It reads only the rows it paints.
 #pragma once
 
@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "grid/column_layout.h"
+#include "app/grid/column_layout.h"
+#include "chart/chart_data.h"
 #include "measurement/channel_statistics.h"
 #include "measurement/row_snapshot.h"
 
@@ -53,27 +54,27 @@ class MeasurementGrid : public QWidget {
     void setTableStatistics(const measurement::ChannelStatistics& statistics);
 
     // Shows the grid over the open table (re-reading its rows), q2 and q3 only when the first
-    // row's EN_CH is above 1; tab_vis_dis hides it and empties the selection.
-    void tab_vis_en();
-    void tab_vis_dis();
+    // row's EN_CH is above 1; hideColumns hides it and empties the selection.
+    void showColumns();
+    void hideColumns();
     // Every indicator to none; with a table open, back to file order without the "tab1" tag.
-    void ClearSort();
+    void clearSort();
     // Removes the sort, deletes the selected rows, packs the table and reopens it. Table errors
     // are thrown as dbf::DbfError; the owner then clears its modified flag and recomputes the
     // statistics.
-    void DeleteSelectedRows();
-    void ClearColumnColors();
-    void EqualizeColumns();
+    void deleteSelectedRows();
+    void clearColumnColors();
+    void equalizeColumns();
     // A missing or unreadable stored value is replaced by equal widths, stored at once.
-    void LoadGridLayout(const QString& valueName);
-    void SaveGridLayout(const QString& valueName);
-    void CommitCellEdit();
+    void loadLayout(const QString& valueName);
+    void saveLayout(const QString& valueName);
+    void commitCellEdit();
     // "Задать цвет" / "Убрать цвет" on the column of the cell cursor.
-    void ChooseCurrentColumnColor();
-    void ClearCurrentColumnColor();
+    void chooseCurrentColumnColor();
+    void clearCurrentColumnColor();
     // "Перенумеровать строки": N := 1, 2, 3 … in display order. Refused with a message when the
     // rows do not fit the field.
-    void RenumberRows();
+    void renumberRows();
     // Re-reads the rows after the table changed underneath (import, another index selected),
     // keeping the cell cursor on its record.
     void reload();
@@ -82,7 +83,7 @@ class MeasurementGrid : public QWidget {
     QString footerText(Column column) const;
     // EN_CH of the row under the cell cursor (0 when there is none).
     int currentEnCh() const;
-    // Every column's settings as SaveGridLayout stores them, in column order.
+    // Every column's settings as saveLayout stores them, in column order.
     std::vector<ColumnLayout> columnLayouts() const;
     QTableView* tableView() const;
 
@@ -100,5 +101,12 @@ class MeasurementGrid : public QWidget {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The footer texts of the grid columns the five series belong to, in series order.
+inline chart::SeriesTexts chartFooters(const MeasurementGrid& grid) {
+    return {grid.footerText(MeasurementGrid::ColQ1), grid.footerText(MeasurementGrid::ColQ2),
+            grid.footerText(MeasurementGrid::ColQ3), grid.footerText(MeasurementGrid::ColTExt),
+            grid.footerText(MeasurementGrid::ColTIn)};
+}
 
 }  // namespace zond::app

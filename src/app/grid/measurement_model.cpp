@@ -1,6 +1,6 @@
-#include "measurement_model.h"
+#include "app/grid/measurement_model.h"
 
-#include "grid/row_selection.h"
+#include "measurement/row_selection.h"
 #include "text/number_text.h"
 
 namespace zond::app {
@@ -16,7 +16,7 @@ bool isInteger(dbf::FieldKind kind) {
 
 MeasurementModel::MeasurementModel(const std::array<ColumnLayout, kGridColumns.size()>& columns,
                                    const std::array<QString, kGridColumns.size()>& captions,
-                                   const RowSelection& selection, QObject* parent)
+                                   const measurement::RowSelection& selection, QObject* parent)
     : QAbstractTableModel(parent), columns_(columns), captions_(captions), selection_(selection) {
     fields_.fill(-1);
 }

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/grid/column_layout.h"
 #include "dbf/dbf_table.h"
-#include "grid/column_layout.h"
+
+namespace zond::measurement {
+class RowSelection;
+}
 
 namespace zond::app {
-
-class RowSelection;
 
 class MeasurementModel : public QAbstractTableModel {
     Q_OBJECT
@@ -23,7 +25,7 @@ class MeasurementModel : public QAbstractTableModel {
 
     MeasurementModel(const std::array<ColumnLayout, kGridColumns.size()>& columns,
                      const std::array<QString, kGridColumns.size()>& captions,
-                     const RowSelection& selection, QObject* parent = nullptr);
+                     const measurement::RowSelection& selection, QObject* parent = nullptr);
 
     void setTable(dbf::DbfTable* table);
     dbf::DbfTable* table() const { return table_; }
@@ -56,7 +58,7 @@ class MeasurementModel : public QAbstractTableModel {
 
     const std::array<ColumnLayout, kGridColumns.size()>& columns_;
     const std::array<QString, kGridColumns.size()>& captions_;
-    const RowSelection& selection_;
+    const measurement::RowSelection& selection_;
     dbf::DbfTable* table_ = nullptr;
     char decimalSeparator_ = '.';
     std::array<int, kGridColumns.size()> fields_{};

@@ -12,13 +12,13 @@
 namespace zond::instrument {
 
 struct DeviceInfo {
-    std::uint8_t InstrumentType = 0;
-    std::uint8_t Generation = 0;
-    std::string VersionText;        // "18.08.09" for V1.V2.V3 = 9.8.18
-    std::string VersionNumberText;  // "090818" for the same bytes
-    int FirmwareFlag = 0;
-    std::array<std::uint8_t, 3> SensorCode{};
-    std::uint8_t ChannelCount = 0;
+    std::uint8_t instrumentType = 0;
+    std::uint8_t generation = 0;
+    std::string versionText;        // "18.08.09" for V1.V2.V3 = 9.8.18
+    std::string versionNumberText;  // "090818" for the same bytes
+    int firmwareFlag = 0;
+    std::array<std::uint8_t, 3> sensorCodes{};
+    std::uint8_t channelCount = 0;
 };
 
 // A 16-bit record count followed by 17-byte records, as assembled from the data block. Bytes past

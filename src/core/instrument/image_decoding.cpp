@@ -125,10 +125,10 @@ std::string_view ModeNames(unsigned modeBit) {
 }
 
 void applySensorSubstitution(DeviceInfo& info) {
-    if (info.FirmwareFlag <= 8) {
+    if (info.firmwareFlag <= 8) {
         return;
     }
-    for (auto& code : info.SensorCode) {
+    for (auto& code : info.sensorCodes) {
         if (code == 2) {
             code = 6;
         }
@@ -136,7 +136,7 @@ void applySensorSubstitution(DeviceInfo& info) {
 }
 
 long versionNumber(const DeviceInfo& info) {
-    const std::string& text = info.VersionNumberText;
+    const std::string& text = info.versionNumberText;
     long value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
@@ -146,7 +146,7 @@ long versionNumber(const DeviceInfo& info) {
 }
 
 std::string TypeText(const DeviceInfo& info) {
-    const auto& codes = info.SensorCode;
+    const auto& codes = info.sensorCodes;
     if (codes[1] == 0 && codes[2] == 0) {
         return std::string(SensorNames(codes[0]));
     }

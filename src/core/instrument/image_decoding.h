@@ -62,7 +62,7 @@ std::string_view ModeNames(unsigned modeBit);
 // Newer firmware reports the 10X52 sensor as code 2; map it to its own code 6. Idempotent.
 void applySensorSubstitution(DeviceInfo& info);
 
-// VersionNumberText read as a decimal number ("090818" -> 90818); it selects the flux scaling.
+// versionNumberText read as a decimal number ("090818" -> 90818); it selects the flux scaling.
 long versionNumber(const DeviceInfo& info);
 
 // One sensor name, or the three channels' names joined by "/".

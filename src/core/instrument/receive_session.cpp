@@ -20,7 +20,7 @@ std::string twoDigitText(std::uint8_t value) {
 }  // namespace
 
 std::string InstrumentCaption(const DeviceInfo& info) {
-    const bool threeChannels = info.SensorCode[1] != 0 || info.SensorCode[2] != 0;
+    const bool threeChannels = info.sensorCodes[1] != 0 || info.sensorCodes[2] != 0;
     return threeChannels ? "ЗОНД-8Т \"Тавис\" - трехканальный"
                          : "ЗОНД-8Т \"Тавис\" - одноканальный";
 }
@@ -191,19 +191,19 @@ void ReceiveSession::acceptHeader() {
     }
 
     DeviceInfo& info = *info_;
-    info.InstrumentType = type;
-    info.Generation = static_cast<std::uint8_t>(generation);
-    info.VersionText =
+    info.instrumentType = type;
+    info.generation = static_cast<std::uint8_t>(generation);
+    info.versionText =
         twoDigitText(version[2]) + "." + twoDigitText(version[1]) + "." + twoDigitText(version[0]);
-    info.VersionNumberText =
+    info.versionNumberText =
         twoDigitText(version[0]) + twoDigitText(version[1]) + twoDigitText(version[2]);
-    info.FirmwareFlag = static_cast<unsigned char>(header[wire::kVersionAt]) >> 1;
-    info.SensorCode = sensors;
-    info.ChannelCount = static_cast<std::uint8_t>(
+    info.firmwareFlag = static_cast<unsigned char>(header[wire::kVersionAt]) >> 1;
+    info.sensorCodes = sensors;
+    info.channelCount = static_cast<std::uint8_t>(
         std::count_if(sensors.begin(), sensors.end(), [](std::uint8_t code) { return code != 0; }));
 
     display_.instrumentCaption = InstrumentCaption(info);
-    display_.versionText = info.VersionText;
+    display_.versionText = info.versionText;
     display_.status = kStatusReceiving;
     host_.showDisplay(display_);
     endSeen_ = false;

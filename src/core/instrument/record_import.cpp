@@ -82,7 +82,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
         row.setInteger(fields.n, static_cast<long long>(index + 1));
         row.setText(fields.mode, ModeNames(flags >> 7));
         row.setInteger(fields.channel, flags & 0x07);
-        row.setInteger(fields.enCh, info.ChannelCount);
+        row.setInteger(fields.enCh, info.channelCount);
         row.setText(fields.tIn, TemperatureText(DecodeTemperature(record, record_offset::kTempIn),
                                                 decimalSeparator));
         row.setText(fields.tExt, TemperatureText(DecodeTemperature(record, record_offset::kTempExt),

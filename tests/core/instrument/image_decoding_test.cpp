@@ -23,9 +23,9 @@ std::string temperatureText(std::uint16_t raw, char separator = ',') {
 
 DeviceInfo infoWithCodes(std::uint8_t c1, std::uint8_t c2, std::uint8_t c3, int firmware = 27) {
     DeviceInfo info;
-    info.SensorCode = {c1, c2, c3};
-    info.FirmwareFlag = firmware;
-    info.VersionNumberText = "090818";
+    info.sensorCodes = {c1, c2, c3};
+    info.firmwareFlag = firmware;
+    info.versionNumberText = "090818";
     return info;
 }
 
@@ -106,7 +106,7 @@ TEST(ImageDecoding, SensorSubstitutionDependsOnFirmwareAndIsIdempotent) {
     auto info = infoWithCodes(1, 2, 0, 27);
     applySensorSubstitution(info);
     applySensorSubstitution(info);
-    EXPECT_EQ(info.SensorCode, (std::array<std::uint8_t, 3>{1, 6, 0}));
+    EXPECT_EQ(info.sensorCodes, (std::array<std::uint8_t, 3>{1, 6, 0}));
     EXPECT_EQ(TypeText(info), "диам. 27 мм/10X52/НЕТ");
 
     auto old = infoWithCodes(2, 2, 2, 8);
@@ -126,9 +126,9 @@ TEST(ImageDecoding, TypeTextOneOrThreeNames) {
 TEST(ImageDecoding, VersionNumberReadsTheDigits) {
     auto info = infoWithCodes(1, 0, 0);
     EXPECT_EQ(versionNumber(info), 90818);
-    info.VersionNumberText = "070514";
+    info.versionNumberText = "070514";
     EXPECT_EQ(versionNumber(info), 70514);
-    info.VersionNumberText = "";
+    info.versionNumberText = "";
     EXPECT_THROW(versionNumber(info), std::runtime_error);
 }
 

@@ -90,13 +90,13 @@ TEST_F(ReceiveSessionTest, AcceptedHeaderFillsDeviceInfoAndRequestsData) {
     host.events.clear();
     feed(header(5, '5', 9, 8, 18, 1, 0, 3));
     const DeviceInfo& info = session.deviceInfo();
-    EXPECT_EQ(info.InstrumentType, 5);
-    EXPECT_EQ(info.Generation, 5);
-    EXPECT_EQ(info.VersionText, "18.08.09");
-    EXPECT_EQ(info.VersionNumberText, "090818");
-    EXPECT_EQ(info.FirmwareFlag, '9' >> 1);
-    EXPECT_EQ(info.SensorCode, (std::array<std::uint8_t, 3>{1, 0, 3}));
-    EXPECT_EQ(info.ChannelCount, 2);
+    EXPECT_EQ(info.instrumentType, 5);
+    EXPECT_EQ(info.generation, 5);
+    EXPECT_EQ(info.versionText, "18.08.09");
+    EXPECT_EQ(info.versionNumberText, "090818");
+    EXPECT_EQ(info.firmwareFlag, '9' >> 1);
+    EXPECT_EQ(info.sensorCodes, (std::array<std::uint8_t, 3>{1, 0, 3}));
+    EXPECT_EQ(info.channelCount, 2);
     EXPECT_EQ(host.shown.instrumentCaption, "ЗОНД-8Т \"Тавис\" - трехканальный");
     EXPECT_EQ(host.shown.versionText, "18.08.09");
     EXPECT_EQ(host.shown.status, "Идет прием информации ...");
@@ -108,9 +108,9 @@ TEST_F(ReceiveSessionTest, OneSensorMakesASingleChannelInstrument) {
     session.start();
     feed(header(5, '5', 1, 2, 3, 1, 0, 0));
     EXPECT_EQ(host.shown.instrumentCaption, "ЗОНД-8Т \"Тавис\" - одноканальный");
-    EXPECT_EQ(session.deviceInfo().ChannelCount, 1);
-    EXPECT_EQ(session.deviceInfo().VersionText, "03.02.01");
-    EXPECT_EQ(session.deviceInfo().VersionNumberText, "010203");
+    EXPECT_EQ(session.deviceInfo().channelCount, 1);
+    EXPECT_EQ(session.deviceInfo().versionText, "03.02.01");
+    EXPECT_EQ(session.deviceInfo().versionNumberText, "010203");
 }
 
 TEST_F(ReceiveSessionTest, HeaderIsTheLastSixteenCharactersReceived) {
@@ -118,7 +118,7 @@ TEST_F(ReceiveSessionTest, HeaderIsTheLastSixteenCharactersReceived) {
     feed("#####");  // noise in its own block
     feed("!!" + kGoodHeader);
     EXPECT_TRUE(host.saw("send N"));
-    EXPECT_EQ(session.deviceInfo().VersionText, "18.08.09");
+    EXPECT_EQ(session.deviceInfo().versionText, "18.08.09");
 }
 
 TEST_F(ReceiveSessionTest, WrongInstrumentIsRefusedAfterTheMessage) {

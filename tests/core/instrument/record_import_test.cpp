@@ -20,10 +20,10 @@ class RecordImport : public zond::testing::MeasurementTableTest {
   protected:
     void SetUp() override {
         MeasurementTableTest::SetUp();
-        info_.VersionNumberText = "090818";
-        info_.FirmwareFlag = 27;
-        info_.SensorCode = {3, 3, 0};
-        info_.ChannelCount = 2;
+        info_.versionNumberText = "090818";
+        info_.firmwareFlag = 27;
+        info_.sensorCodes = {3, 3, 0};
+        info_.channelCount = 2;
     }
 
     ImportResult run(const std::vector<std::uint8_t>& image, ImportMode mode,
@@ -117,9 +117,9 @@ TEST_F(RecordImport, CreateModeFillsEveryFieldFromTheRecord) {
 }
 
 TEST_F(RecordImport, SensorSubstitutionAndOneChannelType) {
-    info_.SensorCode = {1, 0, 0};
-    info_.ChannelCount = 1;
-    info_.VersionNumberText = "070514";
+    info_.sensorCodes = {1, 0, 0};
+    info_.channelCount = 1;
+    info_.versionNumberText = "070514";
     ImageRecordSpec r;
     r.flux = {1234, 0, 0};
     run(std::vector{r}, ImportMode::Create);
@@ -127,9 +127,9 @@ TEST_F(RecordImport, SensorSubstitutionAndOneChannelType) {
     EXPECT_EQ(integer(0, "EN_CH"), 1);
     EXPECT_DOUBLE_EQ(number(0, "TAVIS_1"), 12.3);  // version 070514: hundredths
 
-    info_.SensorCode = {2, 2, 0};
+    info_.sensorCodes = {2, 2, 0};
     run(std::vector{recordAtMinute(1)}, ImportMode::Create);
-    EXPECT_EQ(info_.SensorCode, (std::array<std::uint8_t, 3>{6, 6, 0}));
+    EXPECT_EQ(info_.sensorCodes, (std::array<std::uint8_t, 3>{6, 6, 0}));
     EXPECT_EQ(text(1, "TYPE"), "10X52/10X52/НЕТ");
 }
 
@@ -210,7 +210,7 @@ TEST_F(RecordImport, AppendFailsOnAnUnreadableLastRow) {
 }
 
 TEST_F(RecordImport, UnknownSensorCodeFailsBeforeAnyRow) {
-    info_.SensorCode = {1, 7, 0};
+    info_.sensorCodes = {1, 7, 0};
     try {
         run(minuteRecords(3), ImportMode::Create);
         FAIL() << "sensor code 7 accepted";

@@ -1,0 +1,137 @@
+// MainWindow: the main window. It holds the one open measurement table and the grid over it, and
+// carries every command of the program (main menu, the grid's context menu, tool bar).
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "dbf/dbf_table.h"
+#include "instrument/record_import.h"
+#include "measurement/channel_statistics.h"
+#include "measurement/measurement_schema.h"
+
+class QAction;
+class QMenu;
+class QSettings;
+class ReceiveWindow;
+class AboutWindow;
+
+namespace zond::app {
+class MeasurementGrid;
+}
+namespace zond::chart {
+class ChartCommand;
+}
+namespace zond::report {
+class ReportCommands;
+}
+namespace zond::ui {
+class UserDialogs;
+struct FileDialogRequest;
+}  // namespace zond::ui
+
+// Window title and caption of its questions.
+inline const QString ProductCaption = QStringLiteral("ЗОНД-8Т \"Тавис\"");
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Windows created after this one at start-up that its commands show.
+    void setReceiveWindow(ReceiveWindow* window) { receiveWindow_ = window; }
+    void setAboutWindow(AboutWindow* window) { aboutWindow_ = window; }
+    void setChartCommand(zond::chart::ChartCommand* charts);
+
+    void openTable(const QString& path);
+    void saveTable();
+    void closeTable();
+    void createTable();
+    void refreshStatistics();
+    void importDeviceImage(zond::instrument::ImportMode mode);
+    void setTableCommandsEnabled(bool enabled);
+
+    bool tableOpen() const { return tableOpen_; }
+    bool tableModified() const { return tableModified_; }
+    const zond::measurement::ChannelStatistics& channelStatistics() const { return statistics_; }
+    zond::dbf::DbfTable& table() { return table_; }
+    zond::app::MeasurementGrid* grid() const { return grid_; }
+    QString rememberedFolder() const { return rememberedFolder_; }
+
+    // Command handlers (menu items and tool buttons).
+    void onCreateTable();
+    void onOpenTable();
+    void onAppend();
+    void onSave();
+    void onCloseTable();
+    void onPreview();
+    void onPrint();
+    void onExit();
+    void onChart();
+    void onSetColumnColor();
+    void onClearColumnColor();
+    void onClearColumnColors();
+    void onDeleteRows();
+    void onEqualizeColumns();
+    void onHelp();
+    void onAbout();
+    void onClearSort();
+    void onRenumber();
+    void onExport();
+    void exportToXls();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void startWithoutTable();
+    void finishSession();
+    void buildCommands();
+    QAction* addCommand(QMenu* menu, const char* name, const QString& text,
+                        void (MainWindow::*handler)());
+    // Runs a command; an error it throws reaches the standard error box.
+    void runGuarded(const std::function<void()>& command);
+    // The grid's column commands act only while the table layer has the table open.
+    void withOpenTable(void (zond::app::MeasurementGrid::*operation)());
+    void setTableBackground(bool open);
+    void setTitle(const QString& title);
+    void openTableFile(const std::filesystem::path& path);
+    // Enables the table commands and shows the grid's columns in their saved layout.
+    void showTableCommandsAndGrid();
+    // A file dialog in the dialogs' folder for files of one kind.
+    zond::ui::FileDialogRequest fileDialogRequest(const QString& title, const QString& filter,
+                                                  const QString& suffix) const;
+    QString currentTablePath() const;
+    int showReceiveWindow();
+
+    zond::ui::UserDialogs& dialogs_;
+    std::unique_ptr<QSettings> settings_;
+    zond::dbf::DbfTable table_;
+    // Where the measurement fields stand in the open table.
+    zond::measurement::MeasurementFieldIndexes fields_;
+    zond::app::MeasurementGrid* grid_ = nullptr;
+    QMenu* gridMenu_ = nullptr;
+    ReceiveWindow* receiveWindow_ = nullptr;
+    AboutWindow* aboutWindow_ = nullptr;
+    zond::chart::ChartCommand* charts_ = nullptr;
+    std::unique_ptr<zond::report::ReportCommands> report_;
+
+    // The commands that need a table: setTableCommandsEnabled switches exactly these.
+    std::vector<QAction*> tableCommands_;
+
+    bool tableOpen_ = false;
+    bool tableModified_ = false;
+    zond::measurement::ChannelStatistics statistics_;
+    // New tables write their text in the code page of the table opened last.
+    zond::measurement::NewTableLanguage newTableLanguage_;
+    QString rememberedFolder_;
+    // Where the file dialogs open: the remembered folder as it was at creation.
+    QString dialogFolder_;
+    // The file chosen in the save dialog of the last Create.
+    QString createPath_;
+};

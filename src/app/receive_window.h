@@ -1,0 +1,77 @@
+// ReceiveWindow, the receive window: fetches the instrument's memory over the serial line. Created
+// once, shown modally for every transfer; the memory image and the instrument's identity stay here
+// until the next transfer.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "instrument/receive_session.h"
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace zond::link {
+class SerialPortDriver;
+class SerialLineHost;
+}  // namespace zond::link
+
+namespace zond::ui {
+class UserDialogs;
+}
+
+class ReceiveWindow final : public QDialog, private zond::instrument::ReceiveView {
+    Q_OBJECT
+
+  public:
+    explicit ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~ReceiveWindow() override;
+
+    // Shows the window modally; 1 when the memory has been received, 2 otherwise.
+    int runTransfer();
+
+    const zond::instrument::DeviceImage& deviceImage() const;
+    // The import replaces sensor codes in place, hence not const.
+    zond::instrument::DeviceInfo& deviceInfo();
+
+    QLabel* statusLabel() const { return statusLabel_; }
+    QLabel* instrumentLabel() const { return instrumentLabel_; }
+    QLabel* versionLabel() const { return versionLabel_; }
+    QLabel* recordCountLabel() const { return recordCountLabel_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QTimer* responseTimer() const { return responseTimer_; }
+    zond::link::SerialPortDriver* driver() const { return driver_; }
+
+    void done(int result) override;
+    // Escape and the window's close request act as "Отмена".
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void startTransfer();
+    void onCancel();
+    void onDataReceived(const char* data, quint32 size);
+
+    void showDisplay(const zond::instrument::ReceiveDisplay& display) override;
+    void showMessage(const zond::instrument::ReceiveMessage& message) override;
+    void finish(int result) override;
+
+    QLabel* statusLabel_;
+    QProgressBar* progressBar_;
+    QGroupBox* infoBox_;
+    QLabel* instrumentLabel_;
+    QLabel* versionLabel_;
+    QLabel* recordCountLabel_;
+    QPushButton* cancelButton_;
+    QTimer* responseTimer_;
+    zond::link::SerialPortDriver* driver_;
+    zond::ui::UserDialogs& dialogs_;
+    std::unique_ptr<zond::link::SerialLineHost> line_;
+    std::unique_ptr<zond::instrument::ReceiveSession> session_;
+};

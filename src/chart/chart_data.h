@@ -1,0 +1,77 @@
+// What a chart of measurements shows, worked out from the selected rows without any window:
+// the five series, their colours and titles, and the points in time order.
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <array>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "measurement/row_snapshot.h"
+
+namespace zond::chart {
+
+// In legend order (Series1 … Series5).
+enum class ChartSeries { Q1, Q2, Q3, TExt, TIn };
+inline constexpr int kChartSeriesCount = 5;
+inline constexpr std::array<ChartSeries, kChartSeriesCount> kAllChartSeries = {
+    ChartSeries::Q1, ChartSeries::Q2, ChartSeries::Q3, ChartSeries::TExt, ChartSeries::TIn};
+
+// One flag or text per series, indexed by ChartSeries.
+using SeriesFlags = std::array<bool, kChartSeriesCount>;
+using SeriesTexts = std::array<QString, kChartSeriesCount>;
+
+constexpr int indexOf(ChartSeries series) {
+    return static_cast<int>(series);
+}
+constexpr bool anyChecked(const SeriesFlags& flags) {
+    for (const bool on : flags) {
+        if (on) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QColor seriesColor(ChartSeries series);
+// The caption of the series' check box, e.g. "q1, Вт/кв.м.".
+QString seriesCaption(ChartSeries series);
+// The legend title: the caption's legend form followed by the footer of the series' column.
+QString seriesTitle(ChartSeries series, const QString& footer);
+// Index in RowSnapshot::values of the value the series plots.
+int snapshotIndex(ChartSeries series);
+bool isTemperature(ChartSeries series);
+
+// The import writes this for a temperature above 320; it is plotted just above the limit.
+inline constexpr std::string_view kOverRangeText = ">320.0";
+inline constexpr double kOverRangeValue = 320.1;
+
+// DATE "dd.mm.yyyy" and TIME "hh:mm:ss" read as a local moment; nothing when they do not form
+// a valid one.
+std::optional<QDateTime> measurementMoment(std::string_view date, std::string_view time);
+// A temperature text as stored: the over-range marker, or a number with '.' or the separator.
+std::optional<double> temperatureValue(std::string_view text, char decimalSeparator);
+// The plotted value of one series in one row.
+std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeries series,
+                                  char decimalSeparator);
+
+struct ChartData {
+    // x: milliseconds since the epoch; ascending x within each series. Unchecked series are empty.
+    std::array<QList<QPointF>, kChartSeriesCount> points;
+    // Rows left out because their moment or a checked value could not be read.
+    int skippedRows = 0;
+    // The extent of all points; nothing when there are none.
+    std::optional<QRectF> bounds;
+};
+
+// One point per checked series for every readable row, whatever the order of the rows.
+ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const SeriesFlags& checked,
+                         char decimalSeparator);
+
+}  // namespace zond::chart

@@ -1,0 +1,74 @@
+#include "ui/user_dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace zond::ui {
+
+namespace {
+
+QMessageBox::Icon toQtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setWindowTitle(request.title);
+    dialog.setDirectory(request.directory);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty()) {
+        dialog.selectFile(request.fileName);
+    }
+}
+
+}  // namespace
+
+void UserDialogs::error(QWidget* parent, const QString& text) {
+    message(parent, text, QStringLiteral("Ошибка"), MessageIcon::Error, QMessageBox::Ok);
+}
+
+void UserDialogs::information(QWidget* parent, const QString& text, const QString& caption) {
+    message(parent, text, caption, MessageIcon::Information, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton StandardDialogs::message(QWidget* parent, const QString& text,
+                                                     const QString& caption, MessageIcon icon,
+                                                     QMessageBox::StandardButtons buttons) {
+    QMessageBox box(toQtIcon(icon), caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString StandardDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent);
+    prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString StandardDialogs::saveFileName(QWidget* parent, const FileDialogRequest& request) {
+    QFileDialog dialog(parent);
+    prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+std::optional<QColor> StandardDialogs::color(QWidget* parent, const QColor& initial) {
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    return chosen.isValid() ? std::optional(chosen) : std::nullopt;
+}
+
+}  // namespace zond::ui
