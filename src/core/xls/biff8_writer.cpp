@@ -1,4 +1,4 @@
-#include "vteWriters.h"
+#include "xls/biff8_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "BIFF8_Types.h"
-#include "compound_file.h"
 #include "text/byte_order.h"
 #include "text/codepage.h"
+#include "xls/biff8_records.h"
+#include "xls/compound_file.h"
 
 namespace zond::xls {
 
@@ -96,7 +96,7 @@ std::size_t styleKey(std::uint32_t formatId, const RangeRect& rect) {
 // State of one save: what the globals and the substreams share.
 class SaveSession {
   public:
-    SaveSession(const TvteXLSWorkbook& workbook, UsedColours& usedColours, BiffStream& out)
+    SaveSession(const Workbook& workbook, UsedColours& usedColours, BiffStream& out)
         : workbook_(workbook), out_(out), styles_(usedColours) {}
 
     void run();
@@ -108,13 +108,12 @@ class SaveSession {
     void writeGlobals();
     void writeSharedStrings();
     void writeSheet(int sheetIndex);
-    void writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t indexPosition);
-    CellWriteInfo cellInfo(const TvteXLSWorksheet& sheet, std::size_t position) const;
-    void appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int row,
-                     const RowCell& cell) const;
-    void writeMergedCells(const TvteXLSWorksheet& sheet);
+    void writeRowBlocks(const Worksheet& sheet, std::uint32_t indexPosition);
+    CellWriteInfo cellInfo(const Worksheet& sheet, std::size_t position) const;
+    void appendCells(Bytes& cells, const Worksheet& sheet, int row, const RowCell& cell) const;
+    void writeMergedCells(const Worksheet& sheet);
 
-    const TvteXLSWorkbook& workbook_;
+    const Workbook& workbook_;
     BiffStream& out_;
     StyleTables styles_;
     std::uint32_t globalsStart_ = 0;
@@ -133,7 +132,7 @@ void SaveSession::run() {
     globalsStart_ = out_.position();
     writeGlobals();
     std::vector<std::uint32_t> bofPositions;
-    for (int s = 0; s < workbook_.SheetCount(); ++s) {
+    for (int s = 0; s < workbook_.sheetCount(); ++s) {
         bofPositions.push_back(out_.position());
         writeSheet(s);
     }
@@ -145,9 +144,9 @@ void SaveSession::run() {
 // The distinct styles of the ranges, in the order ranges first use them.
 void SaveSession::collectStyles() {
     constexpr auto kNone = std::numeric_limits<std::uint32_t>::max();
-    for (int s = 0; s < workbook_.SheetCount(); ++s) {
-        const auto& sheet = workbook_.Sheets(s);
-        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+    for (int s = 0; s < workbook_.sheetCount(); ++s) {
+        const auto& sheet = workbook_.sheet(s);
+        for (std::size_t p = 0; p < sheet.rangeCount(); ++p) {
             const std::uint32_t formatId = sheet.formatIdAt(p);
             const std::size_t key = styleKey(formatId, sheet.rectAt(p));
             if (key >= styleOfKey_.size()) {
@@ -165,9 +164,9 @@ void SaveSession::collectStyles() {
 template <typename Visit>
 bool SaveSession::forEachText(Visit&& visit) const {
     std::string scratch;
-    for (int s = 0; s < workbook_.SheetCount(); ++s) {
-        const auto& sheet = workbook_.Sheets(s);
-        for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+    for (int s = 0; s < workbook_.sheetCount(); ++s) {
+        const auto& sheet = workbook_.sheet(s);
+        for (std::size_t p = 0; p < sheet.rangeCount(); ++p) {
             if (sheet.kindAt(p) != CellKind::Text) {
                 continue;
             }
@@ -181,49 +180,49 @@ bool SaveSession::forEachText(Visit&& visit) const {
 }
 
 void SaveSession::writeGlobals() {
-    out_.WriteRecord(biff8::kBof, bofData(0x0005));
-    out_.WriteRecord(biff8::kInterfaceHdr, u16Data(kCodePage1252));
-    out_.WriteRecord(biff8::kMms, u16Data(0));
-    out_.WriteRecord(biff8::kInterfaceEnd);
+    out_.writeRecord(biff8::kBof, bofData(0x0005));
+    out_.writeRecord(biff8::kInterfaceHdr, u16Data(kCodePage1252));
+    out_.writeRecord(biff8::kMms, u16Data(0));
+    out_.writeRecord(biff8::kInterfaceEnd);
 
     // The record has room for 54 characters of the name; a longer name is cut.
-    auto user = text::toUtf16(workbook_.UserName());
+    auto user = text::toUtf16(workbook_.userName());
     user.resize(std::min<std::size_t>(user.size(), (kWriteAccessSize - 3) / 2));
     Bytes writeAccess;
     appendString16(writeAccess, user);
     writeAccess.resize(kWriteAccessSize, 0x20);
-    out_.WriteRecord(biff8::kWriteAccess, writeAccess);
+    out_.writeRecord(biff8::kWriteAccess, writeAccess);
 
-    out_.WriteRecord(biff8::kCodePage, u16Data(kCodePage1252));
-    out_.WriteRecord(biff8::kDsf, u16Data(0));
-    out_.WriteRecord(biff8::kExcel9File);
+    out_.writeRecord(biff8::kCodePage, u16Data(kCodePage1252));
+    out_.writeRecord(biff8::kDsf, u16Data(0));
+    out_.writeRecord(biff8::kExcel9File);
     Bytes tabIds;
-    for (int s = 1; s <= workbook_.SheetCount(); ++s) {
+    for (int s = 1; s <= workbook_.sheetCount(); ++s) {
         appendU16(tabIds, static_cast<std::uint16_t>(s));
     }
-    out_.WriteRecord(biff8::kTabId, tabIds);
-    out_.WriteRecord(biff8::kFnGroupCount, u16Data(14));
+    out_.writeRecord(biff8::kTabId, tabIds);
+    out_.writeRecord(biff8::kFnGroupCount, u16Data(14));
     for (const auto record : {biff8::kWindowProtect, biff8::kProtect, biff8::kPassword,
                               biff8::kProt4Rev, biff8::kProt4RevPass}) {
-        out_.WriteRecord(record, u16Data(0));
+        out_.writeRecord(record, u16Data(0));
     }
     Bytes window1;
     for (const std::uint16_t value : {360, 30, 7454, 6240, 0x0038, 0, 0, 1, 600}) {
         appendU16(window1, value);
     }
-    out_.WriteRecord(biff8::kWindow1, window1);
-    out_.WriteRecord(biff8::kBackup, u16Data(0));
-    out_.WriteRecord(biff8::kHideObj, u16Data(0));
-    out_.WriteRecord(biff8::kDateMode, u16Data(0));
-    out_.WriteRecord(biff8::kPrecision, u16Data(1));
-    out_.WriteRecord(biff8::kRefreshAll, u16Data(0));
-    out_.WriteRecord(biff8::kBookBool, u16Data(0));
+    out_.writeRecord(biff8::kWindow1, window1);
+    out_.writeRecord(biff8::kBackup, u16Data(0));
+    out_.writeRecord(biff8::kHideObj, u16Data(0));
+    out_.writeRecord(biff8::kDateMode, u16Data(0));
+    out_.writeRecord(biff8::kPrecision, u16Data(1));
+    out_.writeRecord(biff8::kRefreshAll, u16Data(0));
+    out_.writeRecord(biff8::kBookBool, u16Data(0));
 
     styleIndices_ = styles_.write(out_, styleList_);
 
-    out_.WriteRecord(biff8::kUsesElfs, u16Data(0));
-    for (int s = 0; s < workbook_.SheetCount(); ++s) {
-        const auto name = text::toUtf16(workbook_.Sheets(s).Name());
+    out_.writeRecord(biff8::kUsesElfs, u16Data(0));
+    for (int s = 0; s < workbook_.sheetCount(); ++s) {
+        const auto name = text::toUtf16(workbook_.sheet(s).name());
         Bytes data;
         appendU32(data, 0);  // BOF position, filled in once known
         appendU16(data, 0x0000);
@@ -231,16 +230,16 @@ void SaveSession::writeGlobals() {
         appendU8(data, biff8::kUncompressedFlag);
         appendCharacters(data, name);
         boundSheetOffsets_.push_back(out_.position() + biff8::kRecordHeaderSize);
-        out_.WriteRecord(biff8::kBoundSheet, data);
+        out_.writeRecord(biff8::kBoundSheet, data);
     }
     Bytes country;
     appendU16(country, 7);
     appendU16(country, 7);
-    out_.WriteRecord(biff8::kCountry, country);
+    out_.writeRecord(biff8::kCountry, country);
     if (!forEachText([](std::string_view) { return false; })) {
         writeSharedStrings();
     }
-    out_.WriteRecord(biff8::kEof);
+    out_.writeRecord(biff8::kEof);
 }
 
 // SST with its CONTINUE records, assembled in the stream; entry headers are never split, and a
@@ -341,15 +340,15 @@ void SaveSession::writeSharedStrings() {
     closeRecord();
     out_.overwriteU32(countsAt, count);
     out_.overwriteU32(countsAt + 4, count);
-    out_.WriteRecord(biff8::kExtSst, extSst);
+    out_.writeRecord(biff8::kExtSst, extSst);
 }
 
 void SaveSession::writeSheet(int sheetIndex) {
-    const auto& sheet = workbook_.Sheets(sheetIndex);
+    const auto& sheet = workbook_.sheet(sheetIndex);
     const UsedBounds& bounds = sheet.usedBounds();
     const auto& setup = sheet.pageSetup();
 
-    out_.WriteRecord(biff8::kBof, bofData(0x0010));
+    out_.writeRecord(biff8::kBof, bofData(0x0010));
 
     const std::uint32_t indexPosition = out_.position();
     const std::uint32_t firstRow = bounds.empty() ? 0 : static_cast<std::uint32_t>(bounds.firstRow);
@@ -362,22 +361,22 @@ void SaveSession::writeSheet(int sheetIndex) {
     appendU32(index, rowEnd);
     appendU32(index, 0);
     index.resize(index.size() + 4 * blocks, 0);  // DBCELL positions, once written
-    out_.WriteRecord(biff8::kIndex, index);
+    out_.writeRecord(biff8::kIndex, index);
 
-    out_.WriteRecord(biff8::kCalcMode, u16Data(1));
-    out_.WriteRecord(biff8::kCalcCount, u16Data(100));
-    out_.WriteRecord(biff8::kRefMode, u16Data(1));
-    out_.WriteRecord(biff8::kIteration, u16Data(0));
-    out_.WriteRecord(biff8::kDelta, doubleData(0.001));
-    out_.WriteRecord(biff8::kSaveRecalc, u16Data(1));
-    out_.WriteRecord(biff8::kPrintHeaders, u16Data(setup.printHeadings ? 1 : 0));
-    out_.WriteRecord(biff8::kPrintGridLines, u16Data(setup.printGridLines ? 1 : 0));
-    out_.WriteRecord(biff8::kGridSet, u16Data(1));
-    out_.WriteRecord(biff8::kGuts, Bytes(8, 0));
+    out_.writeRecord(biff8::kCalcMode, u16Data(1));
+    out_.writeRecord(biff8::kCalcCount, u16Data(100));
+    out_.writeRecord(biff8::kRefMode, u16Data(1));
+    out_.writeRecord(biff8::kIteration, u16Data(0));
+    out_.writeRecord(biff8::kDelta, doubleData(0.001));
+    out_.writeRecord(biff8::kSaveRecalc, u16Data(1));
+    out_.writeRecord(biff8::kPrintHeaders, u16Data(setup.printHeadings ? 1 : 0));
+    out_.writeRecord(biff8::kPrintGridLines, u16Data(setup.printGridLines ? 1 : 0));
+    out_.writeRecord(biff8::kGridSet, u16Data(1));
+    out_.writeRecord(biff8::kGuts, Bytes(8, 0));
     Bytes defaultRowHeight;
     appendU16(defaultRowHeight, 0);
     appendU16(defaultRowHeight, 255);
-    out_.WriteRecord(biff8::kDefaultRowHeight, defaultRowHeight);
+    out_.writeRecord(biff8::kDefaultRowHeight, defaultRowHeight);
     if (!sheet.pageBreaks().empty()) {
         Bytes breaks;
         appendU16(breaks, static_cast<std::uint16_t>(sheet.pageBreaks().size()));
@@ -386,19 +385,19 @@ void SaveSession::writeSheet(int sheetIndex) {
             appendU16(breaks, 0);
             appendU16(breaks, 255);
         }
-        out_.WriteRecord(biff8::kHorizontalPageBreaks, breaks);
+        out_.writeRecord(biff8::kHorizontalPageBreaks, breaks);
     }
-    out_.WriteRecord(biff8::kWsBool, u16Data(setup.scaleByPercentage ? 0x04C1 : 0x05C1));
-    out_.WriteRecord(biff8::kHeader,
+    out_.writeRecord(biff8::kWsBool, u16Data(setup.scaleByPercentage ? 0x04C1 : 0x05C1));
+    out_.writeRecord(biff8::kHeader,
                      headerFooterData(setup.leftHeader, setup.centreHeader, setup.rightHeader));
-    out_.WriteRecord(biff8::kFooter,
+    out_.writeRecord(biff8::kFooter,
                      headerFooterData(setup.leftFooter, setup.centreFooter, setup.rightFooter));
-    out_.WriteRecord(biff8::kHCenter, u16Data(setup.centreHorizontally ? 1 : 0));
-    out_.WriteRecord(biff8::kVCenter, u16Data(setup.centreVertically ? 1 : 0));
-    out_.WriteRecord(biff8::kLeftMargin, doubleData(setup.leftMargin));
-    out_.WriteRecord(biff8::kRightMargin, doubleData(setup.rightMargin));
-    out_.WriteRecord(biff8::kTopMargin, doubleData(setup.topMargin));
-    out_.WriteRecord(biff8::kBottomMargin, doubleData(setup.bottomMargin));
+    out_.writeRecord(biff8::kHCenter, u16Data(setup.centreHorizontally ? 1 : 0));
+    out_.writeRecord(biff8::kVCenter, u16Data(setup.centreVertically ? 1 : 0));
+    out_.writeRecord(biff8::kLeftMargin, doubleData(setup.leftMargin));
+    out_.writeRecord(biff8::kRightMargin, doubleData(setup.rightMargin));
+    out_.writeRecord(biff8::kTopMargin, doubleData(setup.topMargin));
+    out_.writeRecord(biff8::kBottomMargin, doubleData(setup.bottomMargin));
 
     Bytes setupData;
     appendU16(setupData, setup.paperSize);
@@ -419,9 +418,9 @@ void SaveSession::writeSheet(int sheetIndex) {
     appendF64(setupData, setup.headerMargin);
     appendF64(setupData, setup.footerMargin);
     appendU16(setupData, static_cast<std::uint16_t>(setup.copies));
-    out_.WriteRecord(biff8::kSetup, setupData);
+    out_.writeRecord(biff8::kSetup, setupData);
 
-    out_.WriteRecord(biff8::kDefColWidth, u16Data(8));
+    out_.writeRecord(biff8::kDefColWidth, u16Data(8));
     for (const auto& column : sheet.columns()) {
         Bytes data;
         appendU16(data, static_cast<std::uint16_t>(column.column));
@@ -430,7 +429,7 @@ void SaveSession::writeSheet(int sheetIndex) {
         appendU16(data, 0);
         appendU16(data, 0);
         appendU8(data, 0);
-        out_.WriteRecord(biff8::kColInfo, data);
+        out_.writeRecord(biff8::kColInfo, data);
     }
 
     Bytes dimensions;
@@ -443,7 +442,7 @@ void SaveSession::writeSheet(int sheetIndex) {
         appendU16(dimensions, static_cast<std::uint16_t>(bounds.lastColumn + 1));
         appendU16(dimensions, 0);
     }
-    out_.WriteRecord(biff8::kDimensions, dimensions);
+    out_.writeRecord(biff8::kDimensions, dimensions);
 
     if (!bounds.empty()) {
         writeRowBlocks(sheet, indexPosition);
@@ -457,7 +456,7 @@ void SaveSession::writeSheet(int sheetIndex) {
     appendU16(window2, 0);
     appendU16(window2, 0);
     appendU32(window2, 0);
-    out_.WriteRecord(biff8::kWindow2, window2);
+    out_.writeRecord(biff8::kWindow2, window2);
 
     Bytes selection;
     appendU8(selection, 3);
@@ -466,15 +465,15 @@ void SaveSession::writeSheet(int sheetIndex) {
     }
     appendU8(selection, 0);
     appendU8(selection, 0);
-    out_.WriteRecord(biff8::kSelection, selection);
+    out_.writeRecord(biff8::kSelection, selection);
 
     writeMergedCells(sheet);
-    out_.WriteRecord(biff8::kEof);
+    out_.writeRecord(biff8::kEof);
 }
 
 // ROW records of every used row, 32 to a block, each block followed by its cell records and a
 // DBCELL; INDEX is rewritten at the end with the DBCELL positions.
-void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t indexPosition) {
+void SaveSession::writeRowBlocks(const Worksheet& sheet, std::uint32_t indexPosition) {
     const UsedBounds& bounds = sheet.usedBounds();
     std::vector<std::uint32_t> dbCells;
     std::vector<RowCell> rowCells;
@@ -487,14 +486,14 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t in
     std::size_t reach = 0;  // the first range that can reach down to the row
 
     for (int r = bounds.firstRow; r <= bounds.lastRow; ++r) {
-        while (reach < sheet.RangeCount() &&
+        while (reach < sheet.rangeCount() &&
                sheet.rectAt(reach).top < r - sheet.maxRangeHeight() + 1) {
             ++reach;
         }
         // Visited in list order, so texts starting on this row take their shared-string
         // numbers in range order.
         rowCells.clear();
-        for (std::size_t p = reach; p < sheet.RangeCount() && sheet.rectAt(p).top <= r; ++p) {
+        for (std::size_t p = reach; p < sheet.rangeCount() && sheet.rectAt(p).top <= r; ++p) {
             const RangeRect& rect = sheet.rectAt(p);
             if (rect.bottom < r) {
                 continue;
@@ -525,7 +524,7 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t in
         appendU16(row, 0);
         appendU16(row, info != nullptr ? 0x0040 : 0);
         appendU16(row, 0);
-        out_.WriteRecord(biff8::kRow, row);
+        out_.writeRecord(biff8::kRow, row);
         if (inBlock == 0) {
             firstRowEnd = out_.position();
         }
@@ -547,7 +546,7 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t in
             for (std::size_t i = 0; i + 1 < rowLengths.size(); ++i) {
                 appendU16(dbCell, rowLengths[i]);
             }
-            out_.WriteRecord(biff8::kDbCell, dbCell);
+            out_.writeRecord(biff8::kDbCell, dbCell);
         }
     }
 
@@ -559,7 +558,7 @@ void SaveSession::writeRowBlocks(const TvteXLSWorksheet& sheet, std::uint32_t in
 }
 
 // The XF of the range at `position`; its shared-string number comes while its row is written.
-CellWriteInfo SaveSession::cellInfo(const TvteXLSWorksheet& sheet, std::size_t position) const {
+CellWriteInfo SaveSession::cellInfo(const Worksheet& sheet, std::size_t position) const {
     const std::size_t key = styleKey(sheet.formatIdAt(position), sheet.rectAt(position));
     CellWriteInfo info;
     info.xfIndex = styleIndices_[styleOfKey_[key]].xf;
@@ -567,7 +566,7 @@ CellWriteInfo SaveSession::cellInfo(const TvteXLSWorksheet& sheet, std::size_t p
 }
 
 // NUMBER or LABELSST at the top-left cell of the range, then blanks for the rest of the row.
-void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int row,
+void SaveSession::appendCells(Bytes& cells, const Worksheet& sheet, int row,
                               const RowCell& cell) const {
     const auto xf = cell.info.xfIndex;
     const RangeRect& rect = cell.rect;
@@ -609,18 +608,18 @@ void SaveSession::appendCells(Bytes& cells, const TvteXLSWorksheet& sheet, int r
     }
 }
 
-void SaveSession::writeMergedCells(const TvteXLSWorksheet& sheet) {
+void SaveSession::writeMergedCells(const Worksheet& sheet) {
     Bytes entries;
     std::size_t count = 0;
     const auto flush = [&] {
         Bytes data;
         appendU16(data, static_cast<std::uint16_t>(count));
         zond::bytes::appendBytes(data, entries);
-        out_.WriteRecord(biff8::kMergedCells, data);
+        out_.writeRecord(biff8::kMergedCells, data);
         entries.clear();
         count = 0;
     };
-    for (std::size_t p = 0; p < sheet.RangeCount(); ++p) {
+    for (std::size_t p = 0; p < sheet.rangeCount(); ++p) {
         const RangeRect& rect = sheet.rectAt(p);
         if (rect.isSingleCell()) {
             continue;
@@ -640,16 +639,16 @@ void SaveSession::writeMergedCells(const TvteXLSWorksheet& sheet) {
 
 // BIFF8 addresses 65,536 rows and 256 columns; a sheet beyond them is refused before anything is
 // written.
-void checkWorkbookFits(const TvteXLSWorkbook& workbook) {
-    for (int s = 0; s < workbook.SheetCount(); ++s) {
-        const auto& sheet = workbook.Sheets(s);
+void checkWorkbookFits(const Workbook& workbook) {
+    for (int s = 0; s < workbook.sheetCount(); ++s) {
+        const auto& sheet = workbook.sheet(s);
         const UsedBounds& b = sheet.usedBounds();
         if (b.empty()) {
             continue;
         }
         if (b.firstRow < 0 || b.firstColumn < 0 || b.lastRow >= biff8::kMaxRows ||
             b.lastColumn >= biff8::kMaxColumns) {
-            throw XlsError("Лист \"" + sheet.Name() +
+            throw XlsError("Лист \"" + sheet.name() +
                            "\" не помещается в книгу Excel: лист вмещает не более 65536 строк и "
                            "256 столбцов.");
         }
@@ -658,7 +657,7 @@ void checkWorkbookFits(const TvteXLSWorkbook& workbook) {
 
 }  // namespace
 
-BiffStream TvteExcelWriter::assemble(const TvteXLSWorkbook& workbook) {
+BiffStream Biff8Writer::assemble(const Workbook& workbook) {
     checkWorkbookFits(workbook);
     BiffStream stream;
     struct ClearColours {
@@ -669,7 +668,7 @@ BiffStream TvteExcelWriter::assemble(const TvteXLSWorkbook& workbook) {
     return stream;
 }
 
-void TvteExcelWriter::Save(const TvteXLSWorkbook& workbook, const std::filesystem::path& fileName) {
+void Biff8Writer::save(const Workbook& workbook, const std::filesystem::path& fileName) {
     writeWorkbookFile(fileName, assemble(workbook));
 }
 

@@ -1,22 +1,15 @@
-// Workbook writers: the BIFF8 writer turns a workbook model into an Excel 97 file.
+// The BIFF8 writer turns a workbook model into an Excel 97 file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <limits>
 
-#include "biff_stream.h"
-#include "style_tables.h"
-#include "vteExcel.h"
+#include "xls/biff_stream.h"
+#include "xls/style_tables.h"
+#include "xls/workbook.h"
 
 namespace zond::xls {
-
-class TvteCustomWriter {
-  public:
-    virtual ~TvteCustomWriter() = default;
-    virtual void Save(const TvteXLSWorkbook& /*workbook*/,
-                      const std::filesystem::path& /*fileName*/) {}
-};
 
 // What the cell records of one range carry: its XF (the font and number format are in there)
 // and, for a text, its shared-string number.
@@ -27,16 +20,16 @@ struct CellWriteInfo {
     std::uint32_t sstIndex = kNoText;  // none for an empty text
 };
 
-class TvteExcelWriter : public TvteCustomWriter {
+class Biff8Writer {
   public:
     // Writes the workbook to `fileName`, replacing a file of that name only once the new one is
     // complete. Throws XlsError (see assemble and writeWorkbookFile).
-    void Save(const TvteXLSWorkbook& workbook, const std::filesystem::path& fileName) override;
+    void save(const Workbook& workbook, const std::filesystem::path& fileName);
 
-    // The "Workbook" stream of the file Save writes. Throws XlsError for a worksheet reaching
+    // The "Workbook" stream of the file save writes. Throws XlsError for a worksheet reaching
     // beyond the 65,536 rows and 256 columns BIFF8 addresses, or a cell text longer than a BIFF8
     // string holds.
-    BiffStream assemble(const TvteXLSWorkbook& workbook);
+    BiffStream assemble(const Workbook& workbook);
 
   private:
     UsedColours usedColours_;
