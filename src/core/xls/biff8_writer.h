@@ -3,22 +3,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 
 #include "xls/biff_stream.h"
 #include "xls/style_tables.h"
 #include "xls/workbook.h"
 
 namespace zond::xls {
-
-// What the cell records of one range carry: its XF (the font and number format are in there)
-// and, for a text, its shared-string number.
-struct CellWriteInfo {
-    static constexpr std::uint32_t kNoText = std::numeric_limits<std::uint32_t>::max();
-
-    std::uint16_t xfIndex = 0;
-    std::uint32_t sstIndex = kNoText;  // none for an empty text
-};
 
 class Biff8Writer {
   public:
