@@ -13,7 +13,7 @@
 #include "../support/export_table.h"
 #include "../support/json_text.h"
 #include "measurement/table_export.h"
-#include "xls/vteWriters.h"
+#include "xls/biff8_writer.h"
 
 namespace {
 
@@ -27,10 +27,10 @@ void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
-void saveWithStream(const xls::TvteXLSWorkbook& book, const fs::path& xlsPath) {
-    xls::TvteExcelWriter writer;
+void saveWithStream(const xls::Workbook& book, const fs::path& xlsPath) {
+    xls::Biff8Writer writer;
     writeBytes(fs::path(xlsPath).replace_extension(".stream"), writer.assemble(book).bytes());
-    writer.Save(book, xlsPath);
+    writer.save(book, xlsPath);
 }
 
 void writeExport(const fs::path& dir, const std::string& name, int rows) {
@@ -43,14 +43,14 @@ void writeExport(const fs::path& dir, const std::string& name, int rows) {
 
 // The cells of a workbook as JSON: per sheet its name, its cells [row, column, value] (a number,
 // a text, or null for a blank) and its merged ranges [top, bottom, left, right].
-std::string expectedCells(const xls::TvteXLSWorkbook& book) {
+std::string expectedCells(const xls::Workbook& book) {
     std::string json = "{\"sheets\": [";
-    for (int s = 0; s < book.SheetCount(); ++s) {
-        const auto& sheet = book.Sheets(s);
-        json += (s ? ", " : "") + std::string("{\"name\": ") + jsonString(sheet.Name()) +
+    for (int s = 0; s < book.sheetCount(); ++s) {
+        const auto& sheet = book.sheet(s);
+        json += (s ? ", " : "") + std::string("{\"name\": ") + jsonString(sheet.name()) +
                 ", \"cells\": [";
         std::string merged;
-        for (std::size_t i = 0; i < sheet.RangeCount(); ++i) {
+        for (std::size_t i = 0; i < sheet.rangeCount(); ++i) {
             const auto range = sheet.view(i);
             const auto& r = range.rect;
             json +=
@@ -74,51 +74,50 @@ std::string expectedCells(const xls::TvteXLSWorkbook& book) {
     return json + "]}";
 }
 
-void writeLibraryCase(const fs::path& dir, const std::string& name,
-                      const xls::TvteXLSWorkbook& book) {
+void writeLibraryCase(const fs::path& dir, const std::string& name, const xls::Workbook& book) {
     saveWithStream(book, dir / (name + ".xls"));
     std::ofstream(dir / (name + ".json")) << expectedCells(book);
 }
 
 void writeLongText(const fs::path& dir) {
-    xls::TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    xls::Workbook book;
+    auto& sheet = book.addWorksheet();
     sheet.setName("Длинный текст");
     std::string text;
     for (int i = 0; i < 5000; ++i) {
         text += i % 10 == 9 ? "я" : std::string(1, static_cast<char>('a' + i % 26));
     }
-    sheet.Ranges(0, 0, 0, 0).setValue(text);
-    sheet.Ranges(1, 0, 1, 0).setValue(3.5);
-    sheet.Ranges(0, 1, 0, 1).setValue(std::string("после"));
+    sheet.range(0, 0, 0, 0).setValue(text);
+    sheet.range(1, 0, 1, 0).setValue(3.5);
+    sheet.range(0, 1, 0, 1).setValue(std::string("после"));
     writeLibraryCase(dir, "long_text", book);
 }
 
 void writeMerged(const fs::path& dir) {
-    xls::TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    xls::Workbook book;
+    auto& sheet = book.addWorksheet();
     sheet.setName("Объединение");
-    sheet.Ranges(0, 0, 1, 1).setValue(std::string("слитно"));
-    sheet.Ranges(2, 0, 4, 0).setValue(std::int32_t{7});
-    sheet.Ranges(0, 3, 0, 5);
-    sheet.Ranges(3, 3, 3, 3).setValue(std::string("x"));
-    sheet.Ranges(1, 4, 1, 4).setValue(-0.125);
+    sheet.range(0, 0, 1, 1).setValue(std::string("слитно"));
+    sheet.range(2, 0, 4, 0).setValue(std::int32_t{7});
+    sheet.range(0, 3, 0, 5);
+    sheet.range(3, 3, 3, 3).setValue(std::string("x"));
+    sheet.range(1, 4, 1, 4).setValue(-0.125);
     writeLibraryCase(dir, "merged", book);
 }
 
 // A font colour outside the default palette, and a second sheet.
 void writeColour(const fs::path& dir) {
-    xls::TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    xls::Workbook book;
+    auto& sheet = book.addWorksheet();
     sheet.setName("Цвет");
-    auto cell = sheet.Ranges(0, 0, 0, 0);
+    auto cell = sheet.range(0, 0, 0, 0);
     cell.setValue(std::string("цветной"));
     xls::RangeFormat format;
     format.font.colour = xls::rgb(0x12, 0x34, 0x56);
     format.font.style = xls::kBold;
     cell.setFormat(format);
-    sheet.Ranges(1, 0, 1, 0).setValue(std::string("обычный"));
-    book.AddWorksheet().Ranges(0, 0, 0, 0).setValue(std::int32_t{2});
+    sheet.range(1, 0, 1, 0).setValue(std::string("обычный"));
+    book.addWorksheet().range(0, 0, 0, 0).setValue(std::int32_t{2});
     writeLibraryCase(dir, "colour", book);
 }
 

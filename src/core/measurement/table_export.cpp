@@ -7,7 +7,7 @@
 #include "measurement/measurement_schema.h"
 #include "text/byte_order.h"
 #include "text/codepage.h"
-#include "xls/vteWriters.h"
+#include "xls/biff8_writer.h"
 
 namespace zond::measurement {
 
@@ -55,7 +55,7 @@ struct DecodedText {
 
 // A character field's text without its trailing spaces. ASCII bytes are the same in UTF-8, so
 // only texts with other bytes go through the code page.
-void setTextCell(xls::TvteXLSRange& cell, const dbf::DbfRecord& record, int index,
+void setTextCell(xls::CellRange& cell, const dbf::DbfRecord& record, int index,
                  const dbf::DbfFieldDescriptor& field, const text::CodePage& codePage,
                  DecodedText& last) {
     if (field.type != 'C') {
@@ -79,8 +79,8 @@ void setTextCell(xls::TvteXLSRange& cell, const dbf::DbfRecord& record, int inde
 
 }  // namespace
 
-std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
-                                                          const ExportProgress& progress) {
+std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
+                                                   const ExportProgress& progress) {
     std::array<int, kColumns.size()> fieldIndex{};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         fieldIndex[c] = table.requireField(kColumns[c].field);
@@ -94,14 +94,14 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
 
     const auto& fields = table.fields();
     std::array<DecodedText, kColumns.size()> lastDecoded;
-    auto book = std::make_unique<xls::TvteXLSWorkbook>();
-    auto& sheet = book->AddWorksheet();
+    auto book = std::make_unique<xls::Workbook>();
+    auto& sheet = book->addWorksheet();
     sheet.setName(kExportSheetName);
     clearSort(table);
     table.first();
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const int column = static_cast<int>(c);
-        sheet.Ranges(column, 0, column, 0).setValue(std::string(kExportHeadings[c]));
+        sheet.range(column, 0, column, 0).setValue(std::string(kExportHeadings[c]));
     }
     for (std::size_t k = 1; k <= rows; ++k) {
         if (progress && k % kProgressStep == 1 && !progress(k - 1, rows)) {
@@ -111,7 +111,7 @@ std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
         const int row = static_cast<int>(k);
         for (std::size_t c = 0; c < kColumns.size(); ++c) {
             const int column = static_cast<int>(c);
-            auto cell = sheet.Ranges(column, row, column, row);
+            auto cell = sheet.range(column, row, column, row);
             switch (kColumns[c].kind) {
                 case Column::Integer:
                     cell.setValue(static_cast<std::int32_t>(record.asInteger(fieldIndex[c])));
@@ -142,8 +142,8 @@ bool exp2excel(dbf::DbfTable& table, const std::filesystem::path& file,
     if (!book) {
         return false;
     }
-    xls::TvteExcelWriter writer;
-    writer.Save(*book, file);
+    xls::Biff8Writer writer;
+    writer.save(*book, file);
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "dbf/dbf_table.h"
-#include "xls/vteExcel.h"
+#include "xls/workbook.h"
 
 namespace zond::measurement {
 
@@ -45,8 +45,8 @@ using ExportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 // Builds the export workbook from the open table. The sort index "tab1" is dropped first, so
 // rows come in file order; afterwards the table stands on its last row. Returns nullptr when
 // cancelled; throws ExportError for more than 65,535 rows.
-std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
-                                                          const ExportProgress& progress = {});
+std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
+                                                   const ExportProgress& progress = {});
 
 // Builds the workbook and saves it to `file`. Returns false, with nothing written, when the table
 // is not open or the export is cancelled.

@@ -1,12 +1,12 @@
-#include "biff_stream.h"
+#include "xls/biff_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "BIFF8_Types.h"
 #include "text/byte_order.h"
-#include "vteExcelTypes.h"
+#include "xls/biff8_records.h"
+#include "xls/cell_value.h"
 
 namespace zond::xls {
 
@@ -45,7 +45,7 @@ void BiffStream::overwriteU32(std::uint32_t at, std::uint32_t value) {
     overwrite(at, bytes);
 }
 
-void BiffStream::WriteRecord(std::uint16_t number, std::span<const std::uint8_t> data) {
+void BiffStream::writeRecord(std::uint16_t number, std::span<const std::uint8_t> data) {
     do {
         const auto n = std::min<std::size_t>(data.size(), biff8::kMaxRecordData);
         std::uint8_t header[biff8::kRecordHeaderSize];

@@ -21,7 +21,7 @@ class BiffStream {
     void overwriteU32(std::uint32_t at, std::uint32_t value);
 
     // One record: number, data length and data. Data over 8224 bytes go on in CONTINUE records.
-    void WriteRecord(std::uint16_t number, std::span<const std::uint8_t> data = {});
+    void writeRecord(std::uint16_t number, std::span<const std::uint8_t> data = {});
 
     // The bytes in order, a chunk at a time (what the container receives).
     void forEachChunk(const std::function<void(std::span<const std::uint8_t>)>& sink) const;

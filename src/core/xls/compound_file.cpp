@@ -1,4 +1,4 @@
-#include "compound_file.h"
+#include "xls/compound_file.h"
 
 #include <fcntl.h>
 #include <gsf/gsf-outfile-msole.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <system_error>
 
-#include "vteExcelTypes.h"
+#include "xls/cell_value.h"
 
 namespace zond::xls {
 

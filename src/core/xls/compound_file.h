@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "biff_stream.h"
+#include "xls/biff_stream.h"
 
 namespace zond::xls {
 

@@ -1,10 +1,10 @@
-#include "style_tables.h"
+#include "xls/style_tables.h"
 
 #include <algorithm>
 
-#include "BIFF8_Types.h"
 #include "text/byte_order.h"
 #include "text/codepage.h"
+#include "xls/biff8_records.h"
 
 namespace zond::xls {
 
@@ -30,7 +30,7 @@ std::u32string folded(std::string_view utf8) {
     return text;
 }
 
-bool isProtected(TColor colour) {
+bool isProtected(Colour colour) {
     return std::ranges::find(kProtectedColours, colour) != kProtectedColours.end();
 }
 
@@ -38,8 +38,8 @@ bool isProtected(TColor colour) {
 
 StyleTables::StyleTables(UsedColours& usedColours) : used_(usedColours), palette_(kDefaultPalette) {
     used_.clear();
-    TvteXLSFont builtIn;
-    builtIn.colour = clWindowText;
+    Font builtIn;
+    builtIn.colour = kWindowText;
     fonts_.assign(kBuiltInFonts, builtIn);
     for (const auto& format : kBuiltInFormats) {
         formats_.emplace_back(format.text, format.index);
@@ -47,14 +47,14 @@ StyleTables::StyleTables(UsedColours& usedColours) : used_(usedColours), palette
     cellXfs_.assign(kFixedCellXfs.begin(), kFixedCellXfs.end());
 }
 
-std::uint8_t StyleTables::PaletteIndex(TColor colour) {
-    const TColor value = resolveColour(colour);
+std::uint8_t StyleTables::paletteIndex(Colour colour) {
+    const Colour value = resolveColour(colour);
     used_.insert(value);
     if (const auto hit = std::ranges::find(palette_, value); hit != palette_.end()) {
         return static_cast<std::uint8_t>(kFirstPaletteIndex + (hit - palette_.begin()));
     }
     const auto free = std::ranges::find_if(
-        palette_, [&](TColor entry) { return !isProtected(entry) && !used_.contains(entry); });
+        palette_, [&](Colour entry) { return !isProtected(entry) && !used_.contains(entry); });
     if (free == palette_.end()) {
         return kFirstPaletteIndex;
     }
@@ -63,7 +63,7 @@ std::uint8_t StyleTables::PaletteIndex(TColor colour) {
     return static_cast<std::uint8_t>(kFirstPaletteIndex + (free - palette_.begin()));
 }
 
-std::uint16_t StyleTables::fontIndex(const TvteXLSFont& font) {
+std::uint16_t StyleTables::fontIndex(const Font& font) {
     auto it = std::ranges::find(fonts_, font);
     if (it == fonts_.end()) {
         fonts_.push_back(font);
@@ -89,8 +89,8 @@ std::uint16_t StyleTables::formatIndex(const std::string& format) {
     return index;
 }
 
-std::uint8_t StyleTables::borderColour(const TvteXLSBorder& border) {
-    return border.lineStyle == 0 ? 0 : PaletteIndex(border.colour);
+std::uint8_t StyleTables::borderColour(const Border& border) {
+    return border.lineStyle == 0 ? 0 : paletteIndex(border.colour);
 }
 
 std::uint16_t StyleTables::xfIndex(const CellStyle& style, const CellStyleIndices& indices) {
@@ -104,8 +104,8 @@ std::uint16_t StyleTables::xfIndex(const CellStyle& style, const CellStyleIndice
     const std::uint16_t rightColour = borderColour(right);
     const std::uint32_t topColour = borderColour(top);
     const std::uint32_t bottomColour = borderColour(bottom);
-    const std::uint16_t foreground = PaletteIndex(f.patternForeground);
-    const std::uint16_t background = PaletteIndex(f.patternBackground);
+    const std::uint16_t foreground = paletteIndex(f.patternForeground);
+    const std::uint16_t background = paletteIndex(f.patternBackground);
 
     XfBody xf{};
     zond::bytes::writeU16(&xf[0], indices.font);
@@ -143,7 +143,7 @@ void StyleTables::writeFonts(BiffStream& out) {
         appendU16(data, static_cast<std::uint16_t>(font.size * 20));
         appendU16(data, static_cast<std::uint16_t>(((font.style & kItalic) ? 0x0002 : 0) |
                                                    ((font.style & kStrikeOut) ? 0x0008 : 0)));
-        appendU16(data, PaletteIndex(font.colour));
+        appendU16(data, paletteIndex(font.colour));
         appendU16(data, (font.style & kBold) ? 1000 : 100);
         appendU16(data, 0);
         appendU8(data, (font.style & kUnderline) ? 1 : 0);
@@ -153,7 +153,7 @@ void StyleTables::writeFonts(BiffStream& out) {
         appendU8(data, static_cast<std::uint8_t>(name.size()));
         appendU8(data, biff8::kUncompressedFlag);
         appendCharacters(data, name);
-        out.WriteRecord(biff8::kFont, data);
+        out.writeRecord(biff8::kFont, data);
     }
 }
 
@@ -163,35 +163,35 @@ void StyleTables::writeFormats(BiffStream& out) const {
         data.clear();
         appendU16(data, index);
         appendString16(data, text::toUtf16(format));
-        out.WriteRecord(biff8::kFormat, data);
+        out.writeRecord(biff8::kFormat, data);
     }
 }
 
 void StyleTables::writeXfs(BiffStream& out) const {
     for (const auto& xf : kStyleXfs) {
-        out.WriteRecord(biff8::kXf, xf);
+        out.writeRecord(biff8::kXf, xf);
     }
     for (const auto& xf : cellXfs_) {
-        out.WriteRecord(biff8::kXf, xf);
+        out.writeRecord(biff8::kXf, xf);
     }
 }
 
 void StyleTables::writeStylesAndPalette(BiffStream& out) const {
     for (const auto& style : kBuiltInStyles) {
-        out.WriteRecord(biff8::kStyle, style);
+        out.writeRecord(biff8::kStyle, style);
     }
     if (!paletteChanged_) {
         return;
     }
     std::vector<std::uint8_t> data;
     appendU16(data, static_cast<std::uint16_t>(kPaletteSize));
-    for (const TColor colour : palette_) {
+    for (const Colour colour : palette_) {
         appendU8(data, static_cast<std::uint8_t>(colour));
         appendU8(data, static_cast<std::uint8_t>(colour >> 8));
         appendU8(data, static_cast<std::uint8_t>(colour >> 16));
         appendU8(data, 0);
     }
-    out.WriteRecord(biff8::kPalette, data);
+    out.writeRecord(biff8::kPalette, data);
 }
 
 std::vector<CellStyleIndices> StyleTables::write(BiffStream& out,

@@ -10,16 +10,16 @@
 #include <utility>
 #include <vector>
 
-#include "biff_stream.h"
-#include "vteConsts.h"
-#include "vteExcelTypes.h"
+#include "xls/biff_stream.h"
+#include "xls/cell_value.h"
+#include "xls/xls_constants.h"
 
 namespace zond::xls {
 
 // Colours requested during one save; they keep their palette entries.
-using UsedColours = std::unordered_set<TColor>;
+using UsedColours = std::unordered_set<Colour>;
 // The colours of palette indices 8 to 63.
-using WorkingPalette = std::array<TColor, kPaletteSize>;
+using WorkingPalette = std::array<Colour, kPaletteSize>;
 
 // A distinct formatting among the ranges being written: the range format, and whether the range
 // covers more than one cell (which shows in the XF).
@@ -40,7 +40,7 @@ class StyleTables {
     explicit StyleTables(UsedColours& usedColours);
 
     // Palette index (8 to 63) of a colour; may give a free palette entry to it.
-    std::uint8_t PaletteIndex(TColor colour);
+    std::uint8_t paletteIndex(Colour colour);
 
     // Builds the tables for `styles` (distinct, in the order ranges first use them) and writes
     // the FONT, FORMAT, XF, STYLE and, when the palette changed, PALETTE records. Returns the
@@ -51,10 +51,10 @@ class StyleTables {
     bool paletteChanged() const { return paletteChanged_; }
 
   private:
-    std::uint16_t fontIndex(const TvteXLSFont& font);
+    std::uint16_t fontIndex(const Font& font);
     std::uint16_t formatIndex(const std::string& format);
     std::uint16_t xfIndex(const CellStyle& style, const CellStyleIndices& indices);
-    std::uint8_t borderColour(const TvteXLSBorder& border);
+    std::uint8_t borderColour(const Border& border);
 
     void writeFonts(BiffStream& out);
     void writeFormats(BiffStream& out) const;
@@ -64,7 +64,7 @@ class StyleTables {
     UsedColours& used_;
     WorkingPalette palette_;
     bool paletteChanged_ = false;
-    std::vector<TvteXLSFont> fonts_;
+    std::vector<Font> fonts_;
     std::vector<std::pair<std::string, std::uint16_t>> formats_;
     std::uint16_t customFormats_ = 0;
     std::vector<XfBody> cellXfs_;

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "xls/biff8_writer.h"
 #include "xls/compound_file.h"
-#include "xls/vteWriters.h"
 
 namespace zond::xls {
 namespace {
@@ -25,13 +25,13 @@ class SaveTest : public ::testing::Test {
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        book_.AddWorksheet().Ranges(0, 0, 0, 0).setValue(std::string("данные"));
+        book_.addWorksheet().range(0, 0, 0, 0).setValue(std::string("данные"));
     }
     void TearDown() override { fs::remove_all(dir_); }
 
     std::string saveError(const fs::path& path) {
         try {
-            TvteExcelWriter().Save(book_, path);
+            Biff8Writer().save(book_, path);
         } catch (const XlsError& e) {
             return e.what();
         }
@@ -48,7 +48,7 @@ class SaveTest : public ::testing::Test {
     }
 
     fs::path dir_;
-    TvteXLSWorkbook book_;
+    Workbook book_;
 };
 
 TEST_F(SaveTest, WritesACompoundFileAndReplacesAnExistingOne) {
@@ -100,28 +100,28 @@ TEST_F(SaveTest, LockedTargetIsShareViolationAndStaysUntouched) {
 TEST_F(SaveTest, SheetBeyondBiff8IsRefusedBeforeAnythingIsWritten) {
     const auto path = dir_ / "book.xls";
     { std::ofstream(path) << "keep me"; }
-    auto& sheet = book_.AddWorksheet();
+    auto& sheet = book_.addWorksheet();
     sheet.setName("Большой");
-    sheet.Ranges(0, 65535, 0, 65535).setValue(1.0);  // the last addressable row is fine
+    sheet.range(0, 65535, 0, 65535).setValue(1.0);  // the last addressable row is fine
     EXPECT_EQ(saveError(dir_ / "fits.xls"), "saved");
 
-    sheet.Ranges(0, 65536, 0, 65536);
+    sheet.range(0, 65536, 0, 65536);
     const std::string error = saveError(path);
     EXPECT_NE(error.find("Большой"), std::string::npos) << error;
     EXPECT_NE(error.find("65536"), std::string::npos) << error;
     EXPECT_EQ(contents(path), "keep me");
 
-    TvteXLSWorkbook wide;
-    wide.AddWorksheet().Ranges(256, 0, 256, 0);
-    EXPECT_THROW(TvteExcelWriter().Save(wide, dir_ / "wide.xls"), XlsError);
+    Workbook wide;
+    wide.addWorksheet().range(256, 0, 256, 0);
+    EXPECT_THROW(Biff8Writer().save(wide, dir_ / "wide.xls"), XlsError);
     EXPECT_FALSE(fs::exists(dir_ / "wide.xls"));
 }
 
 TEST_F(SaveTest, SavingTwiceGivesTheSameStream) {
-    TvteExcelWriter writer;
+    Biff8Writer writer;
     RangeFormat coloured;
     coloured.font.colour = rgb(1, 2, 3);
-    book_.Sheets(0).Ranges(1, 0, 1, 0).setFormat(coloured);
+    book_.sheet(0).range(1, 0, 1, 0).setFormat(coloured);
     EXPECT_EQ(writer.assemble(book_).bytes(), writer.assemble(book_).bytes());
 }
 

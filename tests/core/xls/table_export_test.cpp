@@ -8,7 +8,7 @@
 
 #include "../../support/export_table.h"
 #include "biff_records.h"
-#include "xls/vteWriters.h"
+#include "xls/biff8_writer.h"
 
 namespace zond::measurement {
 namespace {
@@ -35,8 +35,8 @@ class TableExport : public ::testing::Test {
         openMeasurementTable(table_, dir_ / "t.db");
     }
 
-    static xls::RangeView cell(const xls::TvteXLSWorksheet& sheet, int row, int column) {
-        for (std::size_t i = sheet.firstRangeFrom(row); i < sheet.RangeCount(); ++i) {
+    static xls::RangeView cell(const xls::Worksheet& sheet, int row, int column) {
+        for (std::size_t i = sheet.firstRangeFrom(row); i < sheet.rangeCount(); ++i) {
             if (sheet.rectAt(i).top == row && sheet.rectAt(i).left == column) {
                 return sheet.view(i);
             }
@@ -52,10 +52,10 @@ class TableExport : public ::testing::Test {
 TEST_F(TableExport, EmptyTableGivesTheHeadingRowOnly) {
     open({});
     const auto book = buildExportWorkbook(table_);
-    ASSERT_EQ(book->SheetCount(), 1);
-    const auto& sheet = book->Sheets(0);
-    EXPECT_EQ(sheet.Name(), "ЗОНД-8Т.05 \"Тавис\"");
-    EXPECT_EQ(book->UserName(), "PReport");
+    ASSERT_EQ(book->sheetCount(), 1);
+    const auto& sheet = book->sheet(0);
+    EXPECT_EQ(sheet.name(), "ЗОНД-8Т.05 \"Тавис\"");
+    EXPECT_EQ(book->userName(), "PReport");
     const char* headings[] = {"N",
                               "Дата",
                               "Время",
@@ -67,7 +67,7 @@ TEST_F(TableExport, EmptyTableGivesTheHeadingRowOnly) {
                               "t\xD0\xB2, C",
                               "t\xD0\xBD, C",
                               "Примечание"};
-    ASSERT_EQ(sheet.RangeCount(), 11u);
+    ASSERT_EQ(sheet.rangeCount(), 11u);
     for (int c = 0; c < 11; ++c) {
         const auto heading = cell(sheet, 0, c);
         EXPECT_EQ(heading.kind, xls::CellKind::Text);
@@ -88,8 +88,8 @@ TEST_F(TableExport, RowsInFileOrderWithKindsAndBlanks) {
     table_.selectIndex("tab1");
 
     const auto book = buildExportWorkbook(table_);
-    const auto& sheet = book->Sheets(0);
-    ASSERT_EQ(sheet.RangeCount(), 4u * 11u);
+    const auto& sheet = book->sheet(0);
+    ASSERT_EQ(sheet.rangeCount(), 4u * 11u);
     EXPECT_EQ(table_.selectedIndex(), std::nullopt);
     for (int k = 1; k <= 3; ++k) {
         const auto& row = rows[static_cast<std::size_t>(k - 1)];
@@ -120,7 +120,7 @@ TEST_F(TableExport, DeletedRowsAreLeftOutAndEmptyTextsWriteBlanks) {
     EXPECT_TRUE(fs::exists(dir_ / "out.xls"));
 
     const auto book = buildExportWorkbook(table_);
-    const auto& sheet = book->Sheets(0);
+    const auto& sheet = book->sheet(0);
     EXPECT_EQ(sheet.usedBounds().lastRow, 2);
     EXPECT_EQ(cell(sheet, 2, 1).text, rows[2].date);
     EXPECT_EQ(cell(sheet, 2, 10).text, "");  // written as BLANK: no shared string
@@ -166,7 +166,7 @@ TEST_F(TableExport, StreamOfAnExport) {
     const auto rows = testing::sampleMeasurementRows(40);
     open(rows);
     const auto book = buildExportWorkbook(table_);
-    const auto records = xls::testing::splitRecords(xls::TvteExcelWriter().assemble(*book).bytes());
+    const auto records = xls::testing::splitRecords(xls::Biff8Writer().assemble(*book).bytes());
 
     std::size_t texts = kExportHeadings.size();
     std::size_t blanks = 0;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "biff_records.h"
-#include "xls/vteWriters.h"
+#include "xls/biff8_writer.h"
 
 namespace zond::xls {
 namespace {
@@ -19,8 +19,8 @@ using testing::u32At;
 using testing::utf16le;
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<Record> write(const TvteXLSWorkbook& book) {
-    TvteExcelWriter writer;
+std::vector<Record> write(const Workbook& book) {
+    Biff8Writer writer;
     return splitRecords(writer.assemble(book).bytes());
 }
 
@@ -51,8 +51,8 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 const Bytes kXf21 = hex("05 00 00 00 01 00 20 00 00 7C 00 00 00 00 00 00 00 00 08 04");
 
 TEST(BiffWriter, EmptySheetRecordOrderAndFixedBytes) {
-    TvteXLSWorkbook book;
-    book.AddWorksheet();
+    Workbook book;
+    book.addWorksheet();
     const auto records = write(book);
 
     std::vector<std::uint16_t> expected = {
@@ -115,10 +115,10 @@ TEST(BiffWriter, EmptySheetRecordOrderAndFixedBytes) {
 }
 
 TEST(BiffWriter, DefaultCellStyleTables) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
-    sheet.Ranges(0, 0, 0, 0).setValue(std::int32_t{1});
-    sheet.Ranges(1, 0, 1, 0).setValue(std::string("x"));
+    Workbook book;
+    auto& sheet = book.addWorksheet();
+    sheet.range(0, 0, 0, 0).setValue(std::int32_t{1});
+    sheet.range(1, 0, 1, 0).setValue(std::string("x"));
     const auto records = write(book);
 
     // Four built-in fonts in the window-text colour (black) and the cells' black Arial: all five
@@ -183,19 +183,19 @@ TEST(BiffWriter, DefaultCellStyleTables) {
 }
 
 TEST(BiffWriter, FontsFormatsAndPaletteFollowTheRanges) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     RangeFormat builtIn;
-    builtIn.font.colour = clWindowText;  // equal to the built-in fonts in every property
-    sheet.Ranges(0, 0, 0, 0).setFormat(builtIn);
+    builtIn.font.colour = kWindowText;  // equal to the built-in fonts in every property
+    sheet.range(0, 0, 0, 0).setFormat(builtIn);
     RangeFormat money;
     money.numberFormat = "0.00\"Р\"";
-    sheet.Ranges(1, 0, 1, 0).setFormat(money);
+    sheet.range(1, 0, 1, 0).setFormat(money);
     money.numberFormat = "0.00\"р\"";  // the same format in other letter case
-    sheet.Ranges(2, 0, 2, 0).setFormat(money);
+    sheet.range(2, 0, 2, 0).setFormat(money);
     RangeFormat coloured;
     coloured.font.colour = rgb(0x12, 0x34, 0x56);
-    sheet.Ranges(3, 0, 3, 0).setFormat(coloured);
+    sheet.range(3, 0, 3, 0).setFormat(coloured);
     const auto records = write(book);
 
     const auto fonts = withNumber(records, 0x0031);
@@ -234,27 +234,27 @@ TEST(BiffWriter, PaletteIndexRules) {
     UsedColours used{rgb(1, 1, 1)};
     StyleTables tables(used);
     EXPECT_TRUE(used.empty());  // every save starts with no used colours
-    EXPECT_EQ(tables.PaletteIndex(clWindowText), 8);
-    EXPECT_EQ(tables.PaletteIndex(rgb(0x99, 0x99, 0xFF)), 24);
+    EXPECT_EQ(tables.paletteIndex(kWindowText), 8);
+    EXPECT_EQ(tables.paletteIndex(rgb(0x99, 0x99, 0xFF)), 24);
     // #9999FF is in use now, so the next new colour goes to index 25.
-    EXPECT_EQ(tables.PaletteIndex(rgb(1, 2, 3)), 25);
-    EXPECT_EQ(tables.PaletteIndex(rgb(1, 2, 3)), 25);
+    EXPECT_EQ(tables.paletteIndex(rgb(1, 2, 3)), 25);
+    EXPECT_EQ(tables.paletteIndex(rgb(1, 2, 3)), 25);
     EXPECT_TRUE(tables.paletteChanged());
     // Once every free entry is taken, new colours fall back to index 8.
     for (std::uint8_t i = 10; i < 80; ++i) {
-        tables.PaletteIndex(rgb(i, 7, 7));
+        tables.paletteIndex(rgb(i, 7, 7));
     }
-    EXPECT_EQ(tables.PaletteIndex(rgb(200, 7, 7)), 8);
+    EXPECT_EQ(tables.paletteIndex(rgb(200, 7, 7)), 8);
     for (std::size_t i = 0; i < 16; ++i) {
         EXPECT_EQ(tables.palette()[i], kDefaultPalette[i]) << "classic colour " << i + 8;
     }
 }
 
 TEST(BiffWriter, MergedRangeCellsAndMergedCellsRecord) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
-    sheet.Ranges(1, 1, 2, 2).setValue(4.0);
-    sheet.Ranges(0, 1, 0, 1).setValue(std::string());
+    Workbook book;
+    auto& sheet = book.addWorksheet();
+    sheet.range(1, 1, 2, 2).setValue(4.0);
+    sheet.range(0, 1, 0, 1).setValue(std::string());
     const auto records = write(book);
 
     const auto xfs = withNumber(records, 0x00E0);
@@ -281,10 +281,10 @@ TEST(BiffWriter, MergedRangeCellsAndMergedCellsRecord) {
 }
 
 TEST(BiffWriter, ManyMergedRangesSplitAt1024Entries) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     for (int r = 0; r < 1025; ++r) {
-        sheet.Ranges(0, r, 1, r);
+        sheet.range(0, r, 1, r);
     }
     const auto merged = withNumber(write(book), 0x00E5);
     ASSERT_EQ(merged.size(), 2u);
@@ -294,10 +294,10 @@ TEST(BiffWriter, ManyMergedRangesSplitAt1024Entries) {
 }
 
 TEST(BiffWriter, RowBlocksDbCellsAndIndex) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     for (int r = 0; r < 33; ++r) {
-        sheet.Ranges(0, r, 0, r).setValue(std::int32_t{r});
+        sheet.range(0, r, 0, r).setValue(std::int32_t{r});
     }
     const auto records = write(book);
     const auto dbCells = withNumber(records, 0x00D7);
@@ -328,10 +328,10 @@ TEST(BiffWriter, RowBlocksDbCellsAndIndex) {
 }
 
 TEST(BiffWriter, RowsWithoutCellsInsideTheUsedSpanGetRowRecords) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
-    sheet.Ranges(2, 3, 2, 3).setValue(1.0);
-    sheet.Ranges(0, 6, 0, 6).setValue(1.0);
+    Workbook book;
+    auto& sheet = book.addWorksheet();
+    sheet.range(2, 3, 2, 3).setValue(1.0);
+    sheet.range(0, 6, 0, 6).setValue(1.0);
     sheet.rows().push_back({4, 400});
     const auto rows = withNumber(write(book), 0x0208);
     ASSERT_EQ(rows.size(), 4u);
@@ -341,13 +341,13 @@ TEST(BiffWriter, RowsWithoutCellsInsideTheUsedSpanGetRowRecords) {
 }
 
 TEST(BiffWriter, LongTextIsSplitIntoContinueWithFlagByte) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     std::string text;
     for (int i = 0; i < 5000; ++i) {
         text += static_cast<char>('a' + i % 26);
     }
-    sheet.Ranges(0, 0, 0, 0).setValue(text);
+    sheet.range(0, 0, 0, 0).setValue(text);
     const auto records = write(book);
 
     const auto sst =
@@ -380,11 +380,11 @@ TEST(BiffWriter, LongTextIsSplitIntoContinueWithFlagByte) {
 
 TEST(BiffWriter, EntryHeadersNeverStraddleRecords) {
     const auto sstRecords = [](std::initializer_list<std::string> texts) {
-        TvteXLSWorkbook book;
-        auto& sheet = book.AddWorksheet();
+        Workbook book;
+        auto& sheet = book.addWorksheet();
         int row = 0;
         for (const auto& text : texts) {
-            sheet.Ranges(0, row, 0, row).setValue(text);
+            sheet.range(0, row, 0, row).setValue(text);
             ++row;
         }
         const auto records = write(book);
@@ -410,12 +410,12 @@ TEST(BiffWriter, EntryHeadersNeverStraddleRecords) {
 }
 
 TEST(BiffWriter, ExtSstBucketEveryEightStrings) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     for (int c = 0; c < 9; ++c) {
-        sheet.Ranges(c, 0, c, 0).setValue(std::string("a"));
+        sheet.range(c, 0, c, 0).setValue(std::string("a"));
     }
-    sheet.Ranges(9, 0, 9, 0).setValue(std::string());  // no entry for an empty text
+    sheet.range(9, 0, 9, 0).setValue(std::string());  // no entry for an empty text
     const auto records = write(book);
     const auto sst =
         std::ranges::find_if(records, [](const Record& r) { return r.number == 0x00FC; });
@@ -434,11 +434,11 @@ TEST(BiffWriter, ExtSstBucketEveryEightStrings) {
 }
 
 TEST(BiffWriter, TwoSheetsCyrillicNamesAndTexts) {
-    TvteXLSWorkbook book;
+    Workbook book;
     book.setUserName(std::string(60, 'u'));
-    book.AddWorksheet().setName("Лист");
-    auto& second = book.AddWorksheet();
-    second.Ranges(0, 0, 0, 0).setValue(std::string("Дата"));
+    book.addWorksheet().setName("Лист");
+    auto& second = book.addWorksheet();
+    second.range(0, 0, 0, 0).setValue(std::string("Дата"));
     const auto records = write(book);
 
     Bytes writeAccess = concat({hex("36 00 01"), utf16le(std::u16string(54, u'u'))});
@@ -462,8 +462,8 @@ TEST(BiffWriter, TwoSheetsCyrillicNamesAndTexts) {
 }
 
 TEST(BiffWriter, PageSetupInTheSheetRecords) {
-    TvteXLSWorkbook book;
-    auto& sheet = book.AddWorksheet();
+    Workbook book;
+    auto& sheet = book.addWorksheet();
     auto& setup = sheet.pageSetup();
     setup.centreHeader = "Отчёт";
     setup.rightFooter = "&P";
@@ -487,8 +487,8 @@ TEST(BiffWriter, PageSetupInTheSheetRecords) {
 
 TEST(BiffWriter, LongRecordsContinue) {
     BiffStream stream;
-    stream.WriteRecord(0x00FF, Bytes(8224 + 10, 0xAB));
-    stream.WriteRecord(0x000A);
+    stream.writeRecord(0x00FF, Bytes(8224 + 10, 0xAB));
+    stream.writeRecord(0x000A);
     const auto records = splitRecords(stream.bytes());
     ASSERT_EQ(numbers(records), (std::vector<std::uint16_t>{0x00FF, 0x003C, 0x000A}));
     EXPECT_EQ(records[0].data.size(), 8224u);

@@ -1,4 +1,4 @@
-#include "vteExcel.h"
+#include "xls/workbook.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "vteConsts.h"
+#include "xls/xls_constants.h"
 
 namespace zond::xls {
 
@@ -57,22 +57,22 @@ std::string withoutCrLf(std::string text) {
 
 }  // namespace
 
-// --- TvteXLSRange -----------------------------------------------------------------------------
+// --- CellRange -----------------------------------------------------------------------------
 
-const RangeRect& TvteXLSRange::rect() const {
+const RangeRect& CellRange::rect() const {
     return sheet_->slots_[slot_].rect;
 }
 
-CellValue TvteXLSRange::Value() const {
+CellValue CellRange::value() const {
     return sheet_->valueOf(sheet_->slots_[slot_]);
 }
 
-CellKind TvteXLSRange::kind() const {
+CellKind CellRange::kind() const {
     return sheet_->kindOf(sheet_->slots_[slot_]);
 }
 
-void TvteXLSRange::setValue(CellValue value) {
-    using Kind = TvteXLSWorksheet::ValueKind;
+void CellRange::setValue(CellValue value) {
+    using Kind = Worksheet::ValueKind;
     const auto kind = static_cast<Kind>(value.index());
     const std::uint64_t payload = std::visit(
         [this](auto& v) -> std::uint64_t {
@@ -99,27 +99,27 @@ void TvteXLSRange::setValue(CellValue value) {
     data.setPayload(payload);
 }
 
-void TvteXLSRange::setText(std::string_view text) {
+void CellRange::setText(std::string_view text) {
     // Texts without a CR are stored as they are; the copy is only for those that need mending.
     const std::uint64_t payload = text.find('\r') == std::string_view::npos
                                       ? sheet_->texts_.add(text)
                                       : sheet_->texts_.add(withoutCrLf(std::string(text)));
     auto& data = sheet_->slots_[slot_];
-    data.kind = TvteXLSWorksheet::ValueKind::Text;
+    data.kind = Worksheet::ValueKind::Text;
     data.setPayload(payload);
 }
 
-const RangeFormat& TvteXLSRange::format() const {
+const RangeFormat& CellRange::format() const {
     return sheet_->workbook().formatAt(sheet_->slots_[slot_].format);
 }
 
-void TvteXLSRange::setFormat(const RangeFormat& format) {
+void CellRange::setFormat(const RangeFormat& format) {
     sheet_->slots_[slot_].format = sheet_->workbook().internFormat(format);
 }
 
-// --- TvteXLSWorksheet::SlotStore --------------------------------------------------------------
+// --- Worksheet::SlotStore --------------------------------------------------------------
 
-void TvteXLSWorksheet::SlotStore::push_back(const RangeData& data) {
+void Worksheet::SlotStore::append(const RangeData& data) {
     if (size_ == std::numeric_limits<std::uint32_t>::max()) {
         throw XlsError("too many ranges in one worksheet");
     }
@@ -129,9 +129,9 @@ void TvteXLSWorksheet::SlotStore::push_back(const RangeData& data) {
     (*this)[size_++] = data;
 }
 
-// --- TvteXLSWorksheet::TextStore --------------------------------------------------------------
+// --- Worksheet::TextStore --------------------------------------------------------------
 
-std::uint64_t TvteXLSWorksheet::TextStore::add(std::string_view text) {
+std::uint64_t Worksheet::TextStore::add(std::string_view text) {
     constexpr std::size_t kBlock = 1 << 20;
     constexpr std::size_t kLength = sizeof(std::uint32_t);
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
@@ -157,32 +157,32 @@ std::uint64_t TvteXLSWorksheet::TextStore::add(std::string_view text) {
     return ref;
 }
 
-std::string_view TvteXLSWorksheet::TextStore::get(std::uint64_t ref) const {
+std::string_view Worksheet::TextStore::get(std::uint64_t ref) const {
     const char* at = blocks_[ref >> 32].get() + (ref & 0xFFFFFFFFu);
     std::uint32_t length = 0;
     std::memcpy(&length, at, sizeof length);
     return {at + sizeof length, length};
 }
 
-// --- TvteXLSWorksheet -------------------------------------------------------------------------
+// --- Worksheet -------------------------------------------------------------------------
 
-TvteXLSWorksheet::TvteXLSWorksheet(TvteXLSWorkbook& workbook, std::string name)
+Worksheet::Worksheet(Workbook& workbook, std::string name)
     : workbook_(&workbook), name_(std::move(name)) {}
 
-int TvteXLSWorksheet::index() const {
-    for (int i = 0; i < workbook_->SheetCount(); ++i) {
-        if (&workbook_->Sheets(i) == this) {
+int Worksheet::index() const {
+    for (int i = 0; i < workbook_->sheetCount(); ++i) {
+        if (&workbook_->sheet(i) == this) {
             return i;
         }
     }
     return -1;
 }
 
-void TvteXLSWorksheet::setName(std::string_view name) {
+void Worksheet::setName(std::string_view name) {
     name_ = cutAndTrim(name, kSheetNameLimit);
 }
 
-std::size_t TvteXLSWorksheet::firstRangeFrom(int top) const {
+std::size_t Worksheet::firstRangeFrom(int top) const {
     const auto above = [&](std::uint32_t slot) { return slots_[slot].rect.top < top; };
     // Sheets are mostly filled row by row, so the answer is usually among the last ranges.
     constexpr int kBackwardSteps = 16;
@@ -197,7 +197,7 @@ std::size_t TvteXLSWorksheet::firstRangeFrom(int top) const {
     return static_cast<std::size_t>(it - order_.begin());
 }
 
-std::uint32_t TvteXLSWorksheet::newSlot(const RangeRect& rect) {
+std::uint32_t Worksheet::newSlot(const RangeRect& rect) {
     RangeData data;
     data.rect = rect;
     if (!freeSlots_.empty()) {
@@ -206,11 +206,11 @@ std::uint32_t TvteXLSWorksheet::newSlot(const RangeRect& rect) {
         slots_[slot] = data;
         return slot;
     }
-    slots_.push_back(data);
+    slots_.append(data);
     return static_cast<std::uint32_t>(slots_.size() - 1);
 }
 
-void TvteXLSWorksheet::widenBounds(const RangeRect& rect) {
+void Worksheet::widenBounds(const RangeRect& rect) {
     const auto widen = [](int& low, int& high, int from, int to) {
         low = low < 0 ? from : std::min(low, from);
         high = std::max(high, to);
@@ -219,7 +219,7 @@ void TvteXLSWorksheet::widenBounds(const RangeRect& rect) {
     widen(bounds_.firstRow, bounds_.lastRow, rect.top, rect.bottom);
 }
 
-TvteXLSRange TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) {
+CellRange Worksheet::range(int left, int top, int right, int bottom) {
     if (left > right || top > bottom) {
         throw XlsError("a range needs left <= right and top <= bottom");
     }
@@ -268,14 +268,14 @@ TvteXLSRange TvteXLSWorksheet::Ranges(int left, int top, int right, int bottom) 
         maxRangeHeight_ = std::max(maxRangeHeight_, height);
     }
     widenBounds(rect);
-    return TvteXLSRange(this, *found);
+    return CellRange(this, *found);
 }
 
-TvteXLSRange TvteXLSWorksheet::range(std::size_t position) {
-    return TvteXLSRange(this, order_.at(position));
+CellRange Worksheet::rangeAt(std::size_t position) {
+    return CellRange(this, order_.at(position));
 }
 
-CellKind TvteXLSWorksheet::kindOf(const RangeData& data) const {
+CellKind Worksheet::kindOf(const RangeData& data) const {
     switch (data.kind) {
         case ValueKind::Integer:
         case ValueKind::Float:
@@ -286,7 +286,7 @@ CellKind TvteXLSWorksheet::kindOf(const RangeData& data) const {
     }
 }
 
-CellValue TvteXLSWorksheet::valueOf(const RangeData& data) const {
+CellValue Worksheet::valueOf(const RangeData& data) const {
     switch (data.kind) {
         case ValueKind::Empty:
             return std::monostate{};
@@ -306,7 +306,7 @@ CellValue TvteXLSWorksheet::valueOf(const RangeData& data) const {
     return std::monostate{};
 }
 
-RangeView TvteXLSWorksheet::view(std::size_t position) const {
+RangeView Worksheet::view(std::size_t position) const {
     const auto& data = slots_[order_.at(position)];
     RangeView view;
     view.rect = data.rect;
@@ -325,7 +325,7 @@ RangeView TvteXLSWorksheet::view(std::size_t position) const {
     return view;
 }
 
-std::string_view TvteXLSWorksheet::textAt(std::size_t position, std::string& scratch) const {
+std::string_view Worksheet::textAt(std::size_t position, std::string& scratch) const {
     const auto& data = slots_[order_[position]];
     if (data.kind == ValueKind::Text) {
         return texts_.get(data.payload());
@@ -334,51 +334,51 @@ std::string_view TvteXLSWorksheet::textAt(std::size_t position, std::string& scr
     return scratch;
 }
 
-const RowInfo* TvteXLSWorksheet::findRow(int row) const {
+const RowInfo* Worksheet::findRow(int row) const {
     const auto it = std::ranges::find(rows_, row, &RowInfo::row);
     return it == rows_.end() ? nullptr : &*it;
 }
 
-// --- TvteXLSWorkbook --------------------------------------------------------------------------
+// --- Workbook --------------------------------------------------------------------------
 
-TvteXLSWorkbook::TvteXLSWorkbook() : userName_(kDefaultUserName), formats_(1) {}
+Workbook::Workbook() : userName_(kDefaultUserName), formats_(1) {}
 
-TvteXLSWorkbook::~TvteXLSWorkbook() {
+Workbook::~Workbook() {
     clear();
 }
 
-void TvteXLSWorkbook::setUserName(std::string_view name) {
+void Workbook::setUserName(std::string_view name) {
     userName_ = cutAndTrim(name, kUserNameLimit);
 }
 
-TvteXLSWorksheet& TvteXLSWorkbook::AddWorksheet() {
+Worksheet& Workbook::addWorksheet() {
     auto taken = [this](const std::string& name) {
         return std::ranges::any_of(
-            sheets_, [&](const auto& sheet) { return equalIgnoringCase(sheet->Name(), name); });
+            sheets_, [&](const auto& sheet) { return equalIgnoringCase(sheet->name(), name); });
     };
     std::size_t n = sheets_.size() + 1;
     std::string name = std::string(kDefaultSheetPrefix) + std::to_string(n);
     while (taken(name)) {
         name = std::string(kDefaultSheetPrefix) + std::to_string(++n);
     }
-    sheets_.push_back(std::make_unique<TvteXLSWorksheet>(*this, std::move(name)));
+    sheets_.push_back(std::make_unique<Worksheet>(*this, std::move(name)));
     return *sheets_.back();
 }
 
-int TvteXLSWorkbook::IndexOfSheet(std::string_view name) const {
+int Workbook::indexOfSheet(std::string_view name) const {
     for (std::size_t i = 0; i < sheets_.size(); ++i) {
-        if (sheets_[i]->Name() == name) {
+        if (sheets_[i]->name() == name) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-void TvteXLSWorkbook::clear() {
+void Workbook::clear() {
     sheets_.clear();
 }
 
-std::uint32_t TvteXLSWorkbook::internFormat(const RangeFormat& format) {
+std::uint32_t Workbook::internFormat(const RangeFormat& format) {
     const auto it = std::ranges::find(formats_, format);
     if (it != formats_.end()) {
         return static_cast<std::uint32_t>(it - formats_.begin());

@@ -1,17 +1,17 @@
-#include "vteExcelTypes.h"
+#include "xls/cell_value.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 
-#include "vteConsts.h"
+#include "xls/xls_constants.h"
 
 namespace zond::xls {
 
 namespace {
 
 // The classic Windows colour scheme, by system colour index (scroll bar … tool-tip background).
-constexpr std::array<TColor, 25> kClassicSystemColours = {
+constexpr std::array<Colour, 25> kClassicSystemColours = {
     rgb(0xC0, 0xC0, 0xC0), rgb(0x00, 0x80, 0x80), rgb(0x00, 0x00, 0x80), rgb(0x80, 0x80, 0x80),
     rgb(0xC0, 0xC0, 0xC0), rgb(0xFF, 0xFF, 0xFF), rgb(0x00, 0x00, 0x00), rgb(0x00, 0x00, 0x00),
     rgb(0x00, 0x00, 0x00), rgb(0xFF, 0xFF, 0xFF), rgb(0xC0, 0xC0, 0xC0), rgb(0xC0, 0xC0, 0xC0),
@@ -42,12 +42,12 @@ std::string dateText(double serial) {
 
 }  // namespace
 
-TColor resolveColour(TColor colour) {
+Colour resolveColour(Colour colour) {
     if (!isSystemColour(colour)) {
         return colour & 0xFFFFFF;
     }
     const auto index = colour & 0xFF;
-    return index < kClassicSystemColours.size() ? kClassicSystemColours[index] : clBlack;
+    return index < kClassicSystemColours.size() ? kClassicSystemColours[index] : kBlack;
 }
 
 CellKind cellKindOf(const CellValue& value) {

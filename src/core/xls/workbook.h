@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "vteExcelTypes.h"
+#include "xls/cell_value.h"
 
 namespace zond::xls {
 
-class TvteXLSWorkbook;
-class TvteXLSWorksheet;
+class Workbook;
+class Worksheet;
 
 struct ColumnInfo {
     int column = 0;
@@ -26,7 +26,7 @@ struct RowInfo {
     int height = 0;  // twips
 };
 
-struct TvteXLSPageSetup {
+struct PageSetup {
     bool blackAndWhite = false;
     std::string leftHeader, centreHeader, rightHeader;
     std::string leftFooter, centreFooter, rightFooter;
@@ -79,12 +79,12 @@ struct UsedBounds {
 
 // A range of a worksheet. The handle stays valid until a new range overlapping it removes the
 // range, or its worksheet goes away.
-class TvteXLSRange {
+class CellRange {
   public:
     const RangeRect& rect() const;
-    TvteXLSWorksheet& worksheet() const { return *sheet_; }
+    Worksheet& worksheet() const { return *sheet_; }
 
-    CellValue Value() const;
+    CellValue value() const;
     // Text is stored with every CR LF pair turned into a single LF.
     void setValue(CellValue value);
     // The same as setValue with a text, without building a value first.
@@ -94,13 +94,13 @@ class TvteXLSRange {
     const RangeFormat& format() const;
     void setFormat(const RangeFormat& format);
 
-    bool operator==(const TvteXLSRange&) const = default;
+    bool operator==(const CellRange&) const = default;
 
   private:
-    friend class TvteXLSWorksheet;
-    TvteXLSRange(TvteXLSWorksheet* sheet, std::uint32_t slot) : sheet_(sheet), slot_(slot) {}
+    friend class Worksheet;
+    CellRange(Worksheet* sheet, std::uint32_t slot) : sheet_(sheet), slot_(slot) {}
 
-    TvteXLSWorksheet* sheet_;
+    Worksheet* sheet_;
     std::uint32_t slot_;
 };
 
@@ -113,26 +113,26 @@ struct RangeView {
     std::string text;   // kind Text
 };
 
-class TvteXLSWorksheet {
+class Worksheet {
   public:
-    TvteXLSWorksheet(TvteXLSWorkbook& workbook, std::string name);
-    TvteXLSWorksheet(const TvteXLSWorksheet&) = delete;
-    TvteXLSWorksheet& operator=(const TvteXLSWorksheet&) = delete;
+    Worksheet(Workbook& workbook, std::string name);
+    Worksheet(const Worksheet&) = delete;
+    Worksheet& operator=(const Worksheet&) = delete;
 
-    TvteXLSWorkbook& workbook() const { return *workbook_; }
+    Workbook& workbook() const { return *workbook_; }
     int index() const;  // position in the workbook
 
-    const std::string& Name() const { return name_; }
+    const std::string& name() const { return name_; }
     // Keeps the first 31 characters without leading and trailing blanks and control characters.
     void setName(std::string_view name);
 
     // The range with exactly this rectangle; created with default formatting when absent, after
     // removing every range it overlaps. Throws XlsError for an inverted rectangle.
-    TvteXLSRange Ranges(int left, int top, int right, int bottom);
+    CellRange range(int left, int top, int right, int bottom);
 
     // Ranges in list order: by top row, equal tops in order of creation.
-    std::size_t RangeCount() const { return order_.size(); }
-    TvteXLSRange range(std::size_t position);
+    std::size_t rangeCount() const { return order_.size(); }
+    CellRange rangeAt(std::size_t position);
     RangeView view(std::size_t position) const;
     // The writer's fast access to single properties of the range at a position.
     const RangeRect& rectAt(std::size_t position) const { return slots_[order_[position]].rect; }
@@ -144,7 +144,7 @@ class TvteXLSWorksheet {
     // The text of a range of kind Text; `scratch` holds it when it is made from a date or a
     // boolean.
     std::string_view textAt(std::size_t position, std::string& scratch) const;
-    // Position of the first range whose top row is at least `top` (RangeCount() when none).
+    // Position of the first range whose top row is at least `top` (rangeCount() when none).
     std::size_t firstRangeFrom(int top) const;
 
     std::vector<ColumnInfo>& columns() { return columns_; }
@@ -155,14 +155,14 @@ class TvteXLSWorksheet {
     const std::vector<int>& pageBreaks() const { return pageBreaks_; }
     const RowInfo* findRow(int row) const;  // the first entry of that row
 
-    TvteXLSPageSetup& pageSetup() { return pageSetup_; }
-    const TvteXLSPageSetup& pageSetup() const { return pageSetup_; }
+    PageSetup& pageSetup() { return pageSetup_; }
+    const PageSetup& pageSetup() const { return pageSetup_; }
 
     const UsedBounds& usedBounds() const { return bounds_; }
     std::int64_t maxRangeHeight() const { return maxRangeHeight_; }
 
   private:
-    friend class TvteXLSRange;
+    friend class CellRange;
 
     enum class ValueKind : std::uint8_t { Empty, Integer, Float, Currency, Text, Date, Boolean };
 
@@ -192,7 +192,7 @@ class TvteXLSWorksheet {
             return blocks_[slot / kBlock][slot % kBlock];
         }
         std::uint32_t size() const { return size_; }
-        void push_back(const RangeData& data);
+        void append(const RangeData& data);
 
       private:
         static constexpr std::uint32_t kBlock = 4096;
@@ -219,9 +219,9 @@ class TvteXLSWorksheet {
     CellValue valueOf(const RangeData& data) const;
     CellKind kindOf(const RangeData& data) const;
 
-    TvteXLSWorkbook* workbook_;
+    Workbook* workbook_;
     std::string name_;
-    TvteXLSPageSetup pageSetup_;
+    PageSetup pageSetup_;
     SlotStore slots_;
     std::vector<std::uint32_t> freeSlots_;
     std::vector<std::uint32_t> order_;  // slots in list order
@@ -233,24 +233,24 @@ class TvteXLSWorksheet {
     std::int64_t maxRangeHeight_ = 0;
 };
 
-class TvteXLSWorkbook {
+class Workbook {
   public:
-    TvteXLSWorkbook();
-    ~TvteXLSWorkbook();
-    TvteXLSWorkbook(const TvteXLSWorkbook&) = delete;
-    TvteXLSWorkbook& operator=(const TvteXLSWorkbook&) = delete;
+    Workbook();
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
 
-    const std::string& UserName() const { return userName_; }
+    const std::string& userName() const { return userName_; }
     // Keeps the first 66 characters without leading and trailing blanks and control characters.
     void setUserName(std::string_view name);
 
     // Appends a worksheet named "Sheet<n>": n starts at the number of sheets plus one and counts
     // up past names already taken (ignoring letter case).
-    TvteXLSWorksheet& AddWorksheet();
-    int SheetCount() const { return static_cast<int>(sheets_.size()); }
-    TvteXLSWorksheet& Sheets(int position) { return *sheets_.at(position); }
-    const TvteXLSWorksheet& Sheets(int position) const { return *sheets_.at(position); }
-    int IndexOfSheet(std::string_view name) const;  // exact match; -1 when absent
+    Worksheet& addWorksheet();
+    int sheetCount() const { return static_cast<int>(sheets_.size()); }
+    Worksheet& sheet(int position) { return *sheets_.at(position); }
+    const Worksheet& sheet(int position) const { return *sheets_.at(position); }
+    int indexOfSheet(std::string_view name) const;  // exact match; -1 when absent
     void clear();
 
     // Range formats are shared: a range refers to one of these by number; 0 is the default.
@@ -261,7 +261,7 @@ class TvteXLSWorkbook {
     static constexpr std::size_t kMaxFormats = 1 << 28;  // what a range's format field holds
 
     std::string userName_;
-    std::vector<std::unique_ptr<TvteXLSWorksheet>> sheets_;
+    std::vector<std::unique_ptr<Worksheet>> sheets_;
     std::vector<RangeFormat> formats_;
 };
 

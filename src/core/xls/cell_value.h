@@ -18,16 +18,16 @@ class XlsError : public std::runtime_error {
 
 // A platform colour value: red in the low byte, then green, then blue. A value with the top bit
 // set names a system colour by the index in its low byte.
-using TColor = std::uint32_t;
-inline constexpr TColor clBlack = 0x000000;
-inline constexpr TColor clWindowText = 0xFF000008;
+using Colour = std::uint32_t;
+inline constexpr Colour kBlack = 0x000000;
+inline constexpr Colour kWindowText = 0xFF000008;
 
-constexpr bool isSystemColour(TColor colour) {
+constexpr bool isSystemColour(Colour colour) {
     return (colour & 0x80000000u) != 0;
 }
 // The RGB value a colour shows as; system colours take the classic Windows scheme, so the
 // window-text colour is black.
-TColor resolveColour(TColor colour);
+Colour resolveColour(Colour colour);
 
 enum FontStyle : std::uint8_t {
     kBold = 0x01,
@@ -36,33 +36,33 @@ enum FontStyle : std::uint8_t {
     kStrikeOut = 0x08,
 };
 
-struct TvteXLSFont {
+struct Font {
     std::string name = "Arial";
     int size = 10;  // points; the height in twips follows from it
-    TColor colour = clBlack;
+    Colour colour = kBlack;
     std::uint8_t style = 0;    // FontStyle bits
     std::uint8_t charset = 1;  // default character set
     std::uint8_t pitch = 0;    // pitch-and-family byte; 0 is the default pitch
 
-    bool operator==(const TvteXLSFont&) const = default;
+    bool operator==(const Font&) const = default;
 };
 
-struct TvteXLSBorder {
-    TColor colour = clBlack;
+struct Border {
+    Colour colour = kBlack;
     std::uint8_t lineStyle = 0;  // BIFF8 line style code 0 (none) to 13
     std::uint8_t weight = 0;
 
-    bool operator==(const TvteXLSBorder&) const = default;
+    bool operator==(const Border&) const = default;
 };
 
 enum class BorderEdge { DiagonalDown, DiagonalUp, Bottom, Left, Right, Top };
 
-struct TvteXLSBorders {
-    std::array<TvteXLSBorder, 6> edges{};  // in BorderEdge order
+struct Borders {
+    std::array<Border, 6> edges{};  // in BorderEdge order
 
-    TvteXLSBorder& operator[](BorderEdge edge) { return edges[static_cast<int>(edge)]; }
-    const TvteXLSBorder& operator[](BorderEdge edge) const { return edges[static_cast<int>(edge)]; }
-    bool operator==(const TvteXLSBorders&) const = default;
+    Border& operator[](BorderEdge edge) { return edges[static_cast<int>(edge)]; }
+    const Border& operator[](BorderEdge edge) const { return edges[static_cast<int>(edge)]; }
+    bool operator==(const Borders&) const = default;
 };
 
 enum class HorizontalAlignment : std::uint8_t {
@@ -78,16 +78,16 @@ enum class VerticalAlignment : std::uint8_t { Top, Centre, Bottom, Justify };
 
 // Everything of a range but its rectangle and value.
 struct RangeFormat {
-    TvteXLSBorders borders;
-    TvteXLSFont font;
+    Borders borders;
+    Font font;
     HorizontalAlignment horizontal = HorizontalAlignment::General;
     VerticalAlignment vertical = VerticalAlignment::Bottom;
     bool wrapText = false;
     std::uint8_t rotation = 0;
     std::string numberFormat;  // empty: General
     std::uint8_t fillPattern = 0;
-    TColor patternForeground = clBlack;
-    TColor patternBackground = clBlack;
+    Colour patternForeground = kBlack;
+    Colour patternBackground = kBlack;
 
     bool operator==(const RangeFormat&) const = default;
 };
