@@ -56,6 +56,9 @@ struct SortTag {
 }  // namespace
 
 struct DbfTable::Impl {
+    explicit Impl(HeaderDateSource date) : headerDate(std::move(date)) {}
+
+    HeaderDateSource headerDate;
     LockedFile file;
     std::filesystem::path path;
     DbfHeader header;
@@ -101,7 +104,7 @@ struct DbfTable::Impl {
     // after the last record when `endMarker`.
     void writeHeader(bool stamp, bool endMarker) {
         if (stamp) {
-            stampDate(header, today());
+            stampDate(header, headerDate());
         }
         std::array<std::uint8_t, DbfHeader::kSize> bytes{};
         header.serialize(bytes);
@@ -386,7 +389,8 @@ struct DbfTable::Impl {
     }
 };
 
-DbfTable::DbfTable() : impl_(std::make_unique<Impl>()) {}
+DbfTable::DbfTable(HeaderDateSource headerDate)
+    : impl_(std::make_unique<Impl>(std::move(headerDate))) {}
 
 DbfTable::~DbfTable() {
     try {
@@ -397,8 +401,8 @@ DbfTable::~DbfTable() {
 }
 
 void DbfTable::create(const std::filesystem::path& path, std::span<const FieldSpec> fields,
-                      std::uint8_t languageId) {
-    std::vector<std::uint8_t> bytes = buildStructure(fields, languageId, today());
+                      std::uint8_t languageId, const HeaderDateSource& headerDate) {
+    std::vector<std::uint8_t> bytes = buildStructure(fields, languageId, headerDate());
     bytes.push_back(kEndOfFile);
     LockedFile file;
     switch (file.open(path, true)) {
@@ -484,7 +488,7 @@ void DbfTable::close() {
         }
     }
     s.file.close();
-    impl_ = std::make_unique<Impl>();
+    impl_ = std::make_unique<Impl>(std::move(s.headerDate));
     if (failure) {
         throw *failure;
     }
@@ -772,7 +776,7 @@ void DbfTable::pack() {
         flush();
 
         header.recordCount = live;
-        stampDate(header, today());
+        stampDate(header, s.headerDate());
         header.serialize(std::span<std::uint8_t, DbfHeader::kSize>(structure.data(), 32));
         if (!packed.writeAt(0, structure) || !packed.sync()) {
             throw DbfError(kWriteError);
