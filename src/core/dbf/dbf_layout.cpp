@@ -16,11 +16,6 @@ namespace {
 
 const char* const kInvalidFile = "Invalid DBF file.";
 
-std::function<HeaderDate()>& dateSource() {
-    static std::function<HeaderDate()> source;
-    return source;
-}
-
 [[noreturn]] void invalidFile() {
     throw DbfError(kInvalidFile);
 }
@@ -172,14 +167,7 @@ void putNumberText(const DbfFieldDescriptor& field, const std::string& text,
 
 }  // namespace
 
-void setHeaderDateSource(std::function<HeaderDate()> source) {
-    dateSource() = std::move(source);
-}
-
-HeaderDate today() {
-    if (const auto& source = dateSource()) {
-        return source();
-    }
+HeaderDate localDate() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

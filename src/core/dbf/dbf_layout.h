@@ -47,7 +47,6 @@ DbfStructure readStructure(const ByteReader& read, std::uint64_t fileSize);
 std::vector<std::uint8_t> buildStructure(std::span<const FieldSpec> fields, std::uint8_t languageId,
                                          const HeaderDate& date);
 
-HeaderDate today();
 void stampDate(DbfHeader& header, const HeaderDate& date);
 
 // Field values. Numbers read from a field: null when it is all spaces, 0 for garbage.

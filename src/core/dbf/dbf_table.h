@@ -64,9 +64,11 @@ struct HeaderDate {
     int day = 1;
 };
 
-// Where header writes take "today" from: the local date unless replaced (tests pin it). An empty
-// function restores the local date.
-void setHeaderDateSource(std::function<HeaderDate()> source);
+// Where a table takes "today" from for its header writes; tests pin it.
+using HeaderDateSource = std::function<HeaderDate()>;
+
+// The local date: the source a table uses unless given another.
+HeaderDate localDate();
 
 // Language driver IDs: which single-byte code page a table's text is in.
 int codePageOfLanguageId(std::uint8_t languageId);  // 0 when the ID names none we know
@@ -117,14 +119,14 @@ class DbfRecord {
 // numbers; records are read on demand.
 class DbfTable {
   public:
-    DbfTable();
+    explicit DbfTable(HeaderDateSource headerDate = localDate);
     ~DbfTable();
     DbfTable(const DbfTable&) = delete;
     DbfTable& operator=(const DbfTable&) = delete;
 
     // Writes a new empty table (replacing a file of that name) and closes it.
     static void create(const std::filesystem::path& path, std::span<const FieldSpec> fields,
-                       std::uint8_t languageId);
+                       std::uint8_t languageId, const HeaderDateSource& headerDate = localDate);
 
     void open(const std::filesystem::path& path);
     void close();

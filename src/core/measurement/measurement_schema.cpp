@@ -55,8 +55,9 @@ std::span<const dbf::FieldSpec> measurementFields() {
     return kFields;
 }
 
-void createMeasurementTable(const std::filesystem::path& path, std::uint8_t languageId) {
-    dbf::DbfTable::create(path, kFields, languageId);
+void createMeasurementTable(const std::filesystem::path& path, std::uint8_t languageId,
+                            const dbf::HeaderDateSource& headerDate) {
+    dbf::DbfTable::create(path, kFields, languageId, headerDate);
 }
 
 MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,

@@ -60,7 +60,8 @@ struct MeasurementFieldIndexes {
 
 // Writes a new empty measurement table, replacing a file of that name.
 void createMeasurementTable(const std::filesystem::path& path,
-                            std::uint8_t languageId = kProgramLanguageId);
+                            std::uint8_t languageId = kProgramLanguageId,
+                            const dbf::HeaderDateSource& headerDate = dbf::localDate);
 
 // Opens a table and binds the measurement fields by name. A missing field, or one of a kind that
 // cannot hold its values, closes the table again and throws dbf::DbfError.

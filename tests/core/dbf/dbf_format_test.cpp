@@ -70,7 +70,7 @@ class TableFormatTest : public testing::TableFolderTest {
     // Creates the empty measurement table "data.db" and opens it in `table`.
     std::filesystem::path openNewTable(DbfTable& table) {
         const auto path = file("data.db");
-        measurement::createMeasurementTable(path);
+        measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
         table.open(path);
         return path;
     }
@@ -96,12 +96,12 @@ class TableFormatTest : public testing::TableFolderTest {
 
 TEST_F(TableFormatTest, NewMeasurementTableIsTheEmptyTableOfTheFormat) {
     const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
+    measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
     EXPECT_EQ(readBytes(path), emptyTableBytes(0xC9));
 
     // Creating over an existing table replaces it.
     writeBytes(path, std::vector<std::uint8_t>(5000, 'x'));
-    measurement::createMeasurementTable(path, 0x65);
+    measurement::createMeasurementTable(path, 0x65, pinnedDate);
     EXPECT_EQ(readBytes(path), emptyTableBytes(0x65));
 }
 
@@ -132,7 +132,7 @@ TEST_F(TableFormatTest, FieldListsTheFormatCannotHoldAreRefusedBeforeWriting) {
                                             {"D", FieldKind::Date, 0},
                                             {"B", FieldKind::Logical, 0},
                                             {"W", FieldKind::Text, 300}},
-                     0xC9);
+                     0xC9, pinnedDate);
     const auto bytes = readBytes(path);
     const int expected[][3] = {{'N', 4, 0}, {'N', 9, 0}, {'N', 18, 0},
                                {'D', 8, 0}, {'L', 1, 0}, {'C', 300 % 256, 300 / 256}};
@@ -146,9 +146,9 @@ TEST_F(TableFormatTest, FieldListsTheFormatCannotHoldAreRefusedBeforeWriting) {
 
 TEST_F(TableFormatTest, AppendedRecordsAreEncodedFieldByField) {
     const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
+    measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
     {
-        DbfTable table;
+        DbfTable table(pinnedDate);
         table.open(path);
         appendRow(table, 7, "Оперативный", 12.5, std::nullopt, -3.25, std::string(60, 'c'));
         appendRow(table, 1234, "Наблюдения", 0.0, 1e-9, 99999999.5);
@@ -184,7 +184,7 @@ TEST_F(TableFormatTest, AppendedRecordsAreEncodedFieldByField) {
 }
 
 TEST_F(TableFormatTest, ValuesReadBackWithTheirNullState) {
-    DbfTable table;
+    DbfTable table(pinnedDate);
     openNewTable(table);
     std::string comment60;
     for (int i = 0; i < 30; ++i) {
@@ -215,7 +215,7 @@ TEST_F(TableFormatTest, ValuesReadBackWithTheirNullState) {
 
 TEST_F(TableFormatTest, TextKeepsLeadingSpacesAndNumbersTolerateGarbage) {
     const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
+    measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
     auto bytes = readBytes(path);
     bytes.pop_back();
     std::string record(228, ' ');
@@ -229,7 +229,7 @@ TEST_F(TableFormatTest, TextKeepsLeadingSpacesAndNumbersTolerateGarbage) {
     bytes[4] = 1;
     writeBytes(path, bytes);
 
-    DbfTable table;
+    DbfTable table(pinnedDate);
     table.open(path);
     const auto row = table.read(1);
     EXPECT_EQ(row.text(table.requireField("MODE")), "  ab");
@@ -239,7 +239,7 @@ TEST_F(TableFormatTest, TextKeepsLeadingSpacesAndNumbersTolerateGarbage) {
 }
 
 TEST_F(TableFormatTest, ValuesThatDoNotFitAreRefusedAndNothingIsWritten) {
-    DbfTable table;
+    DbfTable table(pinnedDate);
     const auto path = openNewTable(table);
     auto record = table.blankRecord();
     const int n = table.requireField("N");
@@ -268,7 +268,7 @@ TEST_F(TableFormatTest, ValuesThatDoNotFitAreRefusedAndNothingIsWritten) {
 }
 
 TEST_F(TableFormatTest, CharactersMissingFromTheCodePageBecomeQuestionMarks) {
-    DbfTable table;
+    DbfTable table(pinnedDate);
     openNewTable(table);
     auto record = table.blankRecord();
     const int comment = table.requireField("COMMENT");
@@ -279,8 +279,8 @@ TEST_F(TableFormatTest, CharactersMissingFromTheCodePageBecomeQuestionMarks) {
 
 TEST_F(TableFormatTest, Cp866TablesAreConvertedOnReadAndWrite) {
     const auto path = file("dos.db");
-    measurement::createMeasurementTable(path, 0x65);
-    DbfTable table;
+    measurement::createMeasurementTable(path, 0x65, pinnedDate);
+    DbfTable table(pinnedDate);
     table.open(path);
     EXPECT_EQ(table.codePage().number(), 866);
     appendRow(table, 1, "Привет", std::nullopt, std::nullopt, std::nullopt);
@@ -297,8 +297,8 @@ TEST_F(TableFormatTest, Cp866TablesAreConvertedOnReadAndWrite) {
 TEST_F(TableFormatTest, UnknownOrZeroLanguageIdMeansTheProgramCodePage) {
     for (const std::uint8_t id : {std::uint8_t{0x00}, std::uint8_t{0xF0}}) {
         const auto path = file("plain.db");
-        measurement::createMeasurementTable(path, id);
-        DbfTable table;
+        measurement::createMeasurementTable(path, id, pinnedDate);
+        DbfTable table(pinnedDate);
         table.open(path);
         EXPECT_EQ(table.codePage().number(), 1251);
     }
@@ -311,9 +311,9 @@ TEST_F(TableFormatTest, UnknownOrZeroLanguageIdMeansTheProgramCodePage) {
 
 TEST_F(TableFormatTest, OpenRepairsACountBeyondTheFileButNotAMissingEndByte) {
     const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
+    measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
     {
-        DbfTable table;
+        DbfTable table(pinnedDate);
         table.open(path);
         for (int i = 1; i <= 3; ++i) {
             appendRow(table, i, "", i, std::nullopt, std::nullopt);
@@ -324,7 +324,7 @@ TEST_F(TableFormatTest, OpenRepairsACountBeyondTheFileButNotAMissingEndByte) {
     bytes[1] = 99;     // an old date
     writeBytes(path, bytes);
     {
-        DbfTable table;
+        DbfTable table(pinnedDate);
         table.open(path);
         EXPECT_EQ(table.recordCount(), 3U);
         EXPECT_EQ(table.liveCount(), 3U);
@@ -337,7 +337,7 @@ TEST_F(TableFormatTest, OpenRepairsACountBeyondTheFileButNotAMissingEndByte) {
         damaged[5] = damaged[6] = damaged[7] = static_cast<std::uint8_t>(claimed >> 8);
         writeBytes(path, damaged);
         {
-            DbfTable table;
+            DbfTable table(pinnedDate);
             table.open(path);
             EXPECT_EQ(table.recordCount(), 3U);
             EXPECT_EQ(table.rowCount(), 3U);
@@ -403,7 +403,7 @@ TEST_F(TableFormatTest, FoxProAndDBase7TablesOpenWithTheirOwnLayouts) {
     const auto path = file("other.dbf");
     writeBytes(path, foxProTable());
     {
-        DbfTable table;
+        DbfTable table(pinnedDate);
         table.open(path);
         ASSERT_EQ(table.fields().size(), 3U);
         EXPECT_EQ(table.fields()[1].kind, FieldKind::Int32);
@@ -422,7 +422,7 @@ TEST_F(TableFormatTest, FoxProAndDBase7TablesOpenWithTheirOwnLayouts) {
     EXPECT_EQ(readBytes(path).size(), 32U + 97 + 263 + 2 * 16 + 1);
 
     writeBytes(path, dBase7Table());
-    DbfTable table;
+    DbfTable table(pinnedDate);
     table.open(path);
     ASSERT_EQ(table.fields().size(), 2U);
     EXPECT_EQ(table.fields()[0].name, "A_RATHER_LONG_FIELD_NAME");
@@ -480,14 +480,14 @@ const Damage kDamages[] = {
 
 TEST_F(TableFormatTest, DamagedFilesFailWithTheirTextAndStayUntouched) {
     const auto path = file("data.db");
-    measurement::createMeasurementTable(path);
+    measurement::createMeasurementTable(path, measurement::kProgramLanguageId, pinnedDate);
     const auto sound = readBytes(path);
     for (const auto& damage : kDamages) {
         SCOPED_TRACE(damage.what);
         auto bytes = sound;
         damage.apply(bytes);
         writeBytes(path, bytes);
-        DbfTable table;
+        DbfTable table(pinnedDate);
         try {
             table.open(path);
             ADD_FAILURE() << "opened";
@@ -500,7 +500,7 @@ TEST_F(TableFormatTest, DamagedFilesFailWithTheirTextAndStayUntouched) {
 }
 
 TEST_F(TableFormatTest, MissingFileIsNamedInTheError) {
-    DbfTable table;
+    DbfTable table(pinnedDate);
     const auto path = file("absent.db");
     try {
         table.open(path);

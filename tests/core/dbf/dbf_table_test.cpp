@@ -24,7 +24,7 @@ class OpenTableTest : public testing::TableFolderTest {
     void SetUp() override {
         TableFolderTest::SetUp();
         path_ = file("data.db");
-        measurement::createMeasurementTable(path_);
+        measurement::createMeasurementTable(path_, measurement::kProgramLanguageId, pinnedDate);
         table_.open(path_);
         n_ = table_.requireField("N");
         q1_ = table_.requireField("TAVIS_1");
@@ -58,7 +58,7 @@ class OpenTableTest : public testing::TableFolderTest {
     std::uint8_t indexFlagOnDisk() const { return readBytes(path_).at(28); }
 
     std::filesystem::path path_;
-    DbfTable table_;
+    DbfTable table_{pinnedDate};
     int n_ = -1;
     int q1_ = -1;
     int comment_ = -1;

@@ -31,12 +31,10 @@ inline std::string textOf(const std::vector<std::uint8_t>& bytes, std::size_t at
     return {reinterpret_cast<const char*>(bytes.data()) + at, n};
 }
 
-// Every test gets an empty folder of its own and header writes dated 15.03.2024.
+// Every test gets an empty folder of its own, and a date source for header writes dated 15.03.2024.
 class TableFolderTest : public ::testing::Test {
   protected:
-    static constexpr int kYear = 2024;
-    static constexpr int kMonth = 3;
-    static constexpr int kDay = 15;
+    static dbf::HeaderDate pinnedDate() { return {2024, 3, 15}; }
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -45,13 +43,9 @@ class TableFolderTest : public ::testing::Test {
                    info->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
-        dbf::setHeaderDateSource([] { return dbf::HeaderDate{kYear, kMonth, kDay}; });
     }
 
-    void TearDown() override {
-        dbf::setHeaderDateSource({});
-        std::filesystem::remove_all(folder_);
-    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
 
     std::filesystem::path file(const std::string& name) const { return folder_ / name; }
 
