@@ -1,79 +1,27 @@
 #include "table_export.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 
-#include "measurement/measurement_schema.h"
-#include "text/byte_order.h"
-#include "text/codepage.h"
+#include "measurement/export_rows.h"
 #include "xls/vteWriters.h"
 
 namespace zond::measurement {
 
 namespace {
 
-enum class Column { Integer, Text, Number };
-
-struct ExportColumn {
-    std::string_view field;
-    Column kind;
-};
-
-// In the order of kExportHeadings.
-constexpr std::array<ExportColumn, kExportHeadings.size()> kColumns = {{
-    {field::kN, Column::Integer},
-    {field::kDate, Column::Text},
-    {field::kTime, Column::Text},
-    {field::kMode, Column::Text},
-    {field::kType, Column::Text},
-    {field::kTavis1, Column::Number},
-    {field::kTavis2, Column::Number},
-    {field::kTavis3, Column::Number},
-    {field::kTIn, Column::Text},
-    {field::kTExt, Column::Text},
-    {field::kComment, Column::Text},
-}};
-
 constexpr std::size_t kProgressStep = 1024;
 
-// The table in file order: the sort index goes; a failure there changes nothing that matters.
-void clearSort(dbf::DbfTable& table) {
-    try {
-        table.selectIndex(std::nullopt);
-        table.dropSortIndex("tab1");
-        table.refresh();
-    } catch (const std::exception&) {
-    }
-}
-
-// The last text of a column that needed the code page: modes and kinds repeat row after row.
-struct DecodedText {
-    std::string raw;
-    std::string utf8;
-};
-
-// A character field's text without its trailing spaces. ASCII bytes are the same in UTF-8, so
-// only texts with other bytes go through the code page.
-void setTextCell(xls::TvteXLSRange& cell, const dbf::DbfRecord& record, int index,
-                 const dbf::DbfFieldDescriptor& field, const text::CodePage& codePage,
-                 DecodedText& last) {
-    if (field.type != 'C') {
-        cell.setText(record.text(index));
-        return;
-    }
-    std::string_view raw = bytes::asText(record.bytes().subspan(
-        static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width)));
-    const auto end = raw.find_last_not_of(' ');
-    raw = end == std::string_view::npos ? std::string_view() : raw.substr(0, end + 1);
-    if (std::ranges::all_of(raw, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        cell.setText(raw);
-    } else {
-        if (raw != last.raw) {
-            last.raw.assign(raw);
-            last.utf8 = codePage.decode(raw);
-        }
-        cell.setText(last.utf8);
+void setCell(xls::TvteXLSRange& cell, ExportRowReader& rows, std::size_t column) {
+    switch (kExportColumns[column].kind) {
+        case ExportColumnKind::Integer:
+            cell.setValue(static_cast<std::int32_t>(rows.integer(column)));
+            break;
+        case ExportColumnKind::Number:
+            cell.setValue(rows.number(column).value_or(0.0));
+            break;
+        case ExportColumnKind::Text:
+            cell.setText(rows.text(column));
+            break;
     }
 }
 
@@ -81,53 +29,35 @@ void setTextCell(xls::TvteXLSRange& cell, const dbf::DbfRecord& record, int inde
 
 std::unique_ptr<xls::TvteXLSWorkbook> buildExportWorkbook(dbf::DbfTable& table,
                                                           const ExportProgress& progress) {
-    std::array<int, kColumns.size()> fieldIndex{};
-    for (std::size_t c = 0; c < kColumns.size(); ++c) {
-        fieldIndex[c] = table.requireField(kColumns[c].field);
-    }
-    const std::size_t rows = table.liveCount();
-    if (rows > kMaxExportRows) {
-        throw ExportError("В таблице " + std::to_string(rows) +
+    static_assert(kExportColumns.size() == kExportHeadings.size());
+    ExportRowReader rows(table);
+    const std::size_t total = rows.rowCount();
+    if (total > kMaxExportRows) {
+        throw ExportError("В таблице " + std::to_string(total) +
                           " строк, а лист Excel вмещает не более 65535 строк данных. Экспорт не "
                           "выполнен.");
     }
 
-    const auto& fields = table.fields();
-    std::array<DecodedText, kColumns.size()> lastDecoded;
     auto book = std::make_unique<xls::TvteXLSWorkbook>();
     auto& sheet = book->AddWorksheet();
     sheet.setName(kExportSheetName);
-    clearSort(table);
-    table.first();
-    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    for (std::size_t c = 0; c < kExportHeadings.size(); ++c) {
         const int column = static_cast<int>(c);
         sheet.Ranges(column, 0, column, 0).setValue(std::string(kExportHeadings[c]));
     }
-    for (std::size_t k = 1; k <= rows; ++k) {
-        if (progress && k % kProgressStep == 1 && !progress(k - 1, rows)) {
+    while (rows.next()) {
+        const std::size_t k = rows.rowsRead();
+        if (progress && k % kProgressStep == 1 && !progress(k - 1, total)) {
             return nullptr;
         }
-        const dbf::DbfRecord record = table.current();
         const int row = static_cast<int>(k);
-        for (std::size_t c = 0; c < kColumns.size(); ++c) {
+        for (std::size_t c = 0; c < kExportColumns.size(); ++c) {
             const int column = static_cast<int>(c);
             auto cell = sheet.Ranges(column, row, column, row);
-            switch (kColumns[c].kind) {
-                case Column::Integer:
-                    cell.setValue(static_cast<std::int32_t>(record.asInteger(fieldIndex[c])));
-                    break;
-                case Column::Number:
-                    cell.setValue(record.asDouble(fieldIndex[c]));
-                    break;
-                case Column::Text:
-                    setTextCell(cell, record, fieldIndex[c], fields[fieldIndex[c]],
-                                table.codePage(), lastDecoded[c]);
-                    break;
-            }
+            setCell(cell, rows, c);
         }
-        table.next();
     }
-    if (progress && !progress(rows, rows)) {
+    if (progress && !progress(total, total)) {
         return nullptr;
     }
     return book;
