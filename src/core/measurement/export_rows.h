@@ -13,14 +13,16 @@
 
 namespace zond::measurement {
 
-enum class ExportColumnKind { Integer, Number, Text };
+// Temperatures are texts in the table: a number with either decimal separator, or over-range
+// (">320.0") and unreadable texts that an export keeps as text.
+enum class ExportColumnKind { Integer, Number, Temperature, Text };
 
 struct ExportColumn {
     std::string_view field;
     ExportColumnKind kind;
 };
 
-// The grid's column order; the temperatures are texts in the table (">320.0" for over-range).
+// The grid's column order.
 inline constexpr std::array<ExportColumn, 11> kExportColumns = {{
     {field::kN, ExportColumnKind::Integer},
     {field::kDate, ExportColumnKind::Text},
@@ -30,8 +32,8 @@ inline constexpr std::array<ExportColumn, 11> kExportColumns = {{
     {field::kTavis1, ExportColumnKind::Number},
     {field::kTavis2, ExportColumnKind::Number},
     {field::kTavis3, ExportColumnKind::Number},
-    {field::kTIn, ExportColumnKind::Text},
-    {field::kTExt, ExportColumnKind::Text},
+    {field::kTIn, ExportColumnKind::Temperature},
+    {field::kTExt, ExportColumnKind::Temperature},
     {field::kComment, ExportColumnKind::Text},
 }};
 

@@ -19,6 +19,7 @@ void setCell(xls::TvteXLSRange& cell, ExportRowReader& rows, std::size_t column)
         case ExportColumnKind::Number:
             cell.setValue(rows.number(column).value_or(0.0));
             break;
+        case ExportColumnKind::Temperature:
         case ExportColumnKind::Text:
             cell.setText(rows.text(column));
             break;
