@@ -171,12 +171,14 @@ class SheetWriter {
         widths_[c] = std::max(widths_[c], width);
     }
 
-    // Empty texts stay blank cells.
+    // Empty texts stay blank cells. A cell's line break is LF alone; a CR would be stored as
+    // "_x000D_", which not every reader turns back.
     void writeText(std::size_t c, std::string_view value) {
         if (value.empty()) {
             return;
         }
-        const std::string owned(value);
+        std::string owned(value);
+        std::erase(owned, '\r');
         check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(rows_), column(c),
                                      owned.c_str(), nullptr));
         widths_[c] = std::max(widths_[c], static_cast<int>(text::characterCount(value)));
