@@ -10,23 +10,20 @@ echo "writing tables of $rows and $large_rows rows..."
 "$program" --make "$work/table.db" "$rows"
 "$program" --make "$work/large.db" "$large_rows"
 
-# Best wall time of three warm runs; the peak resident memory of the last.
+# Prints the best wall time of three warm runs and the peak resident memory (KiB) of the last.
 measure() {
     local table=$1 out=$2 times=()
     "$program" "$table" "$out" >/dev/null
     for _ in 1 2 3; do
         times+=("$(/usr/bin/time -v -o "$work/time" "$program" "$table" "$out")")
     done
-    peak_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time")
-    printf '%s\n' "${times[@]}" | best
+    echo "$(printf '%s\n' "${times[@]}" | best)" \
+        "$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time")"
 }
 
-csv_best=$(measure "$work/table.db" "$work/table.csv")
-csv_peak=$peak_kb
-xlsx_best=$(measure "$work/table.db" "$work/table.xlsx")
-xlsx_peak=$peak_kb
-large_best=$(measure "$work/large.db" "$work/large.xlsx")
-large_peak=$peak_kb
+read -r csv_best csv_peak < <(measure "$work/table.db" "$work/table.csv")
+read -r xlsx_best xlsx_peak < <(measure "$work/table.db" "$work/table.xlsx")
+read -r large_best large_peak < <(measure "$work/large.db" "$work/large.xlsx")
 
 # LibreOffice from start to written file on our CSV, a private profile warmed up once.
 profile="file://$work/profile"

@@ -1,5 +1,6 @@
 #include "export/csv_export.h"
 
+#include <charconv>
 #include <string>
 #include <string_view>
 
@@ -32,9 +33,24 @@ void appendField(std::string& line, std::string_view text, char delimiter) {
     line += '"';
 }
 
+// The shortest text that reads back as the same value: the digits the table holds (its numbers
+// and temperature texts are short decimals), without an exponent. std::to_chars is several times
+// faster than the printf family, which matters at a million rows.
 void appendNumber(std::string& line, std::optional<double> value, char decimalSeparator) {
-    if (value) {
+    if (!value) {
+        return;
+    }
+    char buffer[400];  // any double in fixed notation
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, *value + 0.0, std::chars_format::fixed);
+    if (error != std::errc()) {
         line += text::generalNumberText(*value, decimalSeparator);
+        return;
+    }
+    const std::size_t start = line.size();
+    line.append(buffer, end);
+    if (const auto point = line.find('.', start); point != std::string::npos) {
+        line[point] = decimalSeparator;
     }
 }
 
