@@ -15,12 +15,12 @@
 
 #include "../tests/support/export_table.h"
 #include "../tests/support/json_text.h"
-#include "measurement/table_export.h"
+#include "export/xls_export.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using zond::measurement::kExportHeadings;
+using zond::exporting::kExportHeadings;
 
 using zond::testing::jsonString;
 
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
             const auto start = std::chrono::steady_clock::now();
             zond::dbf::DbfTable table;
             zond::measurement::openMeasurementTable(table, argv[1]);
-            zond::measurement::exp2excel(table, argv[2]);
+            zond::exporting::exportTableToXls(table, argv[2]);
             const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
             rusage usage{};
             ::getrusage(RUSAGE_SELF, &usage);

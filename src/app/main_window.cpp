@@ -24,7 +24,7 @@
 #include "chart/chart_command.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
-#include "measurement/table_export.h"
+#include "export/xls_export.h"
 #include "report/windows/report_commands.h"
 #include "ui/user_dialogs.h"
 
@@ -502,11 +502,11 @@ void MainWindow::exportToXls() {
     // The sheet takes the rows in file order; the grid shows them so afterwards.
     grid_->clearSort();
     const std::filesystem::path file = toPath(path);
-    if (zond::measurement::exp2excel(table_, file)) {
+    if (zond::exporting::exportTableToXls(table_, file)) {
         dialogs_.information(
-            this, QString::fromStdString(zond::measurement::exportSuccessText(file)),
-            QString::fromUtf8(zond::measurement::kExportCaption.data(),
-                              qsizetype(zond::measurement::kExportCaption.size())));
+            this, QString::fromStdString(zond::exporting::exportSuccessText(file)),
+            QString::fromUtf8(zond::exporting::kExportCaption.data(),
+                              qsizetype(zond::exporting::kExportCaption.size())));
     }
 }
 

@@ -12,7 +12,7 @@
 
 #include "../support/export_table.h"
 #include "../support/json_text.h"
-#include "measurement/table_export.h"
+#include "export/xls_export.h"
 #include "xls/biff8_writer.h"
 
 namespace {
@@ -38,7 +38,7 @@ void writeExport(const fs::path& dir, const std::string& name, int rows) {
     testing::writeMeasurementTable(table, testing::sampleMeasurementRows(rows));
     dbf::DbfTable opened;
     measurement::openMeasurementTable(opened, table);
-    saveWithStream(*measurement::buildExportWorkbook(opened), dir / (name + ".xls"));
+    saveWithStream(*exporting::buildExportWorkbook(opened), dir / (name + ".xls"));
 }
 
 // The cells of a workbook as JSON: per sheet its name, its cells [row, column, value] (a number,

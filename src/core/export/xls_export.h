@@ -12,9 +12,10 @@
 #include <string_view>
 
 #include "dbf/dbf_table.h"
+#include "export/export_common.h"
 #include "xls/workbook.h"
 
-namespace zond::measurement {
+namespace zond::exporting {
 
 inline constexpr std::string_view kExportSheetName = "ЗОНД-8Т.05 \"Тавис\"";
 inline constexpr std::string_view kExportCaption = "Экспорт в Excel";
@@ -33,28 +34,19 @@ inline constexpr std::array<std::string_view, 11> kExportHeadings = {"N",
 // A sheet holds 65,536 rows; one is the heading row.
 inline constexpr std::size_t kMaxExportRows = 65535;
 
-// A table too large for one sheet; what() is the text the user sees.
-class ExportError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// Rows done of all rows; returning false cancels.
-using ExportProgress = std::function<bool(std::size_t done, std::size_t total)>;
-
 // Builds the export workbook from the open table. The sort index "tab1" is dropped first, so
 // rows come in file order; afterwards the table stands on its last row. Returns nullptr when
 // cancelled; throws ExportError for more than 65,535 rows.
 std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
-                                                   const ExportProgress& progress = {});
+                                                   const Progress& progress = {});
 
 // Builds the workbook and saves it to `file`. Returns false, with nothing written, when the table
 // is not open or the export is cancelled.
-// Throws ExportError, or xls::XlsError when the file cannot be written.
-bool exp2excel(dbf::DbfTable& table, const std::filesystem::path& file,
-               const ExportProgress& progress = {});
+// Throws ExportError (a table too large for one sheet), or xls::XlsError when the file cannot be written.
+bool exportTableToXls(dbf::DbfTable& table, const std::filesystem::path& file,
+               const Progress& progress = {});
 
 // "Эксторт в Excel в файл <file name without folder> завершен успешно."
 std::string exportSuccessText(const std::filesystem::path& file);
 
-}  // namespace zond::measurement
+}  // namespace zond::exporting

@@ -1,5 +1,5 @@
 // The export of a measurement table: which cells the workbook gets.
-#include "measurement/table_export.h"
+#include "export/xls_export.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,11 +10,11 @@
 #include "biff_records.h"
 #include "xls/biff8_writer.h"
 
-namespace zond::measurement {
+namespace zond::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::MeasurementRow;
+using measurement::testing::MeasurementRow;
 
 class TableExport : public ::testing::Test {
   protected:
@@ -116,7 +116,7 @@ TEST_F(TableExport, DeletedRowsAreLeftOutAndEmptyTextsWriteBlanks) {
     rows[2].comment = "";
     open(rows);
     table_.markDeleted(2);
-    ASSERT_TRUE(exp2excel(table_, dir_ / "out.xls"));
+    ASSERT_TRUE(exportTableToXls(table_, dir_ / "out.xls"));
     EXPECT_TRUE(fs::exists(dir_ / "out.xls"));
 
     const auto book = buildExportWorkbook(table_);
@@ -127,14 +127,14 @@ TEST_F(TableExport, DeletedRowsAreLeftOutAndEmptyTextsWriteBlanks) {
 }
 
 TEST_F(TableExport, NothingHappensWithoutAnOpenTable) {
-    EXPECT_FALSE(exp2excel(table_, dir_ / "out.xls"));
+    EXPECT_FALSE(exportTableToXls(table_, dir_ / "out.xls"));
     EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
 }
 
 TEST_F(TableExport, CancelWritesNothing) {
     open(testing::sampleMeasurementRows(2000));
     std::size_t calls = 0;
-    const bool done = exp2excel(table_, dir_ / "out.xls", [&](std::size_t done, std::size_t total) {
+    const bool done = exportTableToXls(table_, dir_ / "out.xls", [&](std::size_t done, std::size_t total) {
         EXPECT_EQ(total, 2000u);
         EXPECT_LE(done, total);
         return ++calls < 2;
@@ -147,7 +147,7 @@ TEST_F(TableExport, CancelWritesNothing) {
 TEST_F(TableExport, MoreRowsThanASheetHoldsIsRefused) {
     open(testing::sampleMeasurementRows(65536));
     try {
-        exp2excel(table_, dir_ / "out.xls");
+        exportTableToXls(table_, dir_ / "out.xls");
         FAIL() << "exported";
     } catch (const ExportError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -157,7 +157,7 @@ TEST_F(TableExport, MoreRowsThanASheetHoldsIsRefused) {
     EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
     // One row less fits exactly: the heading row and 65,535 rows.
     table_.markDeleted(1);
-    ASSERT_TRUE(exp2excel(table_, dir_ / "out.xls"));
+    ASSERT_TRUE(exportTableToXls(table_, dir_ / "out.xls"));
 }
 
 // The stream of an export of 40 rows: two row blocks, every non-empty text its own shared string
@@ -218,4 +218,4 @@ TEST(ExportText, SuccessNamesTheFileWithoutItsFolder) {
 }
 
 }  // namespace
-}  // namespace zond::measurement
+}  // namespace zond::exporting
