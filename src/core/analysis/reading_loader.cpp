@@ -33,8 +33,8 @@ std::optional<int> digits(std::string_view text, std::size_t at, std::size_t cou
 
 // "dd.mm.yyyy" and "hh:mm:ss" naming a real moment.
 std::optional<std::int64_t> momentOf(std::string_view date, std::string_view time) {
-    if (date.size() < 10 || time.size() < 8 || date[2] != '.' || date[5] != '.' ||
-        time[2] != ':' || time[5] != ':') {
+    if (date.size() < 10 || time.size() < 8 || date[2] != '.' || date[5] != '.' || time[2] != ':' ||
+        time[5] != ':') {
         return std::nullopt;
     }
     const auto day = digits(date, 0, 2);
@@ -98,7 +98,8 @@ class RowReader {
 
 }  // namespace
 
-Readings loadReadings(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
+Readings loadReadings(const dbf::DbfTable& table,
+                      const measurement::MeasurementFieldIndexes& fields,
                       std::span<const std::uint32_t> records) {
     const RowReader reader(table, fields);
     Readings out;

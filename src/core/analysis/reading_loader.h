@@ -14,7 +14,8 @@ namespace zond::analysis {
 // The rows of the given records (the grid's selection), in any order. A row whose date, time or
 // either temperature cannot be read (empty, text, ">320.0") is counted in `leftOut`. Temperatures
 // may use a decimal comma or point; the channels are q1 … q(EN_CH).
-Readings loadReadings(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
+Readings loadReadings(const dbf::DbfTable& table,
+                      const measurement::MeasurementFieldIndexes& fields,
                       std::span<const std::uint32_t> records);
 
 // Rows `first` to `last` (1-based, both included) of the table's current order: file order for a

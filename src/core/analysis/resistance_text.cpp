@@ -75,7 +75,8 @@ std::string explainLastDay(const LastDayCriterion& c, int days, char decimalSepa
     if (days < 2) {
         return "Не оценивается: нужно не менее 2 сут";
     }
-    const std::string r = "R без последних суток " + resistanceText(c.withoutLastDay, decimalSeparator);
+    const std::string r =
+        "R без последних суток " + resistanceText(c.withoutLastDay, decimalSeparator);
     if (!c.deviation) {
         return r + ": отклонение от R₀ не определено";
     }

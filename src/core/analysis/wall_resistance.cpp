@@ -324,9 +324,9 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
     result.rowsKept = rows.size();
     result.interval = medianInterval(rows);
     if (result.interval) {
-        result.days = static_cast<int>(std::floor(static_cast<double>(rows.size()) *
-                                                  *result.interval /
-                                                  static_cast<double>(kSecondsPerDay)));
+        result.days =
+            static_cast<int>(std::floor(static_cast<double>(rows.size()) * *result.interval /
+                                        static_cast<double>(kSecondsPerDay)));
         findGaps(rows, *result.interval, result);
     }
     std::span<const Reading> window = rows;
@@ -364,15 +364,17 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
 
 std::int64_t secondsOf(int year, unsigned month, unsigned day, int hour, int minute, int second) {
     using namespace std::chrono;
-    const sys_days date{std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day}};
+    const sys_days date{std::chrono::year{year} / std::chrono::month{month} /
+                        std::chrono::day{day}};
     return static_cast<std::int64_t>(date.time_since_epoch().count()) * kSecondsPerDay +
            hour * 3600 + minute * 60 + second;
 }
 
 std::string dateTimeText(std::int64_t seconds) {
     using namespace std::chrono;
-    const std::int64_t dayNumber =
-        seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
+    const std::int64_t dayNumber = seconds >= 0
+                                       ? seconds / kSecondsPerDay
+                                       : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
     const std::int64_t ofDay = seconds - dayNumber * kSecondsPerDay;
     const year_month_day date{sys_days{std::chrono::days{dayNumber}}};
     char text[32];

@@ -17,9 +17,9 @@ inline constexpr int kFluxChannels = 3;
 
 // One reading as the method needs it.
 struct Reading {
-    std::int64_t time = 0;  // seconds on the instrument's clock, see secondsOf()
-    double tIn = 0;         // tв, °C
-    double tExt = 0;        // tн, °C
+    std::int64_t time = 0;                  // seconds on the instrument's clock, see secondsOf()
+    double tIn = 0;                         // tв, °C
+    double tExt = 0;                        // tн, °C
     std::array<double, kFluxChannels> q{};  // W/m²
     std::uint8_t channels = 0;              // bit c set: q[c] was measured
 };
@@ -92,9 +92,9 @@ struct Criteria {
 };
 
 struct ChannelResult {
-    int channel = 0;        // 0 … 2 for q1 … q3
-    std::size_t rows = 0;   // window rows that have this channel
-    Resistance r0;          // air to air
+    int channel = 0;           // 0 … 2 for q1 … q3
+    std::size_t rows = 0;      // window rows that have this channel
+    Resistance r0;             // air to air
     std::optional<double> u;   // 1 / R0, W/(m²·K)
     std::optional<double> rk;  // R0 − 1/αв − 1/αн, the construction alone
     // Means over the window rows that have this channel (zero when there are none).
@@ -103,7 +103,8 @@ struct ChannelResult {
     double meanDifference = 0;
     double meanFlux = 0;
     std::vector<DayResistance> daily;  // D whole days, oldest first
-    // R of the window rows up to each window row (AnalysisResult::windowTimes); NaN where undefined.
+    // R of the window rows up to each window row (AnalysisResult::windowTimes); NaN where
+    // undefined.
     std::vector<double> cumulative;
     Criteria criteria;
 };
@@ -139,12 +140,12 @@ struct LongestPeriod {
 struct AnalysisResult {
     double alphaIn = 0;
     double alphaOut = 0;
-    std::size_t rowsKept = 0;    // readable rows, start-up included
-    std::size_t rowsUsed = 0;    // rows in the window
+    std::size_t rowsKept = 0;  // readable rows, start-up included
+    std::size_t rowsUsed = 0;  // rows in the window
     std::size_t rowsLeftOut = 0;
-    std::optional<double> interval;  // Δ, the median of consecutive differences, seconds
-    int days = 0;                    // D
-    std::int64_t windowStart = 0;    // t_last − D days; window rows come after it
+    std::optional<double> interval;         // Δ, the median of consecutive differences, seconds
+    int days = 0;                           // D
+    std::int64_t windowStart = 0;           // t_last − D days; window rows come after it
     std::vector<std::int64_t> windowTimes;  // every window row, in time order
     std::vector<ChannelResult> channels;    // the channels the rows have, in order
     bool conforms = false;                  // every channel conforms
