@@ -164,9 +164,9 @@ std::string jsonOf(const AnalysisResult& result) {
     json.key("interval_s").number(result.interval);
     json.key("days").integer(result.days);
     json.key("window");
-    if (result.windowFrom()) {
-        json.open('{').key("from").string(analysis::dateTimeText(*result.windowFrom()));
-        json.key("to").string(analysis::dateTimeText(*result.windowTo())).close('}');
+    if (result.windowFrom) {
+        json.open('{').key("from").string(analysis::dateTimeText(*result.windowFrom));
+        json.key("to").string(analysis::dateTimeText(*result.windowTo)).close('}');
     } else {
         json.null();
     }
@@ -242,9 +242,9 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
         << (result.interval ? analysis::durationText(std::llround(*result.interval))
                             : std::string("не определён"))
         << ", полных суток: " << result.days << '\n';
-    if (result.windowFrom()) {
-        out << "Период: " << analysis::dateTimeText(*result.windowFrom()) << " — "
-            << analysis::dateTimeText(*result.windowTo()) << '\n';
+    if (result.windowFrom) {
+        out << "Период: " << analysis::dateTimeText(*result.windowFrom) << " — "
+            << analysis::dateTimeText(*result.windowTo) << '\n';
     }
     out << "αв = " << text::generalNumberText(result.alphaIn, separator)
         << ", αн = " << text::generalNumberText(result.alphaOut, separator) << " Вт/(м²·К)\n";
@@ -292,9 +292,11 @@ int runResistance(std::span<const std::string> args) {
     options.alphaOut = positiveCoefficient(parsed, "--alpha-out", options.alphaOut);
     options.findLongest = parsed.has("--longest");
     options.decimalSeparator = decimalSeparator(parsed);
+    const bool json = parsed.has("--json");
+    options.cumulativePoints = json ? 0 : 1;  // the summary shows no series
 
     const AnalysisResult result = analysis::analyseResistance(readRows(parsed), options);
-    if (parsed.has("--json")) {
+    if (json) {
         std::cout << jsonOf(result) << '\n';
     } else {
         printSummary(std::cout, result, options.decimalSeparator);

@@ -112,20 +112,65 @@ std::span<const Reading> inTimeOrder(const std::vector<Reading>& rows,
     return storage;
 }
 
+// The median of a multiset given as sorted (value, count) pairs.
+double medianOf(const std::vector<std::pair<std::int64_t, std::size_t>>& counted,
+                std::size_t total) {
+    const auto valueAt = [&](std::size_t index) {
+        for (const auto& [value, count] : counted) {
+            if (index < count) {
+                return static_cast<double>(value);
+            }
+            index -= count;
+        }
+        return 0.0;
+    };
+    const double upper = valueAt(total / 2);
+    return total % 2 == 1 ? upper : (upper + valueAt(total / 2 - 1)) / 2.0;
+}
+
+// Readings come at a few distinct intervals, so they are counted per value (runs of equal steps
+// at a time) rather than copied and partitioned: a million rows take no buffer of a million.
 std::optional<double> medianInterval(std::span<const Reading> rows) {
     if (rows.size() < 2) {
         return std::nullopt;
     }
-    std::vector<std::int64_t> steps(rows.size() - 1);
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        steps[i - 1] = rows[i].time - rows[i - 1].time;
+    constexpr std::size_t kMostValues = 4096;
+    std::vector<std::pair<std::int64_t, std::size_t>> counted;
+    const auto count = [&](std::int64_t step, std::size_t times) {
+        const auto at = std::ranges::lower_bound(counted, step, {},
+                                                 &std::pair<std::int64_t, std::size_t>::first);
+        if (at != counted.end() && at->first == step) {
+            at->second += times;
+        } else {
+            counted.insert(at, {step, times});
+        }
+    };
+    std::size_t run = 0;
+    for (std::size_t i = 1; i < rows.size() && counted.size() <= kMostValues; ++i) {
+        const std::int64_t step = rows[i].time - rows[i - 1].time;
+        ++run;
+        if (i + 1 == rows.size() || rows[i + 1].time - rows[i].time != step) {
+            count(step, run);
+            run = 0;
+        }
     }
-    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
-    std::ranges::nth_element(steps, middle);
-    double median = static_cast<double>(*middle);
-    if (steps.size() % 2 == 0) {
-        median = (median + static_cast<double>(*std::max_element(steps.begin(), middle))) / 2.0;
+    if (counted.size() > kMostValues) {
+        // Scattered times: count the sorted steps instead.
+        std::vector<std::int64_t> steps;
+        steps.reserve(rows.size() - 1);
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            steps.push_back(rows[i].time - rows[i - 1].time);
+        }
+        std::ranges::sort(steps);
+        counted.clear();
+        for (const std::int64_t step : steps) {
+            if (counted.empty() || counted.back().first != step) {
+                counted.push_back({step, 0});
+            }
+            ++counted.back().second;
+        }
     }
+    const double median = medianOf(counted, rows.size() - 1);
     if (median <= 0) {
         return std::nullopt;
     }
@@ -194,15 +239,24 @@ WindowDays groupDays(std::span<const Reading> window, const AnalysisResult& resu
     return days;
 }
 
-std::vector<double> cumulativeSeries(std::span<const Reading> window, int channel) {
-    std::vector<double> series(window.size());
+// Rows between the points of the cumulative series, so that it ends at the window's last row.
+std::size_t cumulativeStride(std::size_t rows, std::size_t points) {
+    return points == 0 || rows <= points ? 1 : (rows + points - 1) / points;
+}
+
+std::vector<double> cumulativeSeries(std::span<const Reading> window, int channel,
+                                     std::size_t stride) {
+    std::vector<double> series;
+    series.reserve(window.size() / stride + 1);
     Sums running;
     for (std::size_t i = 0; i < window.size(); ++i) {
         if ((window[i].channels >> channel) & 1U) {
             running.add(window[i], channel);
         }
-        const Resistance r = resistanceOf(running);
-        series[i] = r.defined() ? r.value : std::numeric_limits<double>::quiet_NaN();
+        if ((window.size() - 1 - i) % stride == 0) {
+            const Resistance r = resistanceOf(running);
+            series.push_back(r.defined() ? r.value : std::numeric_limits<double>::quiet_NaN());
+        }
     }
     return series;
 }
@@ -230,7 +284,8 @@ ChannelResult channelResult(int channel, const DayBlocks& blocks, const WindowDa
         const std::int64_t from = result.windowStart + d * kSecondsPerDay;
         out.daily.push_back({from, from + kSecondsPerDay, resistanceOf(blocks.range(d, 1))});
     }
-    out.cumulative = cumulativeSeries(window, channel);
+    out.cumulative = cumulativeSeries(window, channel,
+                                      cumulativeStride(window.size(), options.cumulativePoints));
     out.criteria = judge(blocks, 0, days.count, result.days);
     out.criteria.duration.explanation = explainDuration(out.criteria.duration);
     out.criteria.lastDay.explanation =
@@ -306,14 +361,6 @@ void addWarnings(AnalysisResult& result, char separator) {
 
 }  // namespace
 
-std::optional<std::int64_t> AnalysisResult::windowFrom() const {
-    return windowTimes.empty() ? std::nullopt : std::optional(windowTimes.front());
-}
-
-std::optional<std::int64_t> AnalysisResult::windowTo() const {
-    return windowTimes.empty() ? std::nullopt : std::optional(windowTimes.back());
-}
-
 AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& options) {
     AnalysisResult result;
     result.alphaIn = options.alphaIn;
@@ -338,11 +385,18 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
         result.windowStart = rows.front().time - 1;
     }
     result.rowsUsed = window.size();
-    result.windowTimes.reserve(window.size());
+    const std::size_t stride = cumulativeStride(window.size(), options.cumulativePoints);
+    result.cumulativeTimes.reserve(window.size() / stride + 1);
     double difference = 0;
-    for (const auto& r : window) {
-        result.windowTimes.push_back(r.time);
-        difference += r.tIn - r.tExt;
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        if ((window.size() - 1 - i) % stride == 0) {
+            result.cumulativeTimes.push_back(window[i].time);
+        }
+        difference += window[i].tIn - window[i].tExt;
+    }
+    if (!window.empty()) {
+        result.windowFrom = window.front().time;
+        result.windowTo = window.back().time;
     }
     result.meanDifference = window.empty() ? 0 : difference / static_cast<double>(window.size());
 

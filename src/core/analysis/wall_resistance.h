@@ -34,6 +34,9 @@ struct AnalysisOptions {
     double alphaIn = 8.7;    // αв, W/(m²·K)
     double alphaOut = 23.0;  // αн, W/(m²·K)
     bool findLongest = false;
+    // At most this many points of the cumulative series, evenly spread and ending at the
+    // window's last row (a chart needs no more than its width); 0: one per window row.
+    std::size_t cumulativePoints = 0;
     char decimalSeparator = ',';  // in the explanation and warning texts
 };
 
@@ -103,8 +106,7 @@ struct ChannelResult {
     double meanDifference = 0;
     double meanFlux = 0;
     std::vector<DayResistance> daily;  // D whole days, oldest first
-    // R of the window rows up to each window row (AnalysisResult::windowTimes); NaN where
-    // undefined.
+    // R of the window rows up to each row of AnalysisResult::cumulativeTimes; NaN where undefined.
     std::vector<double> cumulative;
     Criteria criteria;
 };
@@ -143,21 +145,20 @@ struct AnalysisResult {
     std::size_t rowsKept = 0;  // readable rows, start-up included
     std::size_t rowsUsed = 0;  // rows in the window
     std::size_t rowsLeftOut = 0;
-    std::optional<double> interval;         // Δ, the median of consecutive differences, seconds
-    int days = 0;                           // D
-    std::int64_t windowStart = 0;           // t_last − D days; window rows come after it
-    std::vector<std::int64_t> windowTimes;  // every window row, in time order
-    std::vector<ChannelResult> channels;    // the channels the rows have, in order
-    bool conforms = false;                  // every channel conforms
-    double meanDifference = 0;              // Δt over all window rows
+    std::optional<double> interval;          // Δ, the median of consecutive differences, seconds
+    int days = 0;                            // D
+    std::int64_t windowStart = 0;            // t_last − D days; window rows come after it
+    std::optional<std::int64_t> windowFrom;  // times of the window's first and last rows
+    std::optional<std::int64_t> windowTo;
+    std::vector<std::int64_t> cumulativeTimes;  // rows of the cumulative series, in time order
+    std::vector<ChannelResult> channels;        // the channels the rows have, in order
+    bool conforms = false;                      // every channel conforms
+    double meanDifference = 0;                  // Δt over all window rows
     std::size_t gapCount = 0;
     std::optional<Gap> largestGap;
     std::vector<Warning> warnings;
     bool longestSearched = false;
     std::optional<LongestPeriod> longest;  // nothing when searched and none conforms
-
-    std::optional<std::int64_t> windowFrom() const;
-    std::optional<std::int64_t> windowTo() const;
 };
 
 // The whole method. Rows are put in time order first, whatever their order in `input`.

@@ -53,8 +53,8 @@ void expectExampleFigures(const AnalysisResult& result) {
     EXPECT_DOUBLE_EQ(*result.interval, 6.0 * kHour);
     EXPECT_EQ(result.days, 4);
     EXPECT_EQ(result.rowsUsed, 16u);
-    EXPECT_EQ(*result.windowFrom(), timeOfRow(3));
-    EXPECT_EQ(*result.windowTo(), timeOfRow(18));
+    EXPECT_EQ(*result.windowFrom, timeOfRow(3));
+    EXPECT_EQ(*result.windowTo, timeOfRow(18));
     ASSERT_EQ(result.channels.size(), 2u);
     const ChannelResult& q1 = result.channels[0];
     EXPECT_NEAR(q1.r0.value, 2.461538, 1e-6);
@@ -95,6 +95,15 @@ TEST(WallResistance, WorkedExampleDropsTheStartUpAndConforms) {
     EXPECT_FALSE(hasWarning(result, WarningKind::Gaps));
     EXPECT_EQ(result.channels[0].criteria.lastDay.explanation,
               "R без последних суток 2,466, отклонение 0,17 % не более 5 % от R₀");
+
+    // Four points of the series: the ends of the four days.
+    const AnalysisResult chart = analyseResistance(example(), {.cumulativePoints = 4});
+    EXPECT_EQ(chart.cumulativeTimes,
+              (std::vector{timeOfRow(6), timeOfRow(10), timeOfRow(14), timeOfRow(18)}));
+    const auto& series = chart.channels[0].cumulative;
+    ASSERT_EQ(series.size(), 4u);
+    EXPECT_NEAR(series[2], 360.0 / 146, 1e-12);
+    EXPECT_NEAR(series[3], 480.0 / 195, 1e-12);
 }
 
 TEST(WallResistance, RowsInAnyOrderGiveTheSameResult) {
