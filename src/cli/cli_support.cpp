@@ -1,6 +1,7 @@
 #include "cli/cli_support.h"
 
 #include <QLocale>
+#include <charconv>
 
 namespace zond::cli {
 
@@ -58,6 +59,36 @@ char decimalSeparator(const ParsedArgs& parsed) {
     return separator.size() == 1 && separator[0].unicode() < 0x80
                ? static_cast<char>(separator[0].unicode())
                : '.';
+}
+
+std::optional<std::size_t> positiveNumber(std::string_view text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount) {
+    if (rowCount == 0) {
+        throw CliError("the table has no rows");
+    }
+    if (!parsed.has("--rows")) {
+        return {1, rowCount};
+    }
+    const std::string text = parsed.option("--rows");
+    const auto dash = text.find('-');
+    const auto first = positiveNumber(std::string_view(text).substr(0, dash));
+    const auto last =
+        dash == std::string::npos ? first : positiveNumber(std::string_view(text).substr(dash + 1));
+    if (!first || !last || *first > *last) {
+        throw CliError("--rows wants A-B with 1 <= A <= B, not '" + text + "'");
+    }
+    if (*last > rowCount) {
+        throw CliError("--rows " + text + ": the table has " + std::to_string(rowCount) + " rows");
+    }
+    return {*first, *last};
 }
 
 }  // namespace zond::cli

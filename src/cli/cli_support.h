@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <stdexcept>
@@ -11,7 +12,7 @@
 
 namespace zond::cli {
 
-enum ExitCode { kExitOk = 0, kExitError = 1, kExitTransferFailed = 2 };
+enum ExitCode { kExitOk = 0, kExitError = 1, kExitTransferFailed = 2, kExitTableUnreadable = 2 };
 
 // A failure that ends the subcommand with a one-line message on stderr.
 class CliError : public std::runtime_error {
@@ -44,6 +45,17 @@ void expectPositionals(const ParsedArgs& parsed, std::size_t minimum, std::size_
 // The decimal separator for texts that depend on it: the --decimal-separator option, or the
 // user's locale.
 char decimalSeparator(const ParsedArgs& parsed);
+
+// A whole number above zero, the whole text.
+std::optional<std::size_t> positiveNumber(std::string_view text);
+
+struct RowRange {
+    std::size_t first = 0;  // 1-based, both included
+    std::size_t last = 0;
+};
+
+// The --rows option, "A-B" or "A"; all rows when not given. A table without rows is an error.
+RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount);
 
 struct Command {
     std::string_view name;

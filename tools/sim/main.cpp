@@ -35,6 +35,10 @@ on it until stopped.
   --start "dd.mm.yyyy hh:mm:ss"   time of the first record (default "01.10.2009 08:00:00")
   --interval SECONDS   time between records (default 600)
   --seed S             seed of the generated readings (default 1)
+  --wall R             logging-mode readings of a wall of thermal resistance R m²·K/W: a daily
+                       cycle and weather outside, about 20 °C inside, the flux lagging Δt/R
+  --days N             with --wall: N days of readings at --interval (default 5); they must
+                       fit the memory's 3854 records
   --image FILE         serve the bytes of FILE as the memory image instead
   --write-image FILE   also write the image served to FILE
   --version A.B.C      version bytes V1.V2.V3 of the header (default 9.8.18)
@@ -58,7 +62,33 @@ struct Options {
     std::optional<std::string> logFile;
     unsigned baud = 0;
     bool once = false;
+    std::optional<unsigned> days;
 };
+
+double positiveValue(const std::string& text, const std::string& what) {
+    std::size_t used = 0;
+    double value = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty() || !(value > 0) || value > 1000) {
+        throw std::invalid_argument(what + " must be a number above 0 and at most 1000");
+    }
+    return value;
+}
+
+// --wall and --days: the record count follows from the days.
+void settleWall(Options& options) {
+    if (options.days && !options.generator.wallResistance) {
+        throw std::invalid_argument("--days needs --wall");
+    }
+    if (options.generator.wallResistance) {
+        options.generator.records =
+            recordsForDays(options.days.value_or(5), options.generator.interval);
+    }
+}
 
 unsigned long parseNumber(const std::string& text, unsigned long maximum, const std::string& what) {
     std::size_t used = 0;
@@ -121,6 +151,10 @@ Options parseOptions(int argc, char** argv) {
         } else if (name == "--seed") {
             options.generator.seed =
                 static_cast<std::uint32_t>(parseNumber(value, 0xFFFFFFFF, name));
+        } else if (name == "--wall") {
+            options.generator.wallResistance = positiveValue(value, name);
+        } else if (name == "--days") {
+            options.days = static_cast<unsigned>(parseNumber(value, 366, name));
         } else if (name == "--image") {
             options.imageFile = value;
         } else if (name == "--write-image") {
@@ -148,6 +182,7 @@ Options parseOptions(int argc, char** argv) {
     const auto& v = options.identity.version;
     options.generator.versionNumber = v[0] * 10000L + v[1] * 100L + v[2];
     options.generator.sensors = options.identity.sensors;
+    settleWall(options);
     return options;
 }
 

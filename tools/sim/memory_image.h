@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,16 @@ struct GeneratorSettings {
     std::uint32_t seed = 1;
     long versionNumber = 90818;                    // selects how fluxes are scaled
     std::array<std::uint8_t, 3> sensors{1, 0, 0};  // channels with code 0 have no flux
+    // Logging-mode readings of a wall of this thermal resistance (m²·K/W) instead.
+    std::optional<double> wallResistance;
 };
 
 // The 16-bit count and `records` 17-byte records with ascending times, inside and outside
 // temperatures that follow the day, and fluxes that follow their difference.
 std::vector<std::uint8_t> generateImage(const GeneratorSettings& settings);
+
+// Records that `days` days at `interval` take; the memory must hold them.
+std::size_t recordsForDays(unsigned days, std::chrono::seconds interval);
 
 // "dd.mm.yyyy hh:mm:ss" with a year from 2000 to 2255; throws std::invalid_argument.
 std::chrono::sys_seconds parseStartTime(const std::string& text);

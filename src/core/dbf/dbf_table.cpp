@@ -225,6 +225,12 @@ double DbfTable::readDouble(std::uint32_t record, int field) const {
     return decodeNumber(descriptor, s.fieldOf(bytes, descriptor)).value_or(0.0);
 }
 
+std::span<const std::uint8_t> DbfTable::recordBytes(std::uint32_t record) const {
+    const Impl& s = *impl_;
+    s.requireRecord(record);
+    return {s.cache.record(record, s.header.recordCount), s.header.recordLength};
+}
+
 DbfRecord DbfTable::blankRecord() const {
     const Impl& s = *impl_;
     s.requireOpen();

@@ -152,6 +152,9 @@ class DbfTable {
     DbfRecord read(std::uint32_t record) const;
     // Reads one field of many records cheaply (for statistics and sorting).
     double readDouble(std::uint32_t record, int field) const;
+    // The raw bytes of a record (deletion flag first, fields at their descriptors' offsets),
+    // valid until the next read: for walks that decode a few fields of every row themselves.
+    std::span<const std::uint8_t> recordBytes(std::uint32_t record) const;
 
     // Cursor over the display order.
     bool first();

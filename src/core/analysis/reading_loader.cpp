@@ -1,0 +1,202 @@
+#include "analysis/reading_loader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/byte_order.h"
+
+namespace zond::analysis {
+
+namespace {
+
+// A character field's bytes as text; digits and separators are the same in every code page.
+std::string_view fieldText(std::span<const std::uint8_t> record,
+                           const dbf::DbfFieldDescriptor& field) {
+    return bytes::asText(record.subspan(static_cast<std::size_t>(field.offset),
+                                        static_cast<std::size_t>(field.width)));
+}
+
+std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// Seconds of a "dd.mm.yyyy" date naming a real day.
+std::optional<std::int64_t> dateSeconds(std::string_view date) {
+    if (date.size() < 10 || date[2] != '.' || date[5] != '.') {
+        return std::nullopt;
+    }
+    const auto day = digits(date, 0, 2);
+    const auto month = digits(date, 3, 2);
+    const auto year = digits(date, 6, 4);
+    if (!day || !month || !year) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day ymd{std::chrono::year{*year},
+                                          std::chrono::month{static_cast<unsigned>(*month)},
+                                          std::chrono::day{static_cast<unsigned>(*day)}};
+    if (!ymd.ok()) {
+        return std::nullopt;
+    }
+    return secondsOf(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day), 0, 0, 0);
+}
+
+std::optional<std::int64_t> timeOfDaySeconds(std::string_view time) {
+    if (time.size() < 8 || time[2] != ':' || time[5] != ':') {
+        return std::nullopt;
+    }
+    const auto hour = digits(time, 0, 2);
+    const auto minute = digits(time, 3, 2);
+    const auto second = digits(time, 6, 2);
+    if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59) {
+        return std::nullopt;
+    }
+    return *hour * 3600 + *minute * 60 + *second;
+}
+
+// Rows come day after day: the date of the previous row is read once.
+class MomentReader {
+  public:
+    std::optional<std::int64_t> operator()(std::string_view date, std::string_view time) {
+        if (date != lastDate_) {
+            lastDate_.assign(date);
+            lastDay_ = dateSeconds(date);
+        }
+        const auto ofDay = timeOfDaySeconds(time);
+        if (!lastDay_ || !ofDay) {
+            return std::nullopt;
+        }
+        return *lastDay_ + *ofDay;
+    }
+
+  private:
+    std::string lastDate_ = "?";
+    std::optional<std::int64_t> lastDay_;
+};
+
+// A temperature text: an optional sign, digits, and a decimal comma or point with digits; spaces
+// around it. ">320.0" and other texts read as nothing.
+std::optional<double> temperatureOf(std::string_view text) {
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+    const bool negative = text.front() == '-';
+    if (negative || text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    std::int64_t whole = 0;
+    double scale = 1;
+    bool seenDigit = false;
+    bool seenSeparator = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9' && whole < (std::int64_t{1} << 50)) {
+            whole = whole * 10 + (c - '0');
+            scale *= seenSeparator ? 10 : 1;
+            seenDigit = true;
+        } else if ((c == ',' || c == '.') && !seenSeparator) {
+            seenSeparator = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!seenDigit) {
+        return std::nullopt;
+    }
+    // Both exact, so the quotient is the nearest double to the text.
+    const double value = static_cast<double>(whole) / scale;
+    return negative ? -value : value;
+}
+
+class RowReader {
+  public:
+    RowReader(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields)
+        : table_(table), fields_(fields) {
+        const auto& all = table.fields();
+        const auto at = [&](int index) { return all[static_cast<std::size_t>(index)]; };
+        date_ = at(fields.date);
+        time_ = at(fields.time);
+        tIn_ = at(fields.tIn);
+        tExt_ = at(fields.tExt);
+    }
+
+    void add(std::uint32_t record, Readings& out) {
+        // Bytes straight from the table's cache: no record object per row.
+        const auto row = table_.recordBytes(record);
+        const auto moment = moment_(fieldText(row, date_), fieldText(row, time_));
+        const auto tIn = temperatureOf(fieldText(row, tIn_));
+        const auto tExt = temperatureOf(fieldText(row, tExt_));
+        if (!moment || !tIn || !tExt) {
+            ++out.leftOut;
+            return;
+        }
+        Reading reading{*moment, *tIn, *tExt, {}, 0};
+        const auto present =
+            static_cast<int>(std::clamp(table_.readDouble(record, fields_.enCh), 0.0, 3.0));
+        const auto flux = fields_.tavis();
+        for (int c = 0; c < present; ++c) {
+            reading.q[static_cast<std::size_t>(c)] =
+                table_.readDouble(record, flux[static_cast<std::size_t>(c)]);
+        }
+        reading.channels = static_cast<std::uint8_t>((1U << present) - 1U);
+        out.rows.push_back(reading);
+    }
+
+  private:
+    const dbf::DbfTable& table_;
+    const measurement::MeasurementFieldIndexes& fields_;
+    dbf::DbfFieldDescriptor date_, time_, tIn_, tExt_;
+    MomentReader moment_;
+};
+
+}  // namespace
+
+Readings loadReadings(const dbf::DbfTable& table,
+                      const measurement::MeasurementFieldIndexes& fields,
+                      std::span<const std::uint32_t> records) {
+    RowReader reader(table, fields);
+    Readings out;
+    out.rows.reserve(records.size());
+    for (const std::uint32_t record : records) {
+        reader.add(record, out);
+    }
+    return out;
+}
+
+Readings loadReadingRange(const dbf::DbfTable& table,
+                          const measurement::MeasurementFieldIndexes& fields, std::size_t first,
+                          std::size_t last) {
+    if (first < 1 || first > last || last > table.rowCount()) {
+        throw std::out_of_range("rows " + std::to_string(first) + "-" + std::to_string(last) +
+                                " outside the table's " + std::to_string(table.rowCount()));
+    }
+    RowReader reader(table, fields);
+    Readings out;
+    out.rows.reserve(last - first + 1);
+    for (std::size_t row = first - 1; row < last; ++row) {
+        reader.add(table.recordAt(row), out);
+    }
+    return out;
+}
+
+Readings loadAllReadings(const dbf::DbfTable& table,
+                         const measurement::MeasurementFieldIndexes& fields) {
+    if (table.rowCount() == 0) {
+        return {};
+    }
+    return loadReadingRange(table, fields, 1, table.rowCount());
+}
+
+}  // namespace zond::analysis

@@ -1,0 +1,265 @@
+// The average method on the worked example (readings every 6 h, tв = 20, q2 = 2·q1), its
+// variants, and readings loaded from a table.
+#include "analysis/wall_resistance.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "analysis/reading_loader.h"
+#include "analysis/resistance_text.h"
+#include "measurement_table_test.h"
+
+namespace zond::analysis {
+namespace {
+
+constexpr std::int64_t kHour = 3600;
+const std::int64_t kStart = secondsOf(2009, 10, 1, 8, 0, 0);
+
+struct ExampleRow {
+    double tExt;
+    double q1;
+};
+
+// Rows 1–18 of the worked example.
+const ExampleRow kExample[] = {
+    {-10, 30},   {-10, 30},                             // start-up
+    {-10, 12},   {-12, 13},   {-8, 11},    {-10, 12},   // day 1
+    {-11, 12.5}, {-9, 11.5},  {-10, 12},   {-10, 12},   // day 2
+    {-12, 13},   {-10, 12},   {-9, 12.5},  {-9, 12.5},  // day 3
+    {-10, 12},   {-10, 12.5}, {-10, 12.5}, {-10, 12},   // day 4
+};
+
+std::int64_t timeOfRow(int row) {  // 1-based
+    return kStart + (row - 1) * 6 * kHour;
+}
+
+Readings example(int rows = 18) {
+    Readings out;
+    for (int i = 0; i < rows; ++i) {
+        const auto& r = kExample[i];
+        out.rows.push_back({timeOfRow(i + 1), 20.0, r.tExt, {r.q1, 2 * r.q1, 0}, 0b011});
+    }
+    return out;
+}
+
+bool hasWarning(const AnalysisResult& result, WarningKind kind) {
+    return std::ranges::any_of(result.warnings, [&](const Warning& w) { return w.kind == kind; });
+}
+
+void expectExampleFigures(const AnalysisResult& result) {
+    EXPECT_DOUBLE_EQ(*result.interval, 6.0 * kHour);
+    EXPECT_EQ(result.days, 4);
+    EXPECT_EQ(result.rowsUsed, 16u);
+    EXPECT_EQ(*result.windowFrom, timeOfRow(3));
+    EXPECT_EQ(*result.windowTo, timeOfRow(18));
+    ASSERT_EQ(result.channels.size(), 2u);
+    const ChannelResult& q1 = result.channels[0];
+    EXPECT_NEAR(q1.r0.value, 2.461538, 1e-6);
+    EXPECT_NEAR(*q1.u, 0.40625, 1e-6);
+    EXPECT_NEAR(*q1.rk, 2.303118, 1e-6);
+    EXPECT_NEAR(q1.meanDifference, 30.0, 1e-9);
+    EXPECT_NEAR(q1.meanFlux, 195.0 / 16, 1e-9);
+    ASSERT_EQ(q1.daily.size(), 4u);
+    const double daily[] = {2.5, 2.5, 2.4, 2.448980};
+    for (std::size_t d = 0; d < 4; ++d) {
+        EXPECT_NEAR(q1.daily[d].r.value, daily[d], 1e-6) << "day " << d + 1;
+    }
+    EXPECT_EQ(q1.daily[0].from, timeOfRow(2));
+    EXPECT_EQ(q1.daily[0].to, timeOfRow(6));
+    const Criteria& c = q1.criteria;
+    EXPECT_TRUE(c.duration.pass);
+    EXPECT_NEAR(*c.lastDay.deviation, 0.00171, 5e-6);
+    EXPECT_TRUE(c.lastDay.pass);
+    EXPECT_EQ(c.thirds.days, 2);
+    EXPECT_NEAR(c.thirds.first.value, 2.5, 1e-6);
+    EXPECT_NEAR(c.thirds.last.value, 2.424242, 1e-6);
+    EXPECT_NEAR(*c.thirds.deviation, 0.03078, 5e-6);
+    EXPECT_TRUE(c.thirds.pass);
+    EXPECT_TRUE(c.conforms);
+    EXPECT_NEAR(result.channels[1].r0.value, 1.230769, 1e-6);
+    EXPECT_TRUE(result.conforms);
+    // The cumulative series ends at R0 and starts with the first window row alone.
+    ASSERT_EQ(q1.cumulative.size(), 16u);
+    EXPECT_NEAR(q1.cumulative.front(), 30.0 / 12, 1e-9);
+    EXPECT_NEAR(q1.cumulative.back(), q1.r0.value, 1e-12);
+}
+
+TEST(WallResistance, WorkedExampleDropsTheStartUpAndConforms) {
+    const AnalysisResult result = analyseResistance(example());
+    expectExampleFigures(result);
+    EXPECT_TRUE(hasWarning(result, WarningKind::LongInterval));
+    EXPECT_FALSE(hasWarning(result, WarningKind::SmallDifference));
+    EXPECT_FALSE(hasWarning(result, WarningKind::Gaps));
+    EXPECT_EQ(result.channels[0].criteria.lastDay.explanation,
+              "R без последних суток 2,466, отклонение 0,17 % не более 5 % от R₀");
+
+    // Four points of the series: the ends of the four days.
+    const AnalysisResult chart = analyseResistance(example(), {.cumulativePoints = 4});
+    EXPECT_EQ(chart.cumulativeTimes,
+              (std::vector{timeOfRow(6), timeOfRow(10), timeOfRow(14), timeOfRow(18)}));
+    const auto& series = chart.channels[0].cumulative;
+    ASSERT_EQ(series.size(), 4u);
+    EXPECT_NEAR(series[2], 360.0 / 146, 1e-12);
+    EXPECT_NEAR(series[3], 480.0 / 195, 1e-12);
+}
+
+TEST(WallResistance, RowsInAnyOrderGiveTheSameResult) {
+    Readings shuffled = example();
+    std::mt19937 random(7);
+    std::ranges::shuffle(shuffled.rows, random);
+    expectExampleFigures(analyseResistance(shuffled));
+}
+
+TEST(WallResistance, DisturbedLastDayFailsAndTheLongestPeriodCutsItOff) {
+    Readings readings = example();
+    for (int row = 15; row <= 18; ++row) {
+        readings.rows[static_cast<std::size_t>(row - 1)].q = {15, 30, 0};
+    }
+    const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
+    const Criteria& c = result.channels[0].criteria;
+    EXPECT_NEAR(result.channels[0].r0.value, 480.0 / 206, 1e-9);
+    EXPECT_NEAR(*c.lastDay.deviation, 0.058219, 1e-6);
+    EXPECT_FALSE(c.lastDay.pass);
+    EXPECT_NEAR(*c.thirds.deviation, 0.136553, 1e-6);
+    EXPECT_FALSE(c.thirds.pass);
+    EXPECT_FALSE(c.conforms);
+    EXPECT_FALSE(result.conforms);
+    // Days 1–3: R0 = 360/146, C2 1.389 %, C3 2.069 %.
+    ASSERT_TRUE(result.longest);
+    EXPECT_EQ(result.longest->days, 3);
+    EXPECT_EQ(result.longest->from, timeOfRow(3));
+    EXPECT_EQ(result.longest->to, timeOfRow(14));
+    EXPECT_EQ(result.longest->rows, 12u);
+    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 146, 1e-9);
+}
+
+TEST(WallResistance, NoConformingPeriodIsReportedAsNone) {
+    Readings readings = example();
+    // Daily flux sums 48, 96, 50, 96: every run of three or four days fails C2.
+    for (const int row : {7, 8, 9, 10, 15, 16, 17, 18}) {
+        readings.rows[static_cast<std::size_t>(row - 1)].q = {24, 48, 0};
+    }
+    const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
+    EXPECT_TRUE(result.longestSearched);
+    EXPECT_FALSE(result.longest);
+}
+
+TEST(WallResistance, GapIsNamedWithTheLargestOne) {
+    Readings readings = example();
+    readings.rows.erase(readings.rows.begin() + 7, readings.rows.begin() + 9);  // rows 8 and 9
+    const AnalysisResult result = analyseResistance(readings);
+    EXPECT_EQ(result.days, 4);
+    EXPECT_EQ(result.gapCount, 1u);
+    EXPECT_EQ(result.largestGap->after, timeOfRow(7));
+    EXPECT_EQ(result.largestGap->length, 18 * kHour);
+    const auto gap = std::ranges::find(result.warnings, WarningKind::Gaps, &Warning::kind);
+    ASSERT_NE(gap, result.warnings.end());
+    EXPECT_EQ(gap->text,
+              "Пропуски в показаниях (больше 1,5 интервала): 1, наибольший 18 ч после "
+              "02.10.2009 20:00:00");
+}
+
+TEST(WallResistance, UndefinedChannelsSayWhy) {
+    Readings readings = example();
+    for (auto& row : readings.rows) {
+        row.q[1] = -row.q[0];  // heat flowing into the room
+        row.channels = 0b111;  // q3 reads zero
+    }
+    const AnalysisResult result = analyseResistance(readings);
+    ASSERT_EQ(result.channels.size(), 3u);
+    EXPECT_TRUE(result.channels[0].criteria.conforms);
+    for (std::size_t c = 1; c < 3; ++c) {
+        const ChannelResult& channel = result.channels[c];
+        EXPECT_EQ(channel.r0.reason, Undefined::HeatIntoRoom);
+        EXPECT_FALSE(channel.u);
+        EXPECT_FALSE(channel.daily[0].r.defined());
+        EXPECT_TRUE(std::isnan(channel.cumulative.back()));
+        EXPECT_FALSE(channel.criteria.lastDay.deviation);
+        EXPECT_FALSE(channel.criteria.conforms);
+    }
+    EXPECT_FALSE(result.conforms);
+
+    for (auto& row : readings.rows) {
+        row.tExt = row.tIn;
+    }
+    const AnalysisResult flat = analyseResistance(readings);
+    EXPECT_EQ(flat.channels[0].r0.reason, Undefined::NoTemperatureDifference);
+    EXPECT_TRUE(hasWarning(flat, WarningKind::SmallDifference));
+}
+
+TEST(WallResistance, FewerThanThreeDaysFailsDuration) {
+    // Rows 1–10: D = 2, window rows 3–10, both remaining criteria pass.
+    const AnalysisResult two = analyseResistance(example(10));
+    EXPECT_EQ(two.days, 2);
+    EXPECT_EQ(two.rowsUsed, 8u);
+    const Criteria& c = two.channels[0].criteria;
+    EXPECT_FALSE(c.duration.pass);
+    EXPECT_EQ(c.duration.explanation, "Продолжительность 2 сут — меньше 3 сут (72 ч)");
+    EXPECT_TRUE(c.lastDay.pass);
+    EXPECT_EQ(c.thirds.days, 1);
+    EXPECT_TRUE(c.thirds.pass);
+    EXPECT_FALSE(c.conforms);
+
+    // Three rows span 18 h: no whole day, every row in the window, not valid.
+    const AnalysisResult none = analyseResistance(example(3));
+    EXPECT_EQ(none.days, 0);
+    EXPECT_EQ(none.rowsUsed, 3u);
+    EXPECT_NEAR(none.channels[0].r0.value, 90.0 / 72, 1e-9);
+    EXPECT_FALSE(none.channels[0].criteria.lastDay.deviation);
+    EXPECT_FALSE(none.channels[0].criteria.thirds.deviation);
+    EXPECT_TRUE(hasWarning(none, WarningKind::NoWholeDay));
+}
+
+class ReadingLoader : public zond::testing::MeasurementTableTest {
+  protected:
+    void append(const std::string& date, const std::string& time, const std::string& tIn,
+                const std::string& tExt, double q1, int channels = 1) {
+        auto row = table_.blankRecord();
+        row.setText(fields_.date, date);
+        row.setText(fields_.time, time);
+        row.setText(fields_.tIn, tIn);
+        row.setText(fields_.tExt, tExt);
+        row.setDouble(fields_.tavis1, q1);
+        row.setDouble(fields_.tavis2, 99);
+        row.setInteger(fields_.enCh, channels);
+        table_.append(row);
+    }
+};
+
+TEST_F(ReadingLoader, ReadsTextsWithCommaOrPointAndLeavesOutUnreadableRows) {
+    // The example in reverse file order, decimal comma and point mixed.
+    for (int i = 17; i >= 0; --i) {
+        const std::string when = dateTimeText(timeOfRow(i + 1));
+        const std::string tExt = (i % 2 ? "," : ".");
+        append(when.substr(0, 10), when.substr(11), i % 2 ? "20,0" : "20",
+               std::to_string(static_cast<int>(kExample[i].tExt)) + tExt + "0", kExample[i].q1);
+    }
+    append("01.10.2009", "09:00:00", ">320.0", "-10", 12);
+    append("", "09:00:00", "20", "-10", 12);
+    append("31.09.2009", "09:00:00", "20", "-10", 12);
+    append("01.10.2009", "09:00:00", "20", "", 12);
+
+    const Readings all = loadAllReadings(table_, fields_);
+    EXPECT_EQ(all.rows.size(), 18u);
+    EXPECT_EQ(all.leftOut, 4u);
+    const AnalysisResult result = analyseResistance(all);
+    ASSERT_EQ(result.channels.size(), 1u);  // EN_CH = 1: q2 is not measured
+    EXPECT_NEAR(result.channels[0].r0.value, 2.461538, 1e-6);
+    EXPECT_EQ(result.rowsLeftOut, 4u);
+    EXPECT_TRUE(hasWarning(result, WarningKind::RowsLeftOut));
+
+    // File rows 1–16 are example rows 18 … 3: the window is all of them.
+    const Readings range = loadReadingRange(table_, fields_, 1, 16);
+    EXPECT_EQ(range.rows.size(), 16u);
+    EXPECT_EQ(analyseResistance(range).days, 4);
+    const std::uint32_t records[] = {19, 20, 1, 2};
+    const Readings picked = loadReadings(table_, fields_, records);
+    EXPECT_EQ(picked.rows.size(), 2u);
+    EXPECT_EQ(picked.leftOut, 2u);
+}
+
+}  // namespace
+}  // namespace zond::analysis
