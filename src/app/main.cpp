@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -208,12 +207,6 @@ void TForm1::FormCreate() {
     }
     setWindowState(Qt::WindowMaximized);
     setTableBackground(false);
-
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath())
-                                      .filePath(QLatin1String(zond::app::kHelpFileName));
-    if (QFileInfo::exists(besideProgram)) {
-        zond::app::setApplicationHelpFile(besideProgram);
-    }
 
     settings_ = zond::link::openProgramSettings();
     if (settings_->contains(kDefaultDirValue)) {
