@@ -5,8 +5,13 @@
 
 namespace zond::app {
 
-// The user guide's file name, looked for beside the executable.
+// The user guide's file name.
 inline constexpr char kHelpFileName[] = "zond_tavis.html";
+
+// The user guide found for a program in programDir: beside it (a build folder, a Windows
+// installation), in the installed data folder (bin/../share/zond8t), else developmentFile (the
+// source tree's copy, for a program run from where it was built).
+QString findHelpFile(const QString& programDir, const QString& developmentFile);
 
 void setApplicationHelpFile(const QString& path);
 QString applicationHelpFile();

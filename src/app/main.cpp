@@ -14,9 +14,12 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(ProductCaption);
+    // Lets the desktop match the windows with the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.orbelin.zond8t"));
 
     zond::app::installQtTranslations();
-    zond::app::setApplicationHelpFile(QStringLiteral(ZOND_DEVELOPMENT_HELP_FILE));
+    zond::app::setApplicationHelpFile(zond::app::findHelpFile(
+        QCoreApplication::applicationDirPath(), QStringLiteral(ZOND_DEVELOPMENT_HELP_FILE)));
 
     zond::ui::StandardDialogs dialogs;
     MainWindow form1(dialogs);

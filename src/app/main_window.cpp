@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -223,12 +222,6 @@ void MainWindow::startWithoutTable() {
     }
     setWindowState(Qt::WindowMaximized);
     setTableBackground(false);
-
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath())
-                                      .filePath(QLatin1String(zond::app::kHelpFileName));
-    if (QFileInfo::exists(besideProgram)) {
-        zond::app::setApplicationHelpFile(besideProgram);
-    }
 
     settings_ = zond::link::openProgramSettings();
     if (settings_->contains(kDefaultDirValue)) {
