@@ -21,9 +21,9 @@
 #include "app/help.h"
 #include "app/receive_window.h"
 #include "chart/chart_command.h"
+#include "export/xls_export.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
-#include "export/xls_export.h"
 #include "report/windows/report_commands.h"
 #include "ui/user_dialogs.h"
 
@@ -496,10 +496,9 @@ void MainWindow::exportToXls() {
     grid_->clearSort();
     const std::filesystem::path file = toPath(path);
     if (zond::exporting::exportTableToXls(table_, file)) {
-        dialogs_.information(
-            this, QString::fromStdString(zond::exporting::exportSuccessText(file)),
-            QString::fromUtf8(zond::exporting::kExportCaption.data(),
-                              qsizetype(zond::exporting::kExportCaption.size())));
+        dialogs_.information(this, QString::fromStdString(zond::exporting::exportSuccessText(file)),
+                             QString::fromUtf8(zond::exporting::kExportCaption.data(),
+                                               qsizetype(zond::exporting::kExportCaption.size())));
     }
 }
 

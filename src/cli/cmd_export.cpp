@@ -4,8 +4,8 @@
 
 #include "cli/commands.h"
 #include "export/table_exports.h"
-#include "measurement/measurement_schema.h"
 #include "export/xls_export.h"
+#include "measurement/measurement_schema.h"
 
 namespace zond::cli {
 

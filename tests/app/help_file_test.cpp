@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "help.h"
+#include "app/help.h"
 
 namespace {
 

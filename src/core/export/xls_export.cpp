@@ -32,8 +32,7 @@ void setCell(xls::CellRange& cell, ExportRowReader& rows, std::size_t column) {
 
 }  // namespace
 
-std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
-                                                          const Progress& progress) {
+std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table, const Progress& progress) {
     static_assert(kExportColumns.size() == kExportHeadings.size());
     ExportRowReader rows(table);
     const std::size_t total = rows.rowCount();
@@ -69,7 +68,7 @@ std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
 }
 
 bool exportTableToXls(dbf::DbfTable& table, const std::filesystem::path& file,
-               const Progress& progress) {
+                      const Progress& progress) {
     if (!table.isOpen()) {
         return false;
     }

@@ -42,9 +42,10 @@ std::unique_ptr<xls::Workbook> buildExportWorkbook(dbf::DbfTable& table,
 
 // Builds the workbook and saves it to `file`. Returns false, with nothing written, when the table
 // is not open or the export is cancelled.
-// Throws ExportError (a table too large for one sheet), or xls::XlsError when the file cannot be written.
+// Throws ExportError (a table too large for one sheet), or xls::XlsError when the file cannot be
+// written.
 bool exportTableToXls(dbf::DbfTable& table, const std::filesystem::path& file,
-               const Progress& progress = {});
+                      const Progress& progress = {});
 
 // "Эксторт в Excel в файл <file name without folder> завершен успешно."
 std::string exportSuccessText(const std::filesystem::path& file);

@@ -14,7 +14,9 @@ namespace zond::exporting {
 namespace {
 
 namespace fs = std::filesystem;
-using measurement::testing::MeasurementRow;
+using measurement::openMeasurementTable;
+using zond::testing::MeasurementRow;
+namespace field = measurement::field;
 
 class TableExport : public ::testing::Test {
   protected:
@@ -134,11 +136,12 @@ TEST_F(TableExport, NothingHappensWithoutAnOpenTable) {
 TEST_F(TableExport, CancelWritesNothing) {
     open(testing::sampleMeasurementRows(2000));
     std::size_t calls = 0;
-    const bool done = exportTableToXls(table_, dir_ / "out.xls", [&](std::size_t done, std::size_t total) {
-        EXPECT_EQ(total, 2000u);
-        EXPECT_LE(done, total);
-        return ++calls < 2;
-    });
+    const bool done =
+        exportTableToXls(table_, dir_ / "out.xls", [&](std::size_t done, std::size_t total) {
+            EXPECT_EQ(total, 2000u);
+            EXPECT_LE(done, total);
+            return ++calls < 2;
+        });
     EXPECT_FALSE(done);
     EXPECT_EQ(calls, 2u);
     EXPECT_FALSE(fs::exists(dir_ / "out.xls"));
