@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <system_error>
 
@@ -166,13 +165,6 @@ void putNumberText(const DbfFieldDescriptor& field, const std::string& text,
 }
 
 }  // namespace
-
-HeaderDate localDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-}
 
 void stampDate(DbfHeader& header, const HeaderDate& date) {
     header.year = static_cast<std::uint8_t>(std::clamp(date.year - 1900, 0, 255));

@@ -11,6 +11,7 @@
 #include "dbf/dbf_layout.h"
 #include "dbf/dbf_table_impl.h"
 #include "dbf/locked_file.h"
+#include "text/path_text.h"
 
 namespace zond::dbf {
 
@@ -20,7 +21,7 @@ const char* const kExclusiveRequired = "Exclusive access is required for this op
 const char* const kNotOpen = "Table is not open.";
 
 std::string quoted(const std::filesystem::path& path) {
-    return "\"" + path.string() + "\"";
+    return "\"" + text::pathText(path) + "\"";
 }
 
 const text::CodePage& codePageForLanguage(std::uint8_t languageId) {
@@ -346,12 +347,14 @@ void DbfTable::pack() {
     // The packed copy is built beside the table under the first free name and renamed over it
     // only when complete and on disk, so the table's name never holds a partial file.
     const auto folder = s.path.parent_path();
-    const std::string stem = s.path.stem().string();
-    const std::string extension = s.path.extension().string();
     std::filesystem::path packedPath;
     LockedFile packed;
     for (int n = 1;; ++n) {
-        packedPath = folder / (stem + "_" + std::to_string(n) + extension);
+        // Built from path pieces: a narrow name would lose its Cyrillic letters on Windows.
+        std::filesystem::path packedName = s.path.stem();
+        packedName += "_" + std::to_string(n);
+        packedName += s.path.extension();
+        packedPath = folder / packedName;
         std::error_code ignored;
         if (std::filesystem::exists(packedPath, ignored)) {
             continue;
@@ -403,9 +406,7 @@ void DbfTable::pack() {
         if (!packed.writeAt(0, structure) || !packed.sync()) {
             throw DbfError(kWriteError);
         }
-        std::error_code renameError;
-        std::filesystem::rename(packedPath, s.path, renameError);
-        if (renameError) {
+        if (!packed.renameOver(s.file)) {
             throw DbfError(kWriteError);
         }
     } catch (...) {
@@ -414,8 +415,7 @@ void DbfTable::pack() {
         std::filesystem::remove(packedPath, ignored);
         throw;
     }
-    syncFolder(folder);
-    s.file = std::move(packed);  // the old handle goes, and its locks with the old file
+    s.file = std::move(packed);
     s.header = header;
     s.headerDirty = false;
     s.cache.reset(&s.file, s.header.headerLength, s.header.recordLength);

@@ -1,110 +1,20 @@
+// The system-independent half of LockedFile.
 #include "dbf/locked_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <utility>
 
 namespace zond::dbf {
+
+LockedFile::LockedFile(LockedFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kClosed)), path_(std::move(other.path_)) {}
 
 LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
     if (this != &other) {
         close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        handle_ = std::exchange(other.handle_, kClosed);
+        path_ = std::move(other.path_);
     }
     return *this;
-}
-
-LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
-                                    bool exclusiveCreate) {
-    close();
-    int flags = O_RDWR | O_CLOEXEC;
-    if (create) {
-        flags |= O_CREAT | (exclusiveCreate ? O_EXCL : 0);
-    }
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        return errno == ENOENT ? Status::NotFound : Status::Failed;
-    }
-    struct flock range {};
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES ? Status::InUse
-                                                                          : Status::Failed;
-    }
-    fd_ = fd;
-    return Status::Ok;
-}
-
-void LockedFile::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // releases both locks
-        fd_ = -1;
-    }
-}
-
-std::uint64_t LockedFile::size() const {
-    struct stat info {};
-    return ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-}
-
-namespace {
-
-// Repeats a partial pread or pwrite until all `size` bytes are done; false on an error or at the
-// end of the file.
-template <typename Transfer>
-bool transferAll(std::size_t size, Transfer transfer) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = transfer(done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
-bool LockedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
-    return transferAll(out.size(), [&](std::size_t done) {
-        return ::pread(fd_, out.data() + done, out.size() - done,
-                       static_cast<off_t>(offset + done));
-    });
-}
-
-bool LockedFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    return transferAll(bytes.size(), [&](std::size_t done) {
-        return ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                        static_cast<off_t>(offset + done));
-    });
-}
-
-bool LockedFile::truncate(std::uint64_t size) {
-    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
-}
-
-bool LockedFile::sync() {
-    return ::fsync(fd_) == 0;
-}
-
-void syncFolder(const std::filesystem::path& folder) {
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace zond::dbf

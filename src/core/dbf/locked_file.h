@@ -1,5 +1,6 @@
-// A file descriptor held with an exclusive lock for as long as it is open: a whole-file flock and
-// an open-file-description write lock, so programs using either kind of lock are kept out.
+// A table file held open exclusively for as long as it is open. On POSIX systems a whole-file
+// flock and an open-file-description write lock keep out programs using either kind of lock; on
+// Windows the file is opened sharing reads only, which keeps out every other writer.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ class LockedFile {
 
     LockedFile() = default;
     ~LockedFile() { close(); }
-    LockedFile(LockedFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    LockedFile(LockedFile&& other) noexcept;
     LockedFile& operator=(LockedFile&& other) noexcept;
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
@@ -23,7 +24,7 @@ class LockedFile {
     // fails when it exists.
     Status open(const std::filesystem::path& path, bool create, bool exclusiveCreate = false);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return handle_ != kClosed; }
 
     std::uint64_t size() const;
     bool readAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
@@ -31,11 +32,17 @@ class LockedFile {
     bool truncate(std::uint64_t size);
     bool sync();
 
-  private:
-    int fd_ = -1;
-};
+    // Gives this file the name of the file `old` holds, in the same folder, replacing it; `old`
+    // is closed and this file stays locked, and the new name is on disk when this returns.
+    // False when the rename fails: both files are kept then, `old` held again if it can be (on
+    // Windows an open file cannot be replaced, so it is closed first).
+    bool renameOver(LockedFile& old);
 
-// Flushes a folder's entries to disk, after a rename inside it.
-void syncFolder(const std::filesystem::path& folder);
+  private:
+    static constexpr std::intptr_t kClosed = -1;  // as INVALID_HANDLE_VALUE on Windows
+
+    std::intptr_t handle_ = kClosed;  // a file descriptor, or a Windows HANDLE
+    std::filesystem::path path_;
+};
 
 }  // namespace zond::dbf

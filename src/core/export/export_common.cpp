@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "text/number_text.h"
+#include "text/path_text.h"
 
 namespace zond::exporting {
 
@@ -15,7 +16,7 @@ std::optional<double> temperatureValue(std::string_view text) {
 }
 
 std::string exportResultText(const std::filesystem::path& file, std::size_t rows) {
-    return "Экспорт в файл " + file.filename().string() +
+    return "Экспорт в файл " + text::pathText(file.filename()) +
            " завершен, строк записано: " + std::to_string(rows) + ".";
 }
 

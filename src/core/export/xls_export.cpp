@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "measurement/export_rows.h"
+#include "text/path_text.h"
 #include "xls/biff8_writer.h"
 
 namespace zond::exporting {
@@ -82,7 +83,7 @@ bool exportTableToXls(dbf::DbfTable& table, const std::filesystem::path& file,
 }
 
 std::string exportSuccessText(const std::filesystem::path& file) {
-    return "Эксторт в Excel в файл " + file.filename().string() + " завершен успешно.";
+    return "Эксторт в Excel в файл " + text::pathText(file.filename()) + " завершен успешно.";
 }
 
 }  // namespace zond::exporting

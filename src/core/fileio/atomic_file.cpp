@@ -1,12 +1,14 @@
 // The portable half of AtomicFile: what a failure means to the user.
 #include "fileio/atomic_file.h"
 
+#include "text/path_text.h"
+
 namespace zond::fileio {
 
 namespace {
 
 std::string quoted(const std::filesystem::path& path) {
-    return "\"" + path.string() + "\"";
+    return "\"" + text::pathText(path) + "\"";
 }
 
 std::string causeText(WriteFailure failure, const std::filesystem::path& target,

@@ -1,50 +1,25 @@
 #include "text/codepage.h"
 
-#include <iconv.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 
+#include "text/codepage_system.h"
+
 namespace zond::text {
 
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Converts one byte of the code page to its code point through iconv, or U+FFFD when the byte is
-// not defined there.
-char32_t decodeByte(iconv_t cd, unsigned char byte) {
-    char in[1] = {static_cast<char>(byte)};
-    char32_t out[2] = {};
-    char* inPtr = in;
-    auto* outPtr = reinterpret_cast<char*>(out);
-    std::size_t inLeft = 1;
-    std::size_t outLeft = sizeof(out);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-        outLeft != sizeof(out) - sizeof(char32_t)) {
-        return kReplacement;
-    }
-    return out[0];
-}
-
-}  // namespace
-
 CodePage::CodePage(int number) : number_(number) {
-    iconv_t cd = iconv_open("UTF-32LE", ("CP" + std::to_string(number)).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    const std::optional<UpperHalf> upper = systemUpperHalf(number);
+    if (!upper) {
         throw std::invalid_argument("Unsupported code page " + std::to_string(number));
     }
     for (int b = 0; b < 256; ++b) {
-        forward_[b] =
-            b < 0x80 ? static_cast<char32_t>(b) : decodeByte(cd, static_cast<unsigned char>(b));
-        if (b >= 0x80 && forward_[b] != kReplacement) {
+        forward_[b] = b < 0x80 ? static_cast<char32_t>(b) : (*upper)[b - 0x80];
+        if (b >= 0x80 && forward_[b] != kReplacementCharacter) {
             reverse_.emplace(forward_[b], static_cast<unsigned char>(b));
         }
     }
-    iconv_close(cd);
 }
 
 const CodePage& CodePage::get(int number) {
@@ -126,12 +101,12 @@ std::u32string toUtf32(std::string_view utf8) {
             extra = 3;
             ch = lead & 0x07;
         } else {
-            out.push_back(kReplacement);
+            out.push_back(kReplacementCharacter);
             ++i;
             continue;
         }
         if (i + static_cast<std::size_t>(extra) >= utf8.size()) {
-            out.push_back(kReplacement);
+            out.push_back(kReplacementCharacter);
             break;
         }
         bool valid = true;
@@ -144,7 +119,7 @@ std::u32string toUtf32(std::string_view utf8) {
             ch = (ch << 6) | (cont & 0x3F);
         }
         if (!valid) {
-            out.push_back(kReplacement);
+            out.push_back(kReplacementCharacter);
             ++i;
             continue;
         }

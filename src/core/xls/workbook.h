@@ -164,7 +164,9 @@ class Worksheet {
   private:
     friend class CellRange;
 
-    enum class ValueKind : std::uint8_t { Empty, Integer, Float, Currency, Text, Date, Boolean };
+    // As wide as the format's type, so the two bit-fields share one word under the Windows
+    // layout rules too.
+    enum class ValueKind : std::uint32_t { Empty, Integer, Float, Currency, Text, Date, Boolean };
 
     // 28 bytes a range: a full export holds several hundred thousand of them.
     struct RangeData {

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "../../support/export_table.h"
 #include "biff_records.h"
@@ -213,6 +216,24 @@ TEST_F(TableExport, StreamOfAnExport) {
     }
     EXPECT_EQ(blankCount, blanks);
     EXPECT_EQ(dbCells, 2u);  // 41 rows: blocks of 32 and 9
+}
+
+// A Cyrillic file name, as Russian users give: the file appears under that name as a compound
+// file holding the export's stream, and the message names it.
+TEST_F(TableExport, CyrillicFileNameHoldsTheWorkbook) {
+    open(testing::sampleMeasurementRows(40));
+    const fs::path file = dir_ / fs::path(u8"отчёт №2.xls");
+    ASSERT_TRUE(exportTableToXls(table_, file));
+
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    const auto stream = xls::Biff8Writer().assemble(*buildExportWorkbook(table_)).bytes();
+    ASSERT_GT(stream.size(), 4096u);  // in sectors of its own, not in the mini stream
+    const auto firstSector = bytes.find(std::string(stream.begin(), stream.begin() + 512));
+    ASSERT_NE(firstSector, std::string::npos);
+    EXPECT_EQ(firstSector % 512, 0u);
+    EXPECT_EQ(exportSuccessText(file), "Эксторт в Excel в файл отчёт №2.xls завершен успешно.");
 }
 
 TEST(ExportText, SuccessNamesTheFileWithoutItsFolder) {

@@ -60,6 +60,17 @@ TEST_F(AtomicFileTest, DroppedOrFailedWriteLeavesTheOldFileAlone) {
     EXPECT_EQ(filesInFolder(), 1u);
 }
 
+TEST_F(AtomicFileTest, CyrillicTargetIsReplacedUnderItsName) {
+    const auto target = folder_ / fs::path(u8"отчёт.csv");
+    std::ofstream(target) << "old";
+    AtomicFile file(target);
+    file.write("new");
+    file.commit();
+    std::ifstream in(target, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    EXPECT_EQ(filesInFolder(), 2u);  // book.csv and the replaced one, no temporary
+}
+
 TEST_F(AtomicFileTest, MissingFolderIsNamed) {
     try {
         AtomicFile file(folder_ / "absent" / "book.csv");

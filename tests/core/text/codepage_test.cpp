@@ -36,6 +36,17 @@ TEST(CodePage, UnencodableCharacterBecomesQuestionMarkAndIsReported) {
     EXPECT_TRUE(CodePage::get(1251).canEncode(U'Ж'));
 }
 
+// The code pages tables come in besides 1251, each by a byte its published table fixes, and a
+// byte 1251 leaves undefined stays undefined (no best-fit guess) and is never written.
+TEST(CodePage, OtherCodePagesAndUndefinedBytes) {
+    EXPECT_EQ(CodePage::get(1250).decode("\x8A"), "Š");
+    EXPECT_EQ(CodePage::get(1252).decode("\x80"), "€");
+    EXPECT_EQ(CodePage::get(437).decode("\x80"), "Ç");
+    EXPECT_EQ(CodePage::get(850).decode("\x9B"), "ø");
+    EXPECT_EQ(CodePage::get(1251).decode("\x98"), "\xEF\xBF\xBD");
+    EXPECT_FALSE(CodePage::get(1251).canEncode(U'\u0098'));
+}
+
 TEST(CodePage, UnknownCodePageIsRefused) {
     EXPECT_THROW(CodePage::get(99999), std::invalid_argument);
 }

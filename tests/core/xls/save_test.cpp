@@ -1,14 +1,11 @@
 // Saving to a file: the container, error texts, and what a failed save leaves behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "save_fixture.h"
 #include "xls/biff8_writer.h"
 #include "xls/compound_file.h"
 
@@ -16,40 +13,7 @@ namespace zond::xls {
 namespace {
 
 namespace fs = std::filesystem;
-
-class SaveTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("xls-save-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        book_.addWorksheet().range(0, 0, 0, 0).setValue(std::string("данные"));
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string saveError(const fs::path& path) {
-        try {
-            Biff8Writer().save(book_, path);
-        } catch (const XlsError& e) {
-            return e.what();
-        }
-        return "saved";
-    }
-
-    static std::string contents(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    std::size_t filesInDir() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
-    }
-
-    fs::path dir_;
-    Workbook book_;
-};
+using testing::SaveTest;
 
 TEST_F(SaveTest, WritesACompoundFileAndReplacesAnExistingOne) {
     const auto path = dir_ / "book.xls";
@@ -68,33 +32,6 @@ TEST_F(SaveTest, MissingFolderIsPathNotFound) {
 TEST_F(SaveTest, DirectoryInTheWayIsAccessDenied) {
     fs::create_directory(dir_ / "book.xls");
     EXPECT_EQ(saveError(dir_ / "book.xls"), "StgCreateDocFile error -2147287035");
-}
-
-TEST_F(SaveTest, LockedTargetIsShareViolationAndStaysUntouched) {
-    const auto path = dir_ / "book.xls";
-    { std::ofstream(path) << "open elsewhere"; }
-    {
-        // The table module's lock: flock on its own open file.
-        const int fd = ::open(path.c_str(), O_RDWR);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-        EXPECT_EQ(saveError(path), "StgCreateDocFile error -2147287008");
-        ::close(fd);
-    }
-    {
-        // And its OFD record lock.
-        const int fd = ::open(path.c_str(), O_RDWR);
-        ASSERT_GE(fd, 0);
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
-        EXPECT_EQ(saveError(path), "StgCreateDocFile error -2147287008");
-        ::close(fd);
-    }
-    EXPECT_EQ(contents(path), "open elsewhere");
-    EXPECT_EQ(filesInDir(), 1u);
-    EXPECT_EQ(saveError(path), "saved");  // free again
 }
 
 TEST_F(SaveTest, SheetBeyondBiff8IsRefusedBeforeAnythingIsWritten) {
