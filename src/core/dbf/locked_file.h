@@ -35,7 +35,7 @@ class LockedFile {
     // Gives this file the name of the file `old` holds, in the same folder, replacing it; `old`
     // is closed and this file stays locked, and the new name is on disk when this returns.
     // False when the rename fails: both files are kept then, `old` held again if it can be (on
-    // Windows an open file cannot be replaced, so it is closed first).
+    // Windows both are closed for the move, so the lock lapses for that moment).
     bool renameOver(LockedFile& old);
 
   private:

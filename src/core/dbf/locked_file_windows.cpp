@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "dbf/locked_file.h"
 
@@ -42,19 +40,6 @@ bool transferAll(std::size_t size, Transfer transfer) {
     return true;
 }
 
-// Renames an open file, through its own handle, to another name in its folder.
-bool renameHandle(HANDLE file, const std::filesystem::path& name) {
-    const std::wstring& wide = name.native();
-    std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(wchar_t));
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
-    std::memcpy(info->FileName, wide.data(), info->FileNameLength);
-    return SetFileInformationByHandle(file, FileRenameInfo, info,
-                                      static_cast<DWORD>(buffer.size())) != 0;
-}
-
 }  // namespace
 
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
@@ -62,10 +47,9 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     close();
     const DWORD disposition =
         !create ? OPEN_EXISTING : (exclusiveCreate ? CREATE_NEW : OPEN_ALWAYS);
-    // DELETE access lets pack rename the file through this handle while it stays locked.
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // No DELETE access: readers that do not share deletion (the C runtime's) could not open it.
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         switch (GetLastError()) {
             case ERROR_FILE_NOT_FOUND:
@@ -120,14 +104,18 @@ bool LockedFile::sync() {
 }
 
 bool LockedFile::renameOver(LockedFile& old) {
+    // Windows moves neither an open file nor over one: both are closed for the move, which
+    // leaves the table unlocked for that moment, and this one is opened again under its name.
+    const std::filesystem::path source = path_;
     const std::filesystem::path target = old.path_;
+    close();
     old.close();
-    if (!renameHandle(handleOf(handle_), target.filename())) {
+    if (!MoveFileExW(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         old.open(target, false);
         return false;
     }
-    path_ = target;
-    return true;
+    return open(target, false) == Status::Ok;
 }
 
 }  // namespace zond::dbf

@@ -14,7 +14,7 @@ char32_t decodeByte(UINT codePage, unsigned char byte) {
     const char in = static_cast<char>(byte);
     wchar_t out[2] = {};
     const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 2);
-    if (n != 1 || out[0] == byte) {
+    if (n != 1 || (byte < 0xA0 && out[0] == byte)) {
         return kReplacementCharacter;
     }
     return static_cast<char32_t>(out[0]);
