@@ -11,7 +11,7 @@
 #include "link/port_mapping.h"
 #include "link/serial_port_driver.h"
 #include "link/settings_store.h"
-#include "pseudo_terminal.h"
+#include "sim/pseudo_terminal.h"
 
 using namespace zond::link;
 using zond::sim::PseudoTerminal;
