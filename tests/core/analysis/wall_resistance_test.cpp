@@ -127,20 +127,25 @@ TEST(WallResistance, DisturbedLastDayFailsAndTheLongestPeriodCutsItOff) {
     EXPECT_FALSE(c.thirds.pass);
     EXPECT_FALSE(c.conforms);
     EXPECT_FALSE(result.conforms);
-    // Days 1–3: R0 = 360/146, C2 1.389 %, C3 2.069 %.
+    // No four days conform; the latest three ending at a reading are rows 4–15 (one disturbed
+    // row): R0 = 360/149, R' (rows 4–11) = 242/97, C2 3.26 %; thirds rows 4–11 and 8–15
+    // (239/100.5), C3 4.83 %.
     ASSERT_TRUE(result.longest);
     EXPECT_EQ(result.longest->days, 3);
-    EXPECT_EQ(result.longest->from, timeOfRow(3));
-    EXPECT_EQ(result.longest->to, timeOfRow(14));
+    EXPECT_EQ(result.longest->from, timeOfRow(4));
+    EXPECT_EQ(result.longest->to, timeOfRow(15));
     EXPECT_EQ(result.longest->rows, 12u);
-    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 146, 1e-9);
+    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 149, 1e-9);
 }
 
 TEST(WallResistance, NoConformingPeriodIsReportedAsNone) {
     Readings readings = example();
-    // Daily flux sums 48, 96, 50, 96: every run of three or four days fails C2.
-    for (const int row : {7, 8, 9, 10, 15, 16, 17, 18}) {
-        readings.rows[static_cast<std::size_t>(row - 1)].q = {24, 48, 0};
+    // Δt 30 and a flux rising by 4 a reading: in any twelve rows the first and the last eight
+    // differ by 16 in mean flux, so C3 is far beyond 5 % wherever a period ends.
+    for (std::size_t i = 0; i < readings.rows.size(); ++i) {
+        const double q = 4.0 * static_cast<double>(i + 1);
+        readings.rows[i].tExt = -10;
+        readings.rows[i].q = {q, 2 * q, 0};
     }
     const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
     EXPECT_TRUE(result.longestSearched);
