@@ -12,12 +12,12 @@ namespace {
 constexpr std::size_t kFirstRecord = 2;
 
 std::string recordDate(std::span<const std::uint8_t> record) {
-    return DateText(record[record_offset::kDay], record[record_offset::kMonth],
+    return dateText(record[record_offset::kDay], record[record_offset::kMonth],
                     record[record_offset::kYear]);
 }
 
 std::string recordTime(std::span<const std::uint8_t> record) {
-    return TimeText(record[record_offset::kHour], record[record_offset::kMinute],
+    return timeText(record[record_offset::kHour], record[record_offset::kMinute],
                     record[record_offset::kSecond]);
 }
 
@@ -53,7 +53,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
     table.refresh();
     applySensorSubstitution(info);
-    const std::string type = TypeText(info);
+    const std::string type = typeText(info);
     const long version = versionNumber(info);
 
     const std::size_t count = imageRecordCount(image);
@@ -80,19 +80,19 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
 
         dbf::DbfRecord row = table.blankRecord();
         row.setInteger(fields.n, static_cast<long long>(index + 1));
-        row.setText(fields.mode, ModeNames(flags >> 7));
+        row.setText(fields.mode, modeName(flags >> 7));
         row.setInteger(fields.channel, flags & 0x07);
         row.setInteger(fields.enCh, info.channelCount);
-        row.setText(fields.tIn, TemperatureText(DecodeTemperature(record, record_offset::kTempIn),
+        row.setText(fields.tIn, temperatureText(decodeTemperature(record, record_offset::kTempIn),
                                                 decimalSeparator));
-        row.setText(fields.tExt, TemperatureText(DecodeTemperature(record, record_offset::kTempExt),
+        row.setText(fields.tExt, temperatureText(decodeTemperature(record, record_offset::kTempExt),
                                                  decimalSeparator));
         row.setText(fields.time, time);
         row.setText(fields.date, date);
         row.setText(fields.timeSec, std::to_string(TimeStampSeconds(date, time)));
-        row.setDouble(fields.tavis1, DecodeFlux(record, record_offset::kFlux1, version));
-        row.setDouble(fields.tavis2, DecodeFlux(record, record_offset::kFlux2, version));
-        row.setDouble(fields.tavis3, DecodeFlux(record, record_offset::kFlux3, version));
+        row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
+        row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
+        row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
         row.setText(fields.type, type);
         table.append(row);
         ++result.added;
