@@ -19,7 +19,8 @@ int runReport(std::span<const std::string> args) {
     dbf::DbfTable table;
     measurement::openMeasurementTable(table, parsed.positionals[0]);
     report::TableReportRows rows(table);
-    const auto document = report::layoutReport(report::measurementReportTemplate(), rows);
+    const auto document = report::layoutReport(report::measurementReportTemplate(), rows, nullptr,
+                                               report::paintedTextHeight());
     const QString output = QString::fromStdString(parsed.positionals[1]);
     report::writePdf(*document, output);
     std::cout << document->pages.size() << " pages\n";
