@@ -63,6 +63,7 @@ class MainWindow : public QMainWindow {
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
     QString rememberedFolder() const { return rememberedFolder_; }
+    zond::app::ExportCommand& exportCommand() { return *exports_; }
 
     // Command handlers (menu items and tool buttons).
     void onCreateTable();
