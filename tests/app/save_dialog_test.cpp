@@ -25,6 +25,19 @@ void whenModalShows(const std::function<void(QWidget*)>& step) {
     });
 }
 
+// A dialog request in `dir`, where the file `existing` is already there.
+zond::ui::FileDialogRequest requestBeside(const QTemporaryDir& dir, const QString& existing,
+                                          const QString& filter) {
+    QFile file(dir.filePath(existing));
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot create %s", qPrintable(file.fileName()));
+    }
+    zond::ui::FileDialogRequest request;
+    request.directory = dir.path();
+    request.filter = filter;
+    return request;
+}
+
 }  // namespace
 
 class SaveDialogTest : public QObject {
@@ -33,12 +46,7 @@ class SaveDialogTest : public QObject {
   private slots:
     void existingFileIsReplacedOnlyAfterYes() {
         QTemporaryDir dir;
-        QFile existing(dir.filePath("table.db"));
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.close();
-        zond::ui::FileDialogRequest request;
-        request.directory = dir.path();
-        request.filter = QStringLiteral("Файлы данных (*.db)");
+        auto request = requestBeside(dir, "table.db", QStringLiteral("Файлы данных (*.db)"));
         request.defaultSuffix = QStringLiteral("db");
 
         for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
@@ -74,12 +82,8 @@ class SaveDialogTest : public QObject {
     // the overwrite question is asked for that file.
     void aBareNameTakesTheChosenTypesSuffix() {
         QTemporaryDir dir;
-        QFile existing(dir.filePath("table.csv"));
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.close();
-        zond::ui::FileDialogRequest request;
-        request.directory = dir.path();
-        request.filter = QStringLiteral("Книга (*.xls);;CSV (*.csv)");
+        const auto request =
+            requestBeside(dir, "table.csv", QStringLiteral("Книга (*.xls);;CSV (*.csv)"));
 
         QString question;
         whenModalShows([&](QWidget* modal) {
