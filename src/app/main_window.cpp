@@ -17,6 +17,7 @@
 
 #include "app/about_window.h"
 #include "app/command_images.h"
+#include "app/export_command.h"
 #include "app/grid/measurement_grid.h"
 #include "app/help.h"
 #include "app/receive_window.h"
@@ -55,7 +56,8 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs),
       grid_(new MeasurementGrid),
-      report_(std::make_unique<zond::report::ReportCommands>(dialogs)) {
+      report_(std::make_unique<zond::report::ReportCommands>(dialogs)),
+      exports_(std::make_unique<zond::app::ExportCommand>(dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -70,6 +72,8 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
 
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->setDialogs(&dialogs_);
+    // The exports read the rows in file order; the grid shows them so afterwards.
+    exports_->setBeforeWriting([this] { grid_->clearSort(); });
     grid_->setDecimalSeparator(QLatin1Char(systemDecimalSeparator()));
     connect(grid_, &MeasurementGrid::editStarted, this, [this] { tableModified_ = true; });
     report_->setHelp([this](QWidget*) { onHelp(); });
@@ -154,6 +158,8 @@ void MainWindow::buildCommands() {
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
     QAction* exportAction =
         addCommand(service, "Excel1", QStringLiteral("Экспорт в Excel"), &MainWindow::onExport);
+    QAction* exportAsAction =
+        addCommand(service, "ExportAs", QStringLiteral("Экспорт…"), &MainWindow::onExportAs);
     QAction* renumberAction = addCommand(service, "N37", QStringLiteral("Перенумеровать строки"),
                                          &MainWindow::onRenumber);
     QAction* chartAction =
@@ -211,8 +217,8 @@ void MainWindow::buildCommands() {
     tableCommands_ = {appendAction,      saveAction,      closeAction,      previewAction,
                       printAction,       equalizeAction,  setColorAction,   clearColorAction,
                       clearColorsAction, clearSortAction, deleteRowsAction, chartAction,
-                      renumberAction,    exportAction,    saveButton,       previewButton,
-                      printButton};
+                      renumberAction,    exportAction,    exportAsAction,   saveButton,
+                      previewButton,     printButton};
 }
 
 void MainWindow::startWithoutTable() {
@@ -499,6 +505,12 @@ void MainWindow::exportToXls() {
         dialogs_.information(this, QString::fromStdString(zond::exporting::exportSuccessText(file)),
                              QString::fromUtf8(zond::exporting::kExportCaption.data(),
                                                qsizetype(zond::exporting::kExportCaption.size())));
+    }
+}
+
+void MainWindow::onExportAs() {
+    if (tableOpen_) {
+        exports_->run(this, table_, dialogFolder_);
     }
 }
 

@@ -20,8 +20,9 @@ class ReceiveWindow;
 class AboutWindow;
 
 namespace zond::app {
+class ExportCommand;
 class MeasurementGrid;
-}
+}  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
 }
@@ -62,6 +63,7 @@ class MainWindow : public QMainWindow {
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
     QString rememberedFolder() const { return rememberedFolder_; }
+    zond::app::ExportCommand& exportCommand() { return *exports_; }
 
     // Command handlers (menu items and tool buttons).
     void onCreateTable();
@@ -84,6 +86,7 @@ class MainWindow : public QMainWindow {
     void onRenumber();
     void onExport();
     void exportToXls();
+    void onExportAs();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +123,7 @@ class MainWindow : public QMainWindow {
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
+    std::unique_ptr<zond::app::ExportCommand> exports_;
 
     // The commands that need a table: setTableCommandsEnabled switches exactly these.
     std::vector<QAction*> tableCommands_;

@@ -17,8 +17,8 @@ struct FileDialogRequest {
     QString title;
     QString directory;
     QString fileName;
-    QString filter;         // Qt filter text, e.g. "Базы данных (*.db)"
-    QString defaultSuffix;  // without the dot
+    QString filter;  // Qt filter text, e.g. "Базы данных (*.db)"; ";;" between types
+    QString defaultSuffix;  // without the dot; empty: the suffix of the chosen type
 };
 
 class UserDialogs {
