@@ -20,6 +20,7 @@
 #include "app/grid/measurement_grid.h"
 #include "app/help.h"
 #include "app/receive_window.h"
+#include "app/resistance_window.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
 #include "link/settings_store.h"
@@ -55,6 +56,7 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs),
       grid_(new MeasurementGrid),
+      resistance_(new zond::app::ResistanceWindow(dialogs, systemDecimalSeparator(), this)),
       report_(std::make_unique<zond::report::ReportCommands>(dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption);
@@ -158,6 +160,9 @@ void MainWindow::buildCommands() {
                                          &MainWindow::onRenumber);
     QAction* chartAction =
         addCommand(service, "N36", QStringLiteral("Построить график"), &MainWindow::onChart);
+    const QString resistanceText = QStringLiteral("Термическое сопротивление…");
+    QAction* resistanceAction =
+        addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
 
     QMenu* help = addMenu("N14", QStringLiteral("Справка"));
     QAction* helpAction = addCommand(help, "N24", QStringLiteral("Помощь"), &MainWindow::onHelp);
@@ -171,6 +176,8 @@ void MainWindow::buildCommands() {
     gridMenu_->setObjectName(QStringLiteral("PopupMenu1"));
     addCommand(gridMenu_, "N15", QStringLiteral("График"), &MainWindow::onChart);
     addCommand(gridMenu_, "N22", QStringLiteral("Печать"), &MainWindow::onPrint);
+    QAction* gridResistanceAction =
+        addCommand(gridMenu_, "Resistance2", resistanceText, &MainWindow::onResistance);
     addSeparator(gridMenu_, "N16");
     addCommand(gridMenu_, "N17", QStringLiteral("Задать цвет"), &MainWindow::onSetColumnColor);
     addCommand(gridMenu_, "N18", QStringLiteral("Убрать цвет"), &MainWindow::onClearColumnColor);
@@ -211,8 +218,8 @@ void MainWindow::buildCommands() {
     tableCommands_ = {appendAction,      saveAction,      closeAction,      previewAction,
                       printAction,       equalizeAction,  setColorAction,   clearColorAction,
                       clearColorsAction, clearSortAction, deleteRowsAction, chartAction,
-                      renumberAction,    exportAction,    saveButton,       previewButton,
-                      printButton};
+                      renumberAction,    exportAction,    resistanceAction, gridResistanceAction,
+                      saveButton,        previewButton,   printButton};
 }
 
 void MainWindow::startWithoutTable() {
@@ -393,6 +400,7 @@ void MainWindow::closeTable() {
     }
     setTableCommandsEnabled(false);
     grid_->hideColumns();
+    resistance_->hide();  // it shows the rows of the table closed
     setTitle(ProductCaption);
     setTableBackground(false);
 }
@@ -582,5 +590,14 @@ void MainWindow::onChart() {
 void MainWindow::onRenumber() {
     if (tableOpen_) {
         grid_->renumberRows();
+    }
+}
+
+void MainWindow::onResistance() {
+    if (table_.isOpen()) {
+        resistance_->analyse(table_, fields_, grid_->selection());
+        resistance_->show();
+        resistance_->raise();
+        resistance_->activateWindow();
     }
 }

@@ -21,7 +21,8 @@ class AboutWindow;
 
 namespace zond::app {
 class MeasurementGrid;
-}
+class ResistanceWindow;
+}  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
 }
@@ -61,6 +62,7 @@ class MainWindow : public QMainWindow {
     const zond::measurement::ChannelStatistics& channelStatistics() const { return statistics_; }
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
+    zond::app::ResistanceWindow* resistanceWindow() const { return resistance_; }
     QString rememberedFolder() const { return rememberedFolder_; }
 
     // Command handlers (menu items and tool buttons).
@@ -73,6 +75,7 @@ class MainWindow : public QMainWindow {
     void onPrint();
     void onExit();
     void onChart();
+    void onResistance();
     void onSetColumnColor();
     void onClearColumnColor();
     void onClearColumnColors();
@@ -119,6 +122,7 @@ class MainWindow : public QMainWindow {
     ReceiveWindow* receiveWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
+    zond::app::ResistanceWindow* resistance_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
 
     // The commands that need a table: setTableCommandsEnabled switches exactly these.
