@@ -45,6 +45,17 @@ std::filesystem::path writeExampleTable(const QString& folder) {
     return zond::test::writeTable(folder, QStringLiteral("Стена.db"), rows);
 }
 
+// A window of its own, with private settings, over the example's table.
+struct ExampleWindow {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    zond::dbf::DbfTable table;
+    zond::measurement::MeasurementFieldIndexes fields =
+        zond::measurement::openMeasurementTable(table, writeExampleTable(tables.path()));
+    zond::test::ScriptedDialogs dialogs;
+    ResistanceWindow window{dialogs, ','};
+};
+
 QString resultsText(const ResistanceWindow& window) {
     return window.findChild<QTextBrowser*>(QStringLiteral("results"))->toPlainText();
 }
@@ -108,13 +119,8 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
 }
 
 void ResistanceWindowTest::selectionAndCoefficients() {
-    zond::test::PrivateSettings settings;
-    QTemporaryDir tables;
-    zond::dbf::DbfTable table;
-    const auto fields =
-        zond::measurement::openMeasurementTable(table, writeExampleTable(tables.path()));
-    zond::test::ScriptedDialogs dialogs;
-    ResistanceWindow window(dialogs, ',');
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
 
     // Rows 7–18: three whole days, Σ(tв − tн) = 360 over Σq = 147.
     std::vector<zond::measurement::RowSnapshot> selection;
@@ -139,13 +145,8 @@ void ResistanceWindowTest::selectionAndCoefficients() {
 }
 
 void ResistanceWindowTest::savesTheProtocolAsPdf() {
-    zond::test::PrivateSettings settings;
-    QTemporaryDir tables;
-    zond::dbf::DbfTable table;
-    const auto fields =
-        zond::measurement::openMeasurementTable(table, writeExampleTable(tables.path()));
-    zond::test::ScriptedDialogs dialogs;
-    ResistanceWindow window(dialogs, ',');
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
     window.analyse(table, fields, {});
 
     QTemporaryDir out;
