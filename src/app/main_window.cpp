@@ -21,6 +21,7 @@
 #include "app/grid/measurement_grid.h"
 #include "app/help.h"
 #include "app/receive_window.h"
+#include "app/resistance_window.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
 #include "link/settings_store.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs),
       grid_(new MeasurementGrid),
+      resistance_(new zond::app::ResistanceWindow(dialogs, systemDecimalSeparator(), this)),
       report_(std::make_unique<zond::report::ReportCommands>(dialogs)),
       exports_(std::make_unique<zond::app::ExportCommand>(dialogs)) {
     setObjectName(QStringLiteral("Form1"));
@@ -164,6 +166,9 @@ void MainWindow::buildCommands() {
                                          &MainWindow::onRenumber);
     QAction* chartAction =
         addCommand(service, "N36", QStringLiteral("Построить график"), &MainWindow::onChart);
+    const QString resistanceText = QStringLiteral("Термическое сопротивление…");
+    QAction* resistanceAction =
+        addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
 
     QMenu* help = addMenu("N14", QStringLiteral("Справка"));
     QAction* helpAction = addCommand(help, "N24", QStringLiteral("Помощь"), &MainWindow::onHelp);
@@ -177,6 +182,8 @@ void MainWindow::buildCommands() {
     gridMenu_->setObjectName(QStringLiteral("PopupMenu1"));
     addCommand(gridMenu_, "N15", QStringLiteral("График"), &MainWindow::onChart);
     addCommand(gridMenu_, "N22", QStringLiteral("Печать"), &MainWindow::onPrint);
+    QAction* gridResistanceAction =
+        addCommand(gridMenu_, "Resistance2", resistanceText, &MainWindow::onResistance);
     addSeparator(gridMenu_, "N16");
     addCommand(gridMenu_, "N17", QStringLiteral("Задать цвет"), &MainWindow::onSetColumnColor);
     addCommand(gridMenu_, "N18", QStringLiteral("Убрать цвет"), &MainWindow::onClearColumnColor);
@@ -214,11 +221,11 @@ void MainWindow::buildCommands() {
     QAction* printButton = addButton("ToolButton5", printAction, &MainWindow::onPrint);
     addButton("ToolButton6", helpAction, &MainWindow::onHelp);
 
-    tableCommands_ = {appendAction,      saveAction,      closeAction,      previewAction,
-                      printAction,       equalizeAction,  setColorAction,   clearColorAction,
-                      clearColorsAction, clearSortAction, deleteRowsAction, chartAction,
-                      renumberAction,    exportAction,    exportAsAction,   saveButton,
-                      previewButton,     printButton};
+    tableCommands_ = {appendAction,         saveAction,      closeAction,      previewAction,
+                      printAction,          equalizeAction,  setColorAction,   clearColorAction,
+                      clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
+                      renumberAction,       exportAction,    exportAsAction,   resistanceAction,
+                      gridResistanceAction, saveButton,      previewButton,    printButton};
 }
 
 void MainWindow::startWithoutTable() {
@@ -399,6 +406,7 @@ void MainWindow::closeTable() {
     }
     setTableCommandsEnabled(false);
     grid_->hideColumns();
+    resistance_->hide();  // it shows the rows of the table closed
     setTitle(ProductCaption);
     setTableBackground(false);
 }
@@ -594,5 +602,14 @@ void MainWindow::onChart() {
 void MainWindow::onRenumber() {
     if (tableOpen_) {
         grid_->renumberRows();
+    }
+}
+
+void MainWindow::onResistance() {
+    if (table_.isOpen()) {
+        resistance_->analyse(table_, fields_, grid_->selection());
+        resistance_->show();
+        resistance_->raise();
+        resistance_->activateWindow();
     }
 }

@@ -22,6 +22,7 @@ class AboutWindow;
 namespace zond::app {
 class ExportCommand;
 class MeasurementGrid;
+class ResistanceWindow;
 }  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
@@ -62,6 +63,7 @@ class MainWindow : public QMainWindow {
     const zond::measurement::ChannelStatistics& channelStatistics() const { return statistics_; }
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
+    zond::app::ResistanceWindow* resistanceWindow() const { return resistance_; }
     QString rememberedFolder() const { return rememberedFolder_; }
     zond::app::ExportCommand& exportCommand() { return *exports_; }
 
@@ -75,6 +77,7 @@ class MainWindow : public QMainWindow {
     void onPrint();
     void onExit();
     void onChart();
+    void onResistance();
     void onSetColumnColor();
     void onClearColumnColor();
     void onClearColumnColors();
@@ -122,6 +125,7 @@ class MainWindow : public QMainWindow {
     ReceiveWindow* receiveWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
+    zond::app::ResistanceWindow* resistance_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
     std::unique_ptr<zond::app::ExportCommand> exports_;
 

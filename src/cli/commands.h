@@ -28,7 +28,7 @@ inline constexpr const Command* kCommands[] = {
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's
-// graphics items), though they open no window.
-inline constexpr std::string_view kPageDrawingCommands[] = {"chart", "report"};
+// graphics items), though they open no window; resistance draws its protocol with --pdf.
+inline constexpr std::string_view kPageDrawingCommands[] = {"chart", "report", "resistance"};
 
 }  // namespace zond::cli

@@ -25,8 +25,9 @@ using zond::test::ProgramWindows;
 namespace {
 
 const QStringList kTableCommands = {
-    "N4",  "N5",  "N7",  "N8",  "N9",     "N27",      "N29",         "N30",         "N31",
-    "N33", "N34", "N36", "N37", "Excel1", "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5"};
+    "N4",       "N5",          "N7",          "N8",          "N9",          "N27",        "N29",
+    "N30",      "N31",         "N33",         "N34",         "N36",         "N37",        "Excel1",
+    "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5", "Resistance1", "Resistance2"};
 const QStringList kAlwaysEnabled = {"N2",          "N3",          "N11",         "N24", "N26",
                                     "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22",
                                     "N17",         "N18",         "N19",         "N23", "N21"};
@@ -293,9 +294,9 @@ class MainWindowTest : public QObject {
         for (QAction* action : popup->actions()) {
             items << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(items,
-                 QStringList({"График", "Печать", "-", "Задать цвет", "Убрать цвет",
-                              "Убрать все цвета", "-", "Выровнять столбцы", "-", "Удалить"}));
+        QCOMPARE(items, QStringList({"График", "Печать", "Термическое сопротивление…", "-",
+                                     "Задать цвет", "Убрать цвет", "Убрать все цвета", "-",
+                                     "Выровнять столбцы", "-", "Удалить"}));
         QWidget* rows = form.grid()->tableView()->viewport();
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
                                 rows->mapToGlobal(QPoint(20, 20)));

@@ -11,6 +11,7 @@
 #include "analysis/reading_loader.h"
 #include "analysis/resistance_text.h"
 #include "measurement_table_test.h"
+#include "wall_example.h"
 
 namespace zond::analysis {
 namespace {
@@ -18,22 +19,10 @@ namespace {
 constexpr std::int64_t kHour = 3600;
 const std::int64_t kStart = secondsOf(2009, 10, 1, 8, 0, 0);
 
-struct ExampleRow {
-    double tExt;
-    double q1;
-};
-
-// Rows 1–18 of the worked example.
-const ExampleRow kExample[] = {
-    {-10, 30},   {-10, 30},                             // start-up
-    {-10, 12},   {-12, 13},   {-8, 11},    {-10, 12},   // day 1
-    {-11, 12.5}, {-9, 11.5},  {-10, 12},   {-10, 12},   // day 2
-    {-12, 13},   {-10, 12},   {-9, 12.5},  {-9, 12.5},  // day 3
-    {-10, 12},   {-10, 12.5}, {-10, 12.5}, {-10, 12},   // day 4
-};
+const auto& kExample = zond::testing::kWallExample;
 
 std::int64_t timeOfRow(int row) {  // 1-based
-    return kStart + (row - 1) * 6 * kHour;
+    return kStart + (row - 1) * zond::testing::kWallExampleStepHours * kHour;
 }
 
 Readings example(int rows = 18) {
