@@ -269,7 +269,8 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
 analysis::Readings readRows(const ParsedArgs& parsed) {
     dbf::DbfTable table;
     try {
-        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0],
+                                                              dbf::OpenMode::ReadOnly);
         if (!parsed.has("--rows")) {
             return analysis::loadAllReadings(table, fields);
         }
