@@ -27,6 +27,7 @@
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
 #include "report/windows/report_commands.h"
+#include "text/number_text.h"
 #include "ui/user_dialogs.h"
 
 using zond::app::CommandImage;
@@ -43,8 +44,9 @@ constexpr int kTransferDone = 1;
 constexpr int kTransferFailed = 2;
 
 char systemDecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.isEmpty() ? '.' : point.front().toLatin1();
+    const QLocale locale = QLocale::system();
+    return zond::text::decimalSeparatorFromLocale(locale.decimalPoint().toStdU16String(),
+                                                  locale.groupSeparator().toStdU16String());
 }
 
 std::filesystem::path toPath(const QString& path) {
@@ -77,7 +79,10 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     // The exports read the rows in file order; the grid shows them so afterwards.
     exports_->setBeforeWriting([this] { grid_->clearSort(); });
     grid_->setDecimalSeparator(QLatin1Char(systemDecimalSeparator()));
-    connect(grid_, &MeasurementGrid::editStarted, this, [this] { tableModified_ = true; });
+    connect(grid_, &MeasurementGrid::editStarted, this, [this] {
+        tableModified_ = true;
+        keepRemovedRows(std::nullopt);  // the file changes: the deleted rows' places are gone
+    });
     report_->setHelp([this](QWidget*) { onHelp(); });
 
     buildCommands();
@@ -156,6 +161,10 @@ void MainWindow::buildCommands() {
     QAction* deleteRowsAction =
         addCommand(edit, "N34", QStringLiteral("Удалить строки"), &MainWindow::onDeleteRows);
     deleteRowsAction->setIcon(commandImage(CommandImage::DeleteRows));
+    undoDeleteAction_ = addCommand(edit, "undoDelete", QStringLiteral("Отменить удаление"),
+                                   &MainWindow::onUndoDelete);
+    undoDeleteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undoDeleteAction_->setEnabled(false);
 
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
     QAction* exportAction =
@@ -281,6 +290,15 @@ void MainWindow::setTableCommandsEnabled(bool enabled) {
     for (QAction* command : tableCommands_) {
         command->setEnabled(enabled);
     }
+    undoDeleteAction_->setEnabled(enabled && removedRows_.has_value());
+}
+
+void MainWindow::keepRemovedRows(std::optional<zond::dbf::RemovedRecords> removed) {
+    removedRows_ = std::move(removed);
+    if (removedRows_ && removedRows_->empty()) {
+        removedRows_.reset();
+    }
+    undoDeleteAction_->setEnabled(removedRows_.has_value() && table_.isOpen());
 }
 
 void MainWindow::setTableBackground(bool open) {
@@ -397,6 +415,7 @@ void MainWindow::closeTable() {
     grid_->saveLayout(kGridLayoutValue);
     tableOpen_ = false;
     tableModified_ = false;
+    keepRemovedRows(std::nullopt);
     if (table_.isOpen()) {
         std::filesystem::path index = table_.path();
         grid_->setTable(nullptr);
@@ -447,12 +466,24 @@ void MainWindow::createTable() {
     tableModified_ = false;
     grid_->setTable(nullptr);
     table_.close();
-    const std::filesystem::path path = toPath(createPath_);
-    zond::measurement::createMeasurementTable(path, newTableLanguage_.id());
-    openTableFile(path);
-    tableOpen_ = true;
-    setTableBackground(true);
-    importDeviceImage(ImportMode::Create);
+    // The new table takes the file's name only when the import is complete: a failure leaves the
+    // old table (or no file), and no table open.
+    try {
+        zond::measurement::createMeasurementTable(
+            table_, toPath(createPath_), newTableLanguage_.id(),
+            [this](const zond::measurement::MeasurementFieldIndexes& fields) {
+                fields_ = fields;
+                grid_->setTable(&table_);
+                tableOpen_ = true;
+                setTableBackground(true);
+                importDeviceImage(ImportMode::Create);
+            });
+    } catch (...) {
+        grid_->setTable(nullptr);
+        tableOpen_ = false;
+        setTableBackground(false);
+        throw;
+    }
     refreshStatistics();
     showTableCommandsAndGrid();
     tableModified_ = false;
@@ -462,6 +493,7 @@ void MainWindow::onAppend() {
     if (showReceiveWindow() == kTransferFailed) {
         return;
     }
+    keepRemovedRows(std::nullopt);
     if (table_.isOpen()) {
         grid_->clearSort();
     }
@@ -476,9 +508,21 @@ void MainWindow::importDeviceImage(ImportMode mode) {
     if (!table_.isOpen() || receiveWindow_ == nullptr) {
         return;
     }
-    const auto result = zond::instrument::importRecords(
-        table_, fields_, receiveWindow_->deviceInfo(), receiveWindow_->deviceImage().assembled(),
-        mode, systemDecimalSeparator());
+    const auto image = receiveWindow_->deviceImage().assembled();
+    if (const std::string warning = zond::instrument::shortImageWarning(image); !warning.empty()) {
+        dialogs_.message(this, QString::fromStdString(warning), ProductCaption,
+                         zond::ui::MessageIcon::Warning, QMessageBox::Ok);
+    }
+    zond::instrument::ImportResult result;
+    try {
+        result = zond::instrument::importRecords(table_, fields_, receiveWindow_->deviceInfo(),
+                                                 image, mode, systemDecimalSeparator());
+    } catch (...) {
+        // The rows written before the failure are in the file: show them.
+        grid_->reload();
+        refreshStatistics();
+        throw;
+    }
     grid_->reload();
     if (mode == ImportMode::Append) {
         dialogs_.information(
@@ -582,9 +626,18 @@ void MainWindow::onClearSort() {
 
 void MainWindow::onDeleteRows() {
     if (table_.isOpen()) {
-        grid_->deleteSelectedRows();
+        keepRemovedRows(grid_->deleteSelectedRows());
         tableModified_ = false;
     }
+    refreshStatistics();
+}
+
+void MainWindow::onUndoDelete() {
+    if (!removedRows_ || !table_.isOpen()) {
+        return;
+    }
+    grid_->restoreRemovedRows(*removedRows_);  // all or nothing: kept when it fails
+    keepRemovedRows(std::nullopt);
     refreshStatistics();
 }
 
@@ -601,6 +654,7 @@ void MainWindow::onChart() {
 
 void MainWindow::onRenumber() {
     if (tableOpen_) {
+        keepRemovedRows(std::nullopt);
         grid_->renumberRows();
     }
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbf/dbf_table.h"
@@ -82,6 +83,8 @@ class MainWindow : public QMainWindow {
     void onClearColumnColor();
     void onClearColumnColors();
     void onDeleteRows();
+    // Puts back the rows the last deletion removed, while the file has not changed since.
+    void onUndoDelete();
     void onEqualizeColumns();
     void onHelp();
     void onAbout();
@@ -114,6 +117,8 @@ class MainWindow : public QMainWindow {
                                                   const QString& suffix) const;
     QString currentTablePath() const;
     int showReceiveWindow();
+    // The rows the last deletion removed, kept for its undo; std::nullopt forgets them.
+    void keepRemovedRows(std::optional<zond::dbf::RemovedRecords> removed);
 
     zond::ui::UserDialogs& dialogs_;
     std::unique_ptr<QSettings> settings_;
@@ -131,6 +136,8 @@ class MainWindow : public QMainWindow {
 
     // The commands that need a table: setTableCommandsEnabled switches exactly these.
     std::vector<QAction*> tableCommands_;
+    QAction* undoDeleteAction_ = nullptr;
+    std::optional<zond::dbf::RemovedRecords> removedRows_;
 
     bool tableOpen_ = false;
     bool tableModified_ = false;

@@ -25,8 +25,11 @@ int runAppend(std::span<const std::string> args) {
     }
     // File order, so that the last row is the one added last.
     table.selectIndex(std::nullopt);
-    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(),
-                                                  runner.deviceImage().assembled(),
+    const auto image = runner.deviceImage().assembled();
+    if (const std::string warning = instrument::shortImageWarning(image); !warning.empty()) {
+        std::cerr << warning << '\n';
+    }
+    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(), image,
                                                   instrument::ImportMode::Append, separator);
     table.close();
     std::cout << "Добавлено записей в базовый метод: " << result.added << '\n';

@@ -71,7 +71,8 @@ int runChart(std::span<const std::string> args) {
     const char separator = decimalSeparator(parsed);
 
     dbf::DbfTable table;
-    const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+    const auto fields =
+        measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     const RowRange range = rowRange(parsed, table.rowCount());
     measurement::RowSelection selection;
     selection.bind(table);
@@ -94,9 +95,7 @@ int runChart(std::span<const std::string> args) {
     chart->resize(size);
     chart->rebuild(data, checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    if (!chart::writeChartImage(*chart, QString::fromStdString(output.string()))) {
-        throw CliError("cannot write " + output.string());
-    }
+    chart::writeChartImage(*chart, QString::fromStdString(output.string()));
     if (data.skippedRows > 0 || data.skippedPoints > 0) {
         std::cerr << "zond8t-cli chart: " << data.skippedRows
                   << " rows skipped (date or time unreadable), " << data.skippedPoints

@@ -254,7 +254,8 @@ void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char 
 analysis::Readings readRows(const ParsedArgs& parsed) {
     dbf::DbfTable table;
     try {
-        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0],
+                                                              dbf::OpenMode::ReadOnly);
         if (!parsed.has("--rows")) {
             return analysis::loadAllReadings(table, fields);
         }

@@ -10,6 +10,8 @@
 #include <QTextOption>
 #include <memory>
 
+#include "ui/atomic_file_device.h"
+
 namespace zond::report {
 
 namespace {
@@ -128,22 +130,32 @@ void paintPages(QPagedPaintDevice& device, const ReportDocument& document,
         pagePainter.paint(painter, page, device.logicalDpiX());
         painter.restore();
     }
-    painter.end();
+    if (!painter.end()) {
+        throw ReportOutputError("Не удалось завершить печать отчета");
+    }
 }
 
 void writePdf(const ReportDocument& document, const QString& path) {
-    QPdfWriter writer(path);
-    writer.setCreator(QStringLiteral("ZOND-8T.05"));
-    writer.setTitle(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""));
     std::vector<int> pages(document.pages.size());
     for (std::size_t page = 0; page < pages.size(); ++page) {
         pages[page] = static_cast<int>(page);
     }
     try {
-        paintPages(writer, document, pages);
-    } catch (const ReportOutputError&) {
-        throw ReportOutputError(
-            QStringLiteral("Не удалось записать файл \"%1\"").arg(path).toStdString());
+        ui::AtomicFileDevice file(path);
+        bool painted = true;
+        {
+            QPdfWriter writer(&file);
+            writer.setCreator(QStringLiteral("ZOND-8T.05"));
+            writer.setTitle(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""));
+            try {
+                paintPages(writer, document, pages);
+            } catch (const ReportOutputError&) {
+                painted = false;
+            }
+        }
+        file.commit(painted);
+    } catch (const fileio::FileWriteError& error) {
+        throw ReportOutputError(error.what());
     }
 }
 

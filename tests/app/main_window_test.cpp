@@ -101,6 +101,11 @@ std::array<double, 3> expectedFigures(const QStringList& values) {
     return {low, average, high};
 }
 
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 int gridRows(MainWindow& form) {
     return form.grid()->tableView()->model()->rowCount();
 }
@@ -509,6 +514,50 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.channelStatistics().minimum[0], expected[0]);
         QVERIFY(std::abs(form.channelStatistics().average[0] - expected[1]) < 1e-9);
         QCOMPARE(form.channelStatistics().maximum[0], expected[2]);
+    }
+
+    void undoPutsDeletedRowsBackInTheirFilePlaces() {
+        ProgramWindows program;
+        MainWindow& form = program.form1;
+        const QString path = work_.filePath("undo.db");
+        std::vector<Row> rows;
+        const char* const times[] = {"10:00:00", "10:10:00", "10:20:00", "10:30:00",
+                                     "10:40:00", "10:50:00", "11:00:00"};
+        for (int i = 0; i < 7; ++i) {
+            rows.push_back({i + 1.0, 0, 0, "01.02.2009", times[i]});
+        }
+        writeTable(path, rows);
+        const QByteArray before = fileBytes(path);
+        program.dialogs.fileNames.push_back(path);
+        command(form, "N3")->trigger();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!command(form, "undoDelete")->isEnabled());
+        const QString footer = form.grid()->footerText(zond::app::MeasurementGrid::ColQ1);
+
+        // Three scattered rows, the largest q1 among them.
+        QTableView* view = form.grid()->tableView();
+        for (const int row : {1, 3, 6}) {
+            const QRect cell = view->visualRect(view->model()->index(row, 0));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+        }
+        command(form, "N34")->trigger();
+        QCOMPARE(gridRows(form), 4);
+        QCOMPARE(form.channelStatistics().maximum[0], 6.0);
+        QVERIFY(command(form, "undoDelete")->isEnabled());
+        QCOMPARE(command(form, "undoDelete")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+
+        command(form, "undoDelete")->trigger();
+        QVERIFY(program.dialogs.messages.empty());
+        QCOMPARE(gridRows(form), 7);
+        QCOMPARE(form.channelStatistics().maximum[0], 7.0);
+        QCOMPARE(form.grid()->footerText(zond::app::MeasurementGrid::ColQ1), footer);
+        QVERIFY(!command(form, "undoDelete")->isEnabled());
+        // Every record in its former place, byte for byte; the header differs in its date only.
+        const QByteArray after = fileBytes(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.left(1), before.left(1));
+        QCOMPARE(after.mid(4), before.mid(4));
     }
 
     void createIntoAFolderThatIsNotThereReportsTheError() {

@@ -444,9 +444,9 @@ void MeasurementGrid::clearSort() {
     }
 }
 
-void MeasurementGrid::deleteSelectedRows() {
+dbf::RemovedRecords MeasurementGrid::deleteSelectedRows() {
     if (!impl_->tableOpen()) {
-        return;
+        return {};
     }
     clearSort();
     // The edit goes in before its row may go, so a deleted row cannot be written back.
@@ -459,11 +459,12 @@ void MeasurementGrid::deleteSelectedRows() {
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         records.push_back(row->record);
     }
+    dbf::RemovedRecords removed;
     try {
         table.markDeleted(records);
         impl_->selection.clear();
         impl_->anchorRecord.reset();
-        table.pack();
+        removed = table.pack();
         impl_->reopenTable();
     } catch (...) {
         impl_->selection.clear();
@@ -472,6 +473,23 @@ void MeasurementGrid::deleteSelectedRows() {
     }
     reload();
     emit selectionChanged();
+    emit rowsChanged();
+    return removed;
+}
+
+void MeasurementGrid::restoreRemovedRows(const dbf::RemovedRecords& removed) {
+    if (!impl_->tableOpen()) {
+        return;
+    }
+    commitCellEdit();
+    try {
+        impl_->model.table()->restoreRemoved(removed);
+        impl_->reopenTable();
+    } catch (...) {
+        reload();
+        throw;
+    }
+    reload();
     emit rowsChanged();
 }
 

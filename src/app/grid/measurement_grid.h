@@ -8,6 +8,7 @@
 
 #include "app/grid/column_layout.h"
 #include "chart/chart_data.h"
+#include "dbf/dbf_table.h"
 #include "measurement/channel_statistics.h"
 #include "measurement/row_snapshot.h"
 
@@ -61,8 +62,10 @@ class MeasurementGrid : public QWidget {
     void clearSort();
     // Removes the sort, deletes the selected rows, packs the table and reopens it. Table errors
     // are thrown as dbf::DbfError; the owner then clears its modified flag and recomputes the
-    // statistics.
-    void deleteSelectedRows();
+    // statistics. Returns the rows removed, for restoreRemovedRows.
+    dbf::RemovedRecords deleteSelectedRows();
+    // Puts rows a deletion removed back in their places in the file and shows them.
+    void restoreRemovedRows(const dbf::RemovedRecords& removed);
     void clearColumnColors();
     void equalizeColumns();
     // A missing or unreadable stored value is replaced by equal widths, stored at once.

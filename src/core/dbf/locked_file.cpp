@@ -18,6 +18,30 @@ LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
     return *this;
 }
 
+namespace {
+
+// Takes the flock and the open-file-description lock of `fd`, or closes it.
+LockedFile::Status lockOrClose(int fd, bool exclusive) {
+    struct flock range {};
+    range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 ||
+        ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES
+                   ? LockedFile::Status::InUse
+                   : LockedFile::Status::Failed;
+    }
+    return LockedFile::Status::Ok;
+}
+
+LockedFile::Status openError() {
+    return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+}
+
+}  // namespace
+
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
                                     bool exclusiveCreate) {
     close();
@@ -27,19 +51,26 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        return errno == ENOENT ? Status::NotFound : Status::Failed;
+        return openError();
     }
-    struct flock range {};
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES ? Status::InUse
-                                                                          : Status::Failed;
+    const Status status = lockOrClose(fd, true);
+    if (status == Status::Ok) {
+        fd_ = fd;
     }
-    fd_ = fd;
-    return Status::Ok;
+    return status;
+}
+
+LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
+    close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return openError();
+    }
+    const Status status = lockOrClose(fd, false);
+    if (status == Status::Ok) {
+        fd_ = fd;
+    }
+    return status;
 }
 
 void LockedFile::close() {
@@ -96,6 +127,14 @@ bool LockedFile::truncate(std::uint64_t size) {
 
 bool LockedFile::sync() {
     return ::fsync(fd_) == 0;
+}
+
+bool LockedFile::syncData() {
+    return ::fdatasync(fd_) == 0;
+}
+
+long currentProcessId() {
+    return static_cast<long>(::getpid());
 }
 
 void syncFolder(const std::filesystem::path& folder) {

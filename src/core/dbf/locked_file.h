@@ -1,5 +1,6 @@
-// A file descriptor held with an exclusive lock for as long as it is open: a whole-file flock and
-// an open-file-description write lock, so programs using either kind of lock are kept out.
+// A file descriptor held with a lock for as long as it is open: a whole-file flock and an
+// open-file-description lock, so programs using either kind of lock are kept out. Writers hold
+// both exclusively; readers share them with other readers.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,8 @@ class LockedFile {
     // Opens for reading and writing; `create` makes the file when absent, `exclusiveCreate`
     // fails when it exists.
     Status open(const std::filesystem::path& path, bool create, bool exclusiveCreate = false);
+    // Opens for reading only under shared locks: other readers may join, writers are kept out.
+    Status openShared(const std::filesystem::path& path);
     void close();
     bool isOpen() const { return fd_ >= 0; }
 
@@ -30,10 +33,15 @@ class LockedFile {
     bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     bool truncate(std::uint64_t size);
     bool sync();
+    // The data only (and the size), not the other metadata: enough for rows to survive a power cut.
+    bool syncData();
 
   private:
     int fd_ = -1;
 };
+
+// This process's ID, to name files that belong to one run.
+long currentProcessId();
 
 // Flushes a folder's entries to disk, after a rename inside it.
 void syncFolder(const std::filesystem::path& folder);

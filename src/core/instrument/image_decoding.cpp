@@ -195,7 +195,11 @@ std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeTe
     if (!date || !time) {
         throw invalid();
     }
-    const auto [day, month, year] = *date;
+    auto [day, month, year] = *date;
+    // "dd.mm.yy", as other programs write it: the years of this century, as DateText writes them.
+    if (dateText.size() - dateText.rfind('.') <= 3) {
+        year += 2000;
+    }
     const auto [hour, minute, second] = *time;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
         hour > 23 || minute > 59 || second > 59) {

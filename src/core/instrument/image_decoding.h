@@ -72,8 +72,9 @@ std::string timeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second
 std::string dateText(std::uint8_t day, std::uint8_t month, std::uint8_t year);
 std::string temperatureText(double celsius, char decimalSeparator);
 
-// Seconds since the start of day 1 (1 January of year 1, proleptic Gregorian) of "dd.mm.yyyy" and
-// "hh:mm:ss"; InvalidDateTimeError for a text that is no real date and time.
+// Seconds since the start of day 1 (1 January of year 1, proleptic Gregorian) of "dd.mm.yyyy" (or
+// "dd.mm.yy", a year of 2000-2099) and "hh:mm:ss"; InvalidDateTimeError for a text that is no real
+// date and time.
 std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeText);
 
 }  // namespace zond::instrument

@@ -25,6 +25,19 @@ std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
     return TimeStampSeconds(recordDate(record), recordTime(record));
 }
 
+// Texts the rows take that could be lost to the table's code page: the mode names and the sensor
+// type (the other fields are digits and separators).
+void requireStorableTexts(const dbf::DbfTable& table, const std::string& type) {
+    for (const std::string_view text : {ModeNames(0), ModeNames(1), std::string_view(type)}) {
+        if (table.codePage().encode(text).lossy) {
+            throw dbf::DbfError("Таблица записана в кодовой странице " +
+                                std::to_string(table.codePage().number()) +
+                                ", в которой нельзя сохранить текст \"" + std::string(text) +
+                                "\". Записи не добавлены.");
+        }
+    }
+}
+
 std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
                               const measurement::MeasurementFieldIndexes& fields) {
     if (!table.last()) {
@@ -36,12 +49,29 @@ std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
 
 }  // namespace
 
+namespace {
+
+std::size_t arrivedRecordCount(std::span<const std::uint8_t> image) {
+    return image.size() < kFirstRecord ? 0
+                                       : (image.size() - kFirstRecord) / DeviceImage::kRecordSize;
+}
+
+}  // namespace
+
 std::size_t imageRecordCount(std::span<const std::uint8_t> image) {
     if (image.size() < kFirstRecord) {
         return 0;
     }
-    const std::size_t arrived = (image.size() - kFirstRecord) / DeviceImage::kRecordSize;
-    return std::min<std::size_t>(ReadWord(image, 0), arrived);
+    return std::min<std::size_t>(ReadWord(image, 0), arrivedRecordCount(image));
+}
+
+std::string shortImageWarning(std::span<const std::uint8_t> image) {
+    if (image.size() < kFirstRecord || ReadWord(image, 0) <= arrivedRecordCount(image)) {
+        return {};
+    }
+    return "Прибор сообщил о " + std::to_string(ReadWord(image, 0)) +
+           " записях, а получено только " + std::to_string(arrivedRecordCount(image)) +
+           ". Импортированы полученные записи.";
 }
 
 ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
@@ -54,6 +84,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     table.refresh();
     applySensorSubstitution(info);
     const std::string type = typeText(info);
+    requireStorableTexts(table, type);
     const long version = versionNumber(info);
 
     const std::size_t count = imageRecordCount(image);
@@ -101,6 +132,9 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
             result.cancelled = true;
             break;
         }
+    }
+    if (result.added > 0) {
+        table.sync();
     }
     return result;
 }
