@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "link/port_mapping.h"
 
@@ -57,6 +58,7 @@ SerialPortDriver::SerialPortDriver(QObject* parent)
     scratch_.assign(inputBufferSize_, 0);
     pollTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pollTimer_, &QTimer::timeout, this, &SerialPortDriver::pollInput);
+    connect(&serial_, &QSerialPort::errorOccurred, this, &SerialPortDriver::onSerialError);
 }
 
 SerialPortDriver::~SerialPortDriver() {
@@ -146,14 +148,23 @@ bool SerialPortDriver::open() {
     if (isOpen()) {
         return true;
     }
-    serial_.setPortName(deviceForPort(portName_));
+    device_ = deviceForPort(portName_);
+    serial_.setPortName(device_);
+    pendingPortError_.clear();
     if (!serial_.open(QIODevice::ReadWrite)) {
+        openError_ = serial_.error();
+        openErrorText_ = serial_.errorString();
+        serial_.clearError();
         return false;
     }
     if (!applyLineSettings()) {
+        openError_ = QSerialPort::UnsupportedOperationError;
+        openErrorText_ = serial_.errorString();
         close();
         return false;
     }
+    openError_ = QSerialPort::NoError;
+    openErrorText_.clear();
     pollTimer_.start(pollingDelay_);
     return true;
 }
@@ -215,9 +226,46 @@ void SerialPortDriver::pollInput() {
     if (got <= 0 || !receiveHandler_) {
         return;
     }
-    delivering_ = true;
-    receiveHandler_(this, scratch_.data(), static_cast<quint32>(got));
-    delivering_ = false;
+    {
+        // Reset also when the handler throws, or no block would be delivered again.
+        struct Delivery {
+            bool& flag;
+            explicit Delivery(bool& f) : flag(f) { flag = true; }
+            ~Delivery() { flag = false; }
+        } delivery(delivering_);
+        receiveHandler_(this, scratch_.data(), static_cast<quint32>(got));
+    }
+    if (!pendingPortError_.isEmpty()) {
+        reportPortError();
+    }
+}
+
+void SerialPortDriver::onSerialError(QSerialPort::SerialPortError error) {
+    // A failed read or write on an open port means the line is gone: Qt keeps signalling a
+    // hung-up descriptor, so the port is closed before anything else runs.
+    const bool lineLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                          error == QSerialPort::WriteError;
+    if (!lineLost || !isOpen()) {
+        return;
+    }
+    pendingPortError_ = serial_.errorString();
+    close();
+    // Reported from the event loop, never from inside Qt's read or the owner's handler.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!delivering_) {
+                reportPortError();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void SerialPortDriver::reportPortError() {
+    const QString reason = std::exchange(pendingPortError_, QString());
+    if (!reason.isEmpty() && portErrorHandler_) {
+        portErrorHandler_(reason);
+    }
 }
 
 quint32 SerialPortDriver::sendBlock(const char* data, quint32 count, quint32 timeoutMs) {
