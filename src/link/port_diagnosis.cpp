@@ -46,7 +46,9 @@ QString answerText(const PortAttempt& attempt) {
             const int type = wire::DecodeBytePair(header[wire::kTypeAt], header[wire::kTypeAt + 1]);
             const int generation = static_cast<unsigned char>(header[wire::kGenerationAt]) -
                                    static_cast<unsigned char>(wire::kDigitBase);
-            if (type != wire::kExpectedType || generation != wire::kExpectedGeneration) {
+            const bool wrong =
+                type != wire::kExpectedType || generation != wire::kExpectedGeneration;
+            if (wrong && generation >= 0) {
                 return QStringLiteral("ответил другой прибор (тип %1, поколение %2)")
                     .arg(type)
                     .arg(generation);

@@ -248,7 +248,11 @@ void SerialPortDriver::onSerialError(QSerialPort::SerialPortError error) {
     if (!lineLost || !isOpen()) {
         return;
     }
-    pendingPortError_ = serial_.errorString();
+    // Qt's text may carry a stale errno; the kind of failure is what holds.
+    pendingPortError_ = error == QSerialPort::ResourceError
+                            ? QStringLiteral("устройство недоступно")
+                        : error == QSerialPort::ReadError ? QStringLiteral("ошибка чтения")
+                                                          : QStringLiteral("ошибка записи");
     close();
     // Reported from the event loop, never from inside Qt's read or the owner's handler.
     QMetaObject::invokeMethod(

@@ -60,7 +60,7 @@ class SerialPortDriver;
 // The bytes are valid only during the call.
 using ReceiveHandler =
     std::function<void(SerialPortDriver* sender, const char* dataPtr, quint32 dataSize)>;
-// The port has been closed because of `reason` (the system's error text).
+// The port has been closed because of `reason` (what failed, in Russian).
 using PortErrorHandler = std::function<void(const QString& reason)>;
 
 class SerialPortDriver : public QObject {
