@@ -14,14 +14,16 @@ extern const Command kCreateCommand;
 extern const Command kExportCommand;
 extern const Command kFetchCommand;
 extern const Command kInfoCommand;
+extern const Command kPortsCommand;
 extern const Command kReportCommand;
 extern const Command kResistanceCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
-    &kAppendCommand, &kChartCommand,  &kCreateCommand,     &kExportCommand, &kFetchCommand,
-    &kInfoCommand,   &kReportCommand, &kResistanceCommand, &kShowCommand,   &kStatsCommand,
+    &kAppendCommand,     &kChartCommand, &kCreateCommand, &kExportCommand,
+    &kFetchCommand,      &kInfoCommand,  &kPortsCommand,  &kReportCommand,
+    &kResistanceCommand, &kShowCommand,  &kStatsCommand,
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's
