@@ -1,6 +1,9 @@
 #include "link/serial_port_driver.h"
 
 #include <QElapsedTimer>
+#ifndef Q_OS_WIN
+#include <poll.h>
+#endif
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -241,11 +244,11 @@ void SerialPortDriver::pollInput() {
 }
 
 void SerialPortDriver::onSerialError(QSerialPort::SerialPortError error) {
-    // A failed read or write on an open port means the line is gone: Qt keeps signalling a
-    // hung-up descriptor, so the port is closed before anything else runs.
-    const bool lineLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-                          error == QSerialPort::WriteError;
-    if (!lineLost || !isOpen()) {
+    // Qt reports a full output queue and a line that is gone alike; only the latter ends the
+    // port, and at once: Qt keeps signalling a hung-up descriptor.
+    const bool failed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                        error == QSerialPort::WriteError;
+    if (!failed || !isOpen() || !lineGone(error)) {
         return;
     }
     // Qt's text may carry a stale errno; the kind of failure is what holds.
@@ -263,6 +266,16 @@ void SerialPortDriver::onSerialError(QSerialPort::SerialPortError error) {
             }
         },
         Qt::QueuedConnection);
+}
+
+bool SerialPortDriver::lineGone(QSerialPort::SerialPortError error) {
+#ifdef Q_OS_WIN
+    return error == QSerialPort::ResourceError;
+#else
+    Q_UNUSED(error);
+    pollfd line{static_cast<int>(serial_.handle()), 0, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
 }
 
 void SerialPortDriver::reportPortError() {

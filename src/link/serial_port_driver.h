@@ -129,6 +129,7 @@ class SerialPortDriver : public QObject {
     bool applyLineSettings();
     void applyIfOpen();
     void onSerialError(QSerialPort::SerialPortError error);
+    bool lineGone(QSerialPort::SerialPortError error);
     void reportPortError();
 
     QSerialPort serial_;
