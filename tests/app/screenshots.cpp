@@ -5,8 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QPushButton>
 #include <QDir>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
