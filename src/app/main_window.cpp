@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
@@ -11,6 +13,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <exception>
 #include <system_error>
@@ -20,10 +23,12 @@
 #include "app/export_command.h"
 #include "app/grid/measurement_grid.h"
 #include "app/help.h"
+#include "app/port_settings_window.h"
 #include "app/receive_window.h"
 #include "app/resistance_window.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
+#include "link/communication_log.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
 #include "report/windows/report_commands.h"
@@ -178,12 +183,17 @@ void MainWindow::buildCommands() {
     const QString resistanceText = QStringLiteral("Термическое сопротивление…");
     QAction* resistanceAction =
         addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
+    service->addSeparator();
+    addCommand(service, "PortSettings", QStringLiteral("Настройка связи…"),
+               &MainWindow::onPortSettings);
 
     QMenu* help = addMenu("N14", QStringLiteral("Справка"));
     QAction* helpAction = addCommand(help, "N24", QStringLiteral("Помощь"), &MainWindow::onHelp);
     helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     helpAction->setShortcutContext(Qt::WindowShortcut);
     helpAction->setIcon(commandImage(CommandImage::Help));
+    addCommand(help, "CommunicationLog", QStringLiteral("Журнал обмена…"),
+               &MainWindow::onCommunicationLog);
     addSeparator(help, "N25");
     addCommand(help, "N26", QStringLiteral("О программе"), &MainWindow::onAbout);
 
@@ -587,6 +597,52 @@ void MainWindow::onHelp() {
     if (!zond::app::showHelpContents()) {
         dialogs_.error(this, QStringLiteral("Не удалось открыть справку: ") +
                                  zond::app::applicationHelpFile());
+    }
+}
+
+void MainWindow::onPortSettings() {
+    PortSettingsWindow window(this);
+    window.exec();
+}
+
+void MainWindow::onCommunicationLog() {
+    const QString caption = QStringLiteral("Журнал обмена");
+    const QString last = zond::link::lastCommunicationLog();
+    if (last.isEmpty()) {
+        dialogs_.information(this,
+                             QStringLiteral("Журналов обмена пока нет: журнал пишется при "
+                                            "каждом приеме данных из прибора."),
+                             caption);
+        return;
+    }
+    const QString folder = zond::link::communicationLogFolder();
+    const auto answer = dialogs_.message(
+        this,
+        QStringLiteral("Журналы обмена с прибором (последние %1 передач) хранятся в папке\n%2\n\n"
+                       "Открыть папку или сохранить последний журнал в другое место?")
+            .arg(zond::link::kKeptLogs)
+            .arg(QDir::toNativeSeparators(folder)),
+        caption, zond::ui::MessageIcon::Question,
+        QMessageBox::Open | QMessageBox::Save | QMessageBox::Cancel);
+    if (answer == QMessageBox::Open) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    } else if (answer == QMessageBox::Save) {
+        saveCommunicationLog(last);
+    }
+}
+
+void MainWindow::saveCommunicationLog(const QString& log) {
+    auto request =
+        fileDialogRequest(QStringLiteral("Сохранить журнал обмена"),
+                          QStringLiteral("Журналы обмена (*.log)"), QStringLiteral("log"));
+    request.fileName = QFileInfo(log).fileName();
+    const QString target = dialogs_.saveFileName(this, request);
+    if (target.isEmpty()) {
+        return;
+    }
+    QFile::remove(target);
+    if (!QFile::copy(log, target)) {
+        dialogs_.error(this, QStringLiteral("Не удалось сохранить журнал обмена: ") + target);
     }
 }
 

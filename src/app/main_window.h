@@ -91,6 +91,8 @@ class MainWindow : public QMainWindow {
     void onClearSort();
     void onRenumber();
     void onExport();
+    void onPortSettings();
+    void onCommunicationLog();
     void exportToXls();
     void onExportAs();
 
@@ -101,6 +103,7 @@ class MainWindow : public QMainWindow {
     void startWithoutTable();
     void finishSession();
     void buildCommands();
+    void saveCommunicationLog(const QString& log);
     QAction* addCommand(QMenu* menu, const char* name, const QString& text,
                         void (MainWindow::*handler)());
     // Runs a command; an error it throws reaches the standard error box.

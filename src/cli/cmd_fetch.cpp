@@ -61,7 +61,7 @@ const Command kFetchCommand{
     "fetch",
     "fetch the instrument's memory over the serial line",
     "usage: zond8t-cli fetch [--port DEVICE] [--image-out FILE] [--idle-timeout S]\n"
-    "                        [--decimal-separator C] [TABLE.db]\n"
+    "                        [--timeout S] [--log FILE] [--decimal-separator C] [TABLE.db]\n"
     "\n"
     "Runs the transfer of the receive window without a window: looks for the instrument on\n"
     "the program ports COM1, then COM2 (settings values Ports/COM1 and Ports/COM2), or only on\n"
@@ -75,7 +75,13 @@ const Command kFetchCommand{
     "                      locale)\n"
     "  --idle-timeout S    cancel after S seconds without a character from the line\n"
     "                      (default 30)\n"
+    "  --timeout S         cancel after S seconds in all (default 600, more than a full\n"
+    "                      memory at the line's pace)\n"
+    "  --log FILE          write the communication log to FILE\n"
     "\n"
+    "DEVICE is a path or a name 'zond8t-cli ports' lists. When no instrument answers, one\n"
+    "line per port tried says what happened there. A port that fails under way (device\n"
+    "removed, I/O error) ends the transfer at once.\n"
     "Progress goes to stderr when it is a terminal. Exit status: 0 when the memory was\n"
     "received (and imported), 2 when the transfer failed or was cancelled, 1 for any other\n"
     "error such as a record with an impossible date (the reason on stderr).\n",

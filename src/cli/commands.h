@@ -16,15 +16,16 @@ extern const Command kExportCommand;
 extern const Command kFetchCommand;
 extern const Command kInfoCommand;
 extern const Command kRenumberCommand;
+extern const Command kPortsCommand;
 extern const Command kReportCommand;
 extern const Command kResistanceCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
-    &kAppendCommand,   &kChartCommand,      &kCreateCommand, &kDeleteCommand,
-    &kExportCommand,   &kFetchCommand,      &kInfoCommand,   &kReportCommand,
-    &kRenumberCommand, &kResistanceCommand, &kShowCommand,   &kStatsCommand,
+    &kAppendCommand,     &kChartCommand, &kCreateCommand, &kDeleteCommand,   &kExportCommand,
+    &kFetchCommand,      &kInfoCommand,  &kPortsCommand,  &kRenumberCommand, &kReportCommand,
+    &kResistanceCommand, &kShowCommand,  &kStatsCommand,
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's

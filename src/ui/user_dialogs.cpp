@@ -51,6 +51,12 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
 
 }  // namespace
 
+QMessageBox::StandardButton UserDialogs::message(QWidget* parent, const QString& text,
+                                                 const QString& caption, MessageIcon icon,
+                                                 QMessageBox::StandardButtons buttons) {
+    return message(parent, text, caption, icon, buttons, QString());
+}
+
 void UserDialogs::error(QWidget* parent, const QString& text) {
     message(parent, text, QStringLiteral("Ошибка"), MessageIcon::Error, QMessageBox::Ok);
 }
@@ -61,8 +67,10 @@ void UserDialogs::information(QWidget* parent, const QString& text, const QStrin
 
 QMessageBox::StandardButton StandardDialogs::message(QWidget* parent, const QString& text,
                                                      const QString& caption, MessageIcon icon,
-                                                     QMessageBox::StandardButtons buttons) {
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString& details) {
     QMessageBox box(toQtIcon(icon), caption, text, buttons, parent);
+    box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -28,9 +28,9 @@ const QStringList kTableCommands = {
     "N4",       "N5",          "N7",          "N8",          "N9",          "N27",        "N29",
     "N30",      "N31",         "N33",         "N34",         "N36",         "N37",        "Excel1",
     "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5", "Resistance1", "Resistance2"};
-const QStringList kAlwaysEnabled = {"N2",          "N3",          "N11",         "N24", "N26",
-                                    "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22",
-                                    "N17",         "N18",         "N19",         "N23", "N21"};
+const QStringList kAlwaysEnabled = {
+    "N2",  "N3",  "N11", "N24", "N26", "ToolButton1", "ToolButton2",  "ToolButton6",     "N15",
+    "N22", "N17", "N18", "N19", "N23", "N21",         "PortSettings", "CommunicationLog"};
 const QString kDamaged = QStringLiteral("База данных повреждена !");
 
 QAction* command(MainWindow& form, const QString& name) {

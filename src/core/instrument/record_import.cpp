@@ -28,7 +28,7 @@ std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
 // Texts the rows take that could be lost to the table's code page: the mode names and the sensor
 // type (the other fields are digits and separators).
 void requireStorableTexts(const dbf::DbfTable& table, const std::string& type) {
-    for (const std::string_view text : {ModeNames(0), ModeNames(1), std::string_view(type)}) {
+    for (const std::string_view text : {modeName(0), modeName(1), std::string_view(type)}) {
         if (table.codePage().encode(text).lossy) {
             throw dbf::DbfError("Таблица записана в кодовой странице " +
                                 std::to_string(table.codePage().number()) +
