@@ -33,8 +33,8 @@ const Command kPortsCommand{
     "Prints one line per serial device present: its path, then, separated by tabs, what is\n"
     "known of it (description, manufacturer, USB vendor:product id, serial number) and, on\n"
     "Linux, its stable name under /dev/serial/by-id, which stays the same when the adapter is\n"
-    "plugged in again. Any of these names, or the port name without /dev/, may be given to\n"
-    "--port of fetch and append, and chosen in the program's port settings.\n",
+    "plugged in again. Any of these names, or the port name without /dev/, may be given as\n"
+    "the port of fetch and append, and chosen in the program's port settings.\n",
     runPorts,
 };
 

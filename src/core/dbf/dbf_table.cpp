@@ -337,6 +337,12 @@ void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
     }
     s.requireWritable();
     std::vector<bool> gone(std::size_t{s.header.recordCount} + 1);
+    struct Marked {
+        std::uint32_t record;
+        std::uint8_t before;
+        bool noted;  // its flag before went into flagsBeforeMark here
+    };
+    std::vector<Marked> marked;
     const std::span<const std::uint8_t> flag(&kDeletedFlag, 1);
     try {
         for (const auto record : records) {
@@ -344,12 +350,25 @@ void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
             if (!s.file.writeAt(s.offsetOf(record), flag)) {
                 throw DbfError(kWriteError);
             }
-            s.flagsBeforeMark.try_emplace(record, before);
+            marked.push_back(
+                {record, before, s.flagsBeforeMark.try_emplace(record, before).second});
             s.cache.patch(record, 0, flag);
             gone[record] = true;
         }
     } catch (const DbfError&) {
-        s.removeFromOrder(gone);  // the ones marked before the failure
+        // All or nothing: the rows marked before the failure get their flags back; one that
+        // cannot be written back stays deleted and leaves the order.
+        for (const auto& [record, before, noted] : marked) {
+            const std::span<const std::uint8_t> back(&before, 1);
+            if (s.file.writeAt(s.offsetOf(record), back)) {
+                s.cache.patch(record, 0, back);
+                if (noted) {
+                    s.flagsBeforeMark.erase(record);
+                }
+                gone[record] = false;
+            }
+        }
+        s.removeFromOrder(gone);
         throw;
     }
     s.removeFromOrder(gone);
