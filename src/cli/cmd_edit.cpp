@@ -23,8 +23,7 @@ int runDelete(std::span<const std::string> args) {
         }
         records.push_back(table.recordAt(*number - 1));
     }
-    table.markDeleted(records);
-    table.pack();
+    table.removeRecords(records);
     table.close();
     return kExitOk;
 }

@@ -461,10 +461,9 @@ dbf::RemovedRecords MeasurementGrid::deleteSelectedRows() {
     }
     dbf::RemovedRecords removed;
     try {
-        table.markDeleted(records);
         impl_->selection.clear();
         impl_->anchorRecord.reset();
-        removed = table.pack();
+        removed = table.removeRecords(records);
         impl_->reopenTable();
     } catch (...) {
         impl_->selection.clear();

@@ -447,11 +447,20 @@ void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& f
 }
 
 RemovedRecords DbfTable::pack() {
+    return removeRecords({});
+}
+
+RemovedRecords DbfTable::removeRecords(std::span<const std::uint32_t> records) {
     Impl& s = *impl_;
     if (!s.file.isOpen()) {
         throw DbfError(kExclusiveRequired);
     }
     s.requireWritable();
+    std::vector<bool> remove(std::size_t{s.header.recordCount} + 1);
+    for (const auto record : records) {
+        s.requireRecord(record);
+        remove[record] = true;
+    }
     const std::optional<std::uint32_t> current = s.currentRecord();
     std::optional<std::uint32_t> currentAfter;
     RemovedRecords removed;
@@ -461,7 +470,7 @@ RemovedRecords DbfTable::pack() {
     s.replaceFile([&](const Impl::RecordSink& keep) {
         std::uint32_t live = 0;
         s.scanRecords(s.file, [&](std::uint32_t record, const std::uint8_t* bytes) {
-            if (bytes[0] != kDeletedFlag) {
+            if (bytes[0] != kDeletedFlag && !remove[record]) {
                 currentAfter = record == current ? std::optional(live + 1) : currentAfter;
                 ++live;
                 keep(bytes);
@@ -471,7 +480,7 @@ RemovedRecords DbfTable::pack() {
             const auto at =
                 removed.bytes.insert(removed.bytes.end(), bytes, bytes + s.header.recordLength);
             const auto flag = flags.find(record);
-            *at = flag != flags.end() ? flag->second : kDeletedFlag;
+            *at = flag != flags.end() ? flag->second : bytes[0];
         });
     });
     s.rebuildOrder(currentAfter);

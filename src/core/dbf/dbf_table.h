@@ -193,6 +193,9 @@ class DbfTable {
     void markDeleted(std::span<const std::uint32_t> records);
     // Removes the deleted records physically: a complete copy is renamed over the file.
     RemovedRecords pack();
+    // Deletes the records and packs in one file replacement, so a failure or a crash leaves the
+    // table as it was or without them, never with some of them marked.
+    RemovedRecords removeRecords(std::span<const std::uint32_t> records);
     // Puts the records a pack removed back at their former positions, byte for byte, the same
     // way. Throws DbfError when the table changed its record count since.
     void restoreRemoved(const RemovedRecords& removed);
