@@ -459,18 +459,10 @@ dbf::RemovedRecords MeasurementGrid::deleteSelectedRows() {
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         records.push_back(row->record);
     }
+    impl_->selection.clear();
+    impl_->anchorRecord.reset();
     dbf::RemovedRecords removed;
-    try {
-        impl_->selection.clear();
-        impl_->anchorRecord.reset();
-        removed = table.removeRecords(records);
-        impl_->reopenTable();
-    } catch (...) {
-        impl_->selection.clear();
-        reload();
-        throw;
-    }
-    reload();
+    changeTable([&] { removed = table.removeRecords(records); });
     emit selectionChanged();
     emit rowsChanged();
     return removed;
@@ -481,14 +473,7 @@ void MeasurementGrid::restoreRemovedRows(const dbf::RemovedRecords& removed) {
         return;
     }
     commitCellEdit();
-    try {
-        impl_->model.table()->restoreRemoved(removed);
-        impl_->reopenTable();
-    } catch (...) {
-        reload();
-        throw;
-    }
-    reload();
+    changeTable([&] { impl_->model.table()->restoreRemoved(removed); });
     emit rowsChanged();
 }
 
@@ -574,19 +559,26 @@ void MeasurementGrid::renumberRows() {
         order[row] = table.recordAt(row);
     }
     const int field = table.requireField(measurement::field::kN);
-    try {
+    changeTable([&] {
         for (std::size_t row = 0; row < rows; ++row) {
             dbf::DbfRecord record = table.read(order[row]);
             record.setInteger(field, static_cast<long long>(row + 1));
             table.update(order[row], record);
         }
+    });
+    emit rowsChanged();
+}
+
+void MeasurementGrid::changeTable(const std::function<void()>& change) {
+    // The grid shows the file as it is afterwards, also when the change failed part way.
+    try {
+        change();
         impl_->reopenTable();
     } catch (...) {
         reload();
         throw;
     }
     reload();
-    emit rowsChanged();
 }
 
 void MeasurementGrid::reload() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -101,6 +102,9 @@ class MeasurementGrid : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    // Runs a change of the table's file, reopens the table and reloads the grid in any outcome.
+    void changeTable(const std::function<void()>& change);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
