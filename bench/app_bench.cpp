@@ -1,6 +1,8 @@
 // The desktop program's two waits a user feels: from the splash closing to the main window painted,
 // and "Создать" from an unpaced emulator with a full memory (3854 records) from the click to the
 // grid painting its rows. Prints one line per figure; run several times and compare.
+// With --resistance TABLE (a million rows: analysis_bench --make TABLE) it times instead
+// Сервис → "Термическое сопротивление…" from the click to the window painted.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -9,8 +11,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "app/grid/measurement_grid.h"
+#include "app/resistance_window.h"
 #include "app/splash_window.h"
 #include "app_fixture.h"
 
@@ -70,10 +74,35 @@ double createFullMemorySeconds(const QTemporaryDir& work) {
     return clock.nsecsElapsed() / 1e9;
 }
 
+double resistanceWindowSeconds(const QString& table) {
+    zond::test::PrivateSettings settings;
+    zond::test::ProgramWindows program;
+    program.form1.show();
+    waitForPaint(&program.form1);
+    program.form1.openTable(table);
+    auto* command = program.form1.findChild<QAction*>(QStringLiteral("Resistance1"));
+    QWidget* window = program.form1.resistanceWindow();
+
+    QElapsedTimer clock;
+    clock.start();
+    command->trigger();
+    if (!window->isVisible() || !waitForPaint(window)) {
+        return -1;
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("rows used: %zu\n", program.form1.resistanceWindow()->result().rowsUsed);
+    return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--resistance") == 0) {
+        std::printf("Термическое сопротивление, click -> window painted: %.3f s\n",
+                    resistanceWindowSeconds(QString::fromLocal8Bit(argv[2])));
+        return 0;
+    }
     QTemporaryDir work;
     std::printf("splash closed -> main window painted: %.3f s\n", splashToPaintedSeconds());
     std::printf("Create, 3854 records, click -> rows painted: %.3f s\n",

@@ -49,8 +49,9 @@ BenchTable& benchTable() {
 // No messages are expected; any would block a benchmark, so they are only counted.
 class SilentDialogs final : public ui::UserDialogs {
   public:
+    using ui::UserDialogs::message;
     QMessageBox::StandardButton message(QWidget*, const QString&, const QString&, ui::MessageIcon,
-                                        QMessageBox::StandardButtons) override {
+                                        QMessageBox::StandardButtons, const QString&) override {
         return QMessageBox::Ok;
     }
     QString openFileName(QWidget*, const ui::FileDialogRequest&) override { return {}; }

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
@@ -11,20 +13,26 @@
 #include <QScreen>
 #include <QSettings>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <exception>
 #include <system_error>
 
 #include "app/about_window.h"
 #include "app/command_images.h"
+#include "app/export_command.h"
 #include "app/grid/measurement_grid.h"
 #include "app/help.h"
+#include "app/port_settings_window.h"
 #include "app/receive_window.h"
+#include "app/resistance_window.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
+#include "link/communication_log.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
 #include "report/windows/report_commands.h"
+#include "text/number_text.h"
 #include "ui/user_dialogs.h"
 
 using zond::app::CommandImage;
@@ -41,8 +49,9 @@ constexpr int kTransferDone = 1;
 constexpr int kTransferFailed = 2;
 
 char systemDecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.isEmpty() ? '.' : point.front().toLatin1();
+    const QLocale locale = QLocale::system();
+    return zond::text::decimalSeparatorFromLocale(locale.decimalPoint().toStdU16String(),
+                                                  locale.groupSeparator().toStdU16String());
 }
 
 std::filesystem::path toPath(const QString& path) {
@@ -55,7 +64,9 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs),
       grid_(new MeasurementGrid),
-      report_(std::make_unique<zond::report::ReportCommands>(dialogs)) {
+      resistance_(new zond::app::ResistanceWindow(dialogs, systemDecimalSeparator(), this)),
+      report_(std::make_unique<zond::report::ReportCommands>(dialogs)),
+      exports_(std::make_unique<zond::app::ExportCommand>(dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -70,8 +81,13 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
 
     grid_->setObjectName(QStringLiteral("grid"));
     grid_->setDialogs(&dialogs_);
+    // The exports read the rows in file order; the grid shows them so afterwards.
+    exports_->setBeforeWriting([this] { grid_->clearSort(); });
     grid_->setDecimalSeparator(QLatin1Char(systemDecimalSeparator()));
-    connect(grid_, &MeasurementGrid::editStarted, this, [this] { tableModified_ = true; });
+    connect(grid_, &MeasurementGrid::editStarted, this, [this] {
+        tableModified_ = true;
+        keepRemovedRows(std::nullopt);  // the file changes: the deleted rows' places are gone
+    });
     report_->setHelp([this](QWidget*) { onHelp(); });
 
     buildCommands();
@@ -150,20 +166,34 @@ void MainWindow::buildCommands() {
     QAction* deleteRowsAction =
         addCommand(edit, "N34", QStringLiteral("Удалить строки"), &MainWindow::onDeleteRows);
     deleteRowsAction->setIcon(commandImage(CommandImage::DeleteRows));
+    undoDeleteAction_ = addCommand(edit, "undoDelete", QStringLiteral("Отменить удаление"),
+                                   &MainWindow::onUndoDelete);
+    undoDeleteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undoDeleteAction_->setEnabled(false);
 
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
     QAction* exportAction =
         addCommand(service, "Excel1", QStringLiteral("Экспорт в Excel"), &MainWindow::onExport);
+    QAction* exportAsAction =
+        addCommand(service, "ExportAs", QStringLiteral("Экспорт…"), &MainWindow::onExportAs);
     QAction* renumberAction = addCommand(service, "N37", QStringLiteral("Перенумеровать строки"),
                                          &MainWindow::onRenumber);
     QAction* chartAction =
         addCommand(service, "N36", QStringLiteral("Построить график"), &MainWindow::onChart);
+    const QString resistanceText = QStringLiteral("Термическое сопротивление…");
+    QAction* resistanceAction =
+        addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
+    service->addSeparator();
+    addCommand(service, "PortSettings", QStringLiteral("Настройка связи…"),
+               &MainWindow::onPortSettings);
 
     QMenu* help = addMenu("N14", QStringLiteral("Справка"));
     QAction* helpAction = addCommand(help, "N24", QStringLiteral("Помощь"), &MainWindow::onHelp);
     helpAction->setShortcut(QKeySequence(Qt::Key_F1));
     helpAction->setShortcutContext(Qt::WindowShortcut);
     helpAction->setIcon(commandImage(CommandImage::Help));
+    addCommand(help, "CommunicationLog", QStringLiteral("Журнал обмена…"),
+               &MainWindow::onCommunicationLog);
     addSeparator(help, "N25");
     addCommand(help, "N26", QStringLiteral("О программе"), &MainWindow::onAbout);
 
@@ -171,6 +201,8 @@ void MainWindow::buildCommands() {
     gridMenu_->setObjectName(QStringLiteral("PopupMenu1"));
     addCommand(gridMenu_, "N15", QStringLiteral("График"), &MainWindow::onChart);
     addCommand(gridMenu_, "N22", QStringLiteral("Печать"), &MainWindow::onPrint);
+    QAction* gridResistanceAction =
+        addCommand(gridMenu_, "Resistance2", resistanceText, &MainWindow::onResistance);
     addSeparator(gridMenu_, "N16");
     addCommand(gridMenu_, "N17", QStringLiteral("Задать цвет"), &MainWindow::onSetColumnColor);
     addCommand(gridMenu_, "N18", QStringLiteral("Убрать цвет"), &MainWindow::onClearColumnColor);
@@ -208,11 +240,11 @@ void MainWindow::buildCommands() {
     QAction* printButton = addButton("ToolButton5", printAction, &MainWindow::onPrint);
     addButton("ToolButton6", helpAction, &MainWindow::onHelp);
 
-    tableCommands_ = {appendAction,      saveAction,      closeAction,      previewAction,
-                      printAction,       equalizeAction,  setColorAction,   clearColorAction,
-                      clearColorsAction, clearSortAction, deleteRowsAction, chartAction,
-                      renumberAction,    exportAction,    saveButton,       previewButton,
-                      printButton};
+    tableCommands_ = {appendAction,         saveAction,      closeAction,      previewAction,
+                      printAction,          equalizeAction,  setColorAction,   clearColorAction,
+                      clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
+                      renumberAction,       exportAction,    exportAsAction,   resistanceAction,
+                      gridResistanceAction, saveButton,      previewButton,    printButton};
 }
 
 void MainWindow::startWithoutTable() {
@@ -268,6 +300,15 @@ void MainWindow::setTableCommandsEnabled(bool enabled) {
     for (QAction* command : tableCommands_) {
         command->setEnabled(enabled);
     }
+    undoDeleteAction_->setEnabled(enabled && removedRows_.has_value());
+}
+
+void MainWindow::keepRemovedRows(std::optional<zond::dbf::RemovedRecords> removed) {
+    removedRows_ = std::move(removed);
+    if (removedRows_ && removedRows_->empty()) {
+        removedRows_.reset();
+    }
+    undoDeleteAction_->setEnabled(removedRows_.has_value() && table_.isOpen());
 }
 
 void MainWindow::setTableBackground(bool open) {
@@ -384,6 +425,7 @@ void MainWindow::closeTable() {
     grid_->saveLayout(kGridLayoutValue);
     tableOpen_ = false;
     tableModified_ = false;
+    keepRemovedRows(std::nullopt);
     if (table_.isOpen()) {
         std::filesystem::path index = table_.path();
         grid_->setTable(nullptr);
@@ -393,6 +435,7 @@ void MainWindow::closeTable() {
     }
     setTableCommandsEnabled(false);
     grid_->hideColumns();
+    resistance_->hide();  // it shows the rows of the table closed
     setTitle(ProductCaption);
     setTableBackground(false);
 }
@@ -433,12 +476,24 @@ void MainWindow::createTable() {
     tableModified_ = false;
     grid_->setTable(nullptr);
     table_.close();
-    const std::filesystem::path path = toPath(createPath_);
-    zond::measurement::createMeasurementTable(path, newTableLanguage_.id());
-    openTableFile(path);
-    tableOpen_ = true;
-    setTableBackground(true);
-    importDeviceImage(ImportMode::Create);
+    // The new table takes the file's name only when the import is complete: a failure leaves the
+    // old table (or no file), and no table open.
+    try {
+        zond::measurement::createMeasurementTable(
+            table_, toPath(createPath_), newTableLanguage_.id(),
+            [this](const zond::measurement::MeasurementFieldIndexes& fields) {
+                fields_ = fields;
+                grid_->setTable(&table_);
+                tableOpen_ = true;
+                setTableBackground(true);
+                importDeviceImage(ImportMode::Create);
+            });
+    } catch (...) {
+        grid_->setTable(nullptr);
+        tableOpen_ = false;
+        setTableBackground(false);
+        throw;
+    }
     refreshStatistics();
     showTableCommandsAndGrid();
     tableModified_ = false;
@@ -448,6 +503,7 @@ void MainWindow::onAppend() {
     if (showReceiveWindow() == kTransferFailed) {
         return;
     }
+    keepRemovedRows(std::nullopt);
     if (table_.isOpen()) {
         grid_->clearSort();
     }
@@ -462,9 +518,21 @@ void MainWindow::importDeviceImage(ImportMode mode) {
     if (!table_.isOpen() || receiveWindow_ == nullptr) {
         return;
     }
-    const auto result = zond::instrument::importRecords(
-        table_, fields_, receiveWindow_->deviceInfo(), receiveWindow_->deviceImage().assembled(),
-        mode, systemDecimalSeparator());
+    const auto image = receiveWindow_->deviceImage().assembled();
+    if (const std::string warning = zond::instrument::shortImageWarning(image); !warning.empty()) {
+        dialogs_.message(this, QString::fromStdString(warning), ProductCaption,
+                         zond::ui::MessageIcon::Warning, QMessageBox::Ok);
+    }
+    zond::instrument::ImportResult result;
+    try {
+        result = zond::instrument::importRecords(table_, fields_, receiveWindow_->deviceInfo(),
+                                                 image, mode, systemDecimalSeparator());
+    } catch (...) {
+        // The rows written before the failure are in the file: show them.
+        grid_->reload();
+        refreshStatistics();
+        throw;
+    }
     grid_->reload();
     if (mode == ImportMode::Append) {
         dialogs_.information(
@@ -502,6 +570,12 @@ void MainWindow::exportToXls() {
     }
 }
 
+void MainWindow::onExportAs() {
+    if (tableOpen_) {
+        exports_->run(this, table_, dialogFolder_);
+    }
+}
+
 // --- Report -------------------------------------------------------------------------------
 
 void MainWindow::onPreview() {
@@ -523,6 +597,52 @@ void MainWindow::onHelp() {
     if (!zond::app::showHelpContents()) {
         dialogs_.error(this, QStringLiteral("Не удалось открыть справку: ") +
                                  zond::app::applicationHelpFile());
+    }
+}
+
+void MainWindow::onPortSettings() {
+    PortSettingsWindow window(this);
+    window.exec();
+}
+
+void MainWindow::onCommunicationLog() {
+    const QString caption = QStringLiteral("Журнал обмена");
+    const QString last = zond::link::lastCommunicationLog();
+    if (last.isEmpty()) {
+        dialogs_.information(this,
+                             QStringLiteral("Журналов обмена пока нет: журнал пишется при "
+                                            "каждом приеме данных из прибора."),
+                             caption);
+        return;
+    }
+    const QString folder = zond::link::communicationLogFolder();
+    const auto answer = dialogs_.message(
+        this,
+        QStringLiteral("Журналы обмена с прибором (последние %1 передач) хранятся в папке\n%2\n\n"
+                       "Открыть папку или сохранить последний журнал в другое место?")
+            .arg(zond::link::kKeptLogs)
+            .arg(QDir::toNativeSeparators(folder)),
+        caption, zond::ui::MessageIcon::Question,
+        QMessageBox::Open | QMessageBox::Save | QMessageBox::Cancel);
+    if (answer == QMessageBox::Open) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    } else if (answer == QMessageBox::Save) {
+        saveCommunicationLog(last);
+    }
+}
+
+void MainWindow::saveCommunicationLog(const QString& log) {
+    auto request =
+        fileDialogRequest(QStringLiteral("Сохранить журнал обмена"),
+                          QStringLiteral("Журналы обмена (*.log)"), QStringLiteral("log"));
+    request.fileName = QFileInfo(log).fileName();
+    const QString target = dialogs_.saveFileName(this, request);
+    if (target.isEmpty()) {
+        return;
+    }
+    QFile::remove(target);
+    if (!QFile::copy(log, target)) {
+        dialogs_.error(this, QStringLiteral("Не удалось сохранить журнал обмена: ") + target);
     }
 }
 
@@ -562,9 +682,18 @@ void MainWindow::onClearSort() {
 
 void MainWindow::onDeleteRows() {
     if (table_.isOpen()) {
-        grid_->deleteSelectedRows();
+        keepRemovedRows(grid_->deleteSelectedRows());
         tableModified_ = false;
     }
+    refreshStatistics();
+}
+
+void MainWindow::onUndoDelete() {
+    if (!removedRows_ || !table_.isOpen()) {
+        return;
+    }
+    grid_->restoreRemovedRows(*removedRows_);  // all or nothing: kept when it fails
+    keepRemovedRows(std::nullopt);
     refreshStatistics();
 }
 
@@ -581,6 +710,16 @@ void MainWindow::onChart() {
 
 void MainWindow::onRenumber() {
     if (tableOpen_) {
+        keepRemovedRows(std::nullopt);
         grid_->renumberRows();
+    }
+}
+
+void MainWindow::onResistance() {
+    if (table_.isOpen()) {
+        resistance_->analyse(table_, fields_, grid_->selection());
+        resistance_->show();
+        resistance_->raise();
+        resistance_->activateWindow();
     }
 }

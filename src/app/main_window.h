@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbf/dbf_table.h"
@@ -20,8 +21,10 @@ class ReceiveWindow;
 class AboutWindow;
 
 namespace zond::app {
+class ExportCommand;
 class MeasurementGrid;
-}
+class ResistanceWindow;
+}  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
 }
@@ -61,7 +64,9 @@ class MainWindow : public QMainWindow {
     const zond::measurement::ChannelStatistics& channelStatistics() const { return statistics_; }
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
+    zond::app::ResistanceWindow* resistanceWindow() const { return resistance_; }
     QString rememberedFolder() const { return rememberedFolder_; }
+    zond::app::ExportCommand& exportCommand() { return *exports_; }
 
     // Command handlers (menu items and tool buttons).
     void onCreateTable();
@@ -73,17 +78,23 @@ class MainWindow : public QMainWindow {
     void onPrint();
     void onExit();
     void onChart();
+    void onResistance();
     void onSetColumnColor();
     void onClearColumnColor();
     void onClearColumnColors();
     void onDeleteRows();
+    // Puts back the rows the last deletion removed, while the file has not changed since.
+    void onUndoDelete();
     void onEqualizeColumns();
     void onHelp();
     void onAbout();
     void onClearSort();
     void onRenumber();
     void onExport();
+    void onPortSettings();
+    void onCommunicationLog();
     void exportToXls();
+    void onExportAs();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +103,7 @@ class MainWindow : public QMainWindow {
     void startWithoutTable();
     void finishSession();
     void buildCommands();
+    void saveCommunicationLog(const QString& log);
     QAction* addCommand(QMenu* menu, const char* name, const QString& text,
                         void (MainWindow::*handler)());
     // Runs a command; an error it throws reaches the standard error box.
@@ -108,6 +120,8 @@ class MainWindow : public QMainWindow {
                                                   const QString& suffix) const;
     QString currentTablePath() const;
     int showReceiveWindow();
+    // The rows the last deletion removed, kept for its undo; std::nullopt forgets them.
+    void keepRemovedRows(std::optional<zond::dbf::RemovedRecords> removed);
 
     zond::ui::UserDialogs& dialogs_;
     std::unique_ptr<QSettings> settings_;
@@ -119,10 +133,14 @@ class MainWindow : public QMainWindow {
     ReceiveWindow* receiveWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
+    zond::app::ResistanceWindow* resistance_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
+    std::unique_ptr<zond::app::ExportCommand> exports_;
 
     // The commands that need a table: setTableCommandsEnabled switches exactly these.
     std::vector<QAction*> tableCommands_;
+    QAction* undoDeleteAction_ = nullptr;
+    std::optional<zond::dbf::RemovedRecords> removedRows_;
 
     bool tableOpen_ = false;
     bool tableModified_ = false;

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "link/serial_line_host.h"
 #include "link/serial_port_driver.h"
 #include "ui/user_dialogs.h"
 #include "ui/window_placement.h"
@@ -33,8 +32,10 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
       instrumentLabel_(new QLabel(infoBox_)),
       versionLabel_(new QLabel(infoBox_)),
       recordCountLabel_(new QLabel(infoBox_)),
+      stallLabel_(new QLabel(this)),
       cancelButton_(new QPushButton(QStringLiteral("Отмена"), this)),
       responseTimer_(new QTimer(this)),
+      stallTimer_(new QTimer(this)),
       driver_(new zond::link::SerialPortDriver(this)),
       dialogs_(dialogs) {
     setWindowTitle(fromUtf8(zond::instrument::kWindowCaption));
@@ -57,7 +58,7 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     info->setColumnStretch(1, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    buttons->addWidget(stallLabel_, 1);
     buttons->addWidget(cancelButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(statusLabel_);
@@ -66,13 +67,12 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     layout->addStretch(1);
     layout->addLayout(buttons);
 
-    zond::instrument::ReceiveView& view = *this;
+    zond::link::LineView& view = *this;
     line_ = std::make_unique<zond::link::SerialLineHost>(*driver_, *responseTimer_, view);
-    session_ = std::make_unique<zond::instrument::ReceiveSession>(*line_);
+    line_->setLog(&log_);
     connect(cancelButton_, &QPushButton::clicked, this, &ReceiveWindow::onCancel);
-    connect(responseTimer_, &QTimer::timeout, this, [this] { session_->responseTimerExpired(); });
-    driver_->setReceiveHandler([this](zond::link::SerialPortDriver*, const char* data,
-                                      quint32 size) { onDataReceived(data, size); });
+    stallTimer_->setInterval(500);
+    connect(stallTimer_, &QTimer::timeout, this, &ReceiveWindow::showStall);
 }
 
 ReceiveWindow::~ReceiveWindow() = default;
@@ -82,11 +82,11 @@ int ReceiveWindow::runTransfer() {
 }
 
 const zond::instrument::DeviceImage& ReceiveWindow::deviceImage() const {
-    return session_->deviceImage();
+    return line_->session().deviceImage();
 }
 
 zond::instrument::DeviceInfo& ReceiveWindow::deviceInfo() {
-    return session_->deviceInfo();
+    return line_->session().deviceInfo();
 }
 
 void ReceiveWindow::showEvent(QShowEvent* event) {
@@ -97,7 +97,10 @@ void ReceiveWindow::showEvent(QShowEvent* event) {
 }
 
 void ReceiveWindow::done(int result) {
-    session_->close();
+    stallTimer_->stop();
+    stallLabel_->clear();
+    line_->session().close();
+    log_.close();
     QDialog::done(result);
 }
 
@@ -111,22 +114,30 @@ void ReceiveWindow::reject() {
 void ReceiveWindow::startTransfer() {
     zond::ui::centreOnScreen(*this);
     setWindowTitle(fromUtf8(zond::instrument::kWindowCaption));
-    session_->start();
+    // A transfer without its log still runs: the log only helps to look back.
+    log_.open(zond::link::newCommunicationLogPath());
+    stallTimer_->start();
+    line_->start();
 }
 
 void ReceiveWindow::onCancel() {
-    session_->cancel();
+    line_->session().cancel();
 }
 
-void ReceiveWindow::onDataReceived(const char* data, quint32 size) {
-    try {
-        session_->receive({reinterpret_cast<const std::uint8_t*>(data), size});
-    } catch (const std::exception& error) {
-        // The application's standard error box; the window stays as the protocol leaves it.
-        dialogs_.message(this, QString::fromUtf8(error.what()),
-                         QGuiApplication::applicationDisplayName(), zond::ui::MessageIcon::Error,
-                         QMessageBox::Ok);
-    }
+void ReceiveWindow::showStall() {
+    // The protocol sets no time-out once the data has started: the user decides when to cancel.
+    const qint64 seconds = line_->sinceLastCharacter() / 1000;
+    const bool receiving = line_->session().display().status == zond::instrument::kStatusReceiving;
+    stallLabel_->setText(receiving && seconds >= 2
+                             ? QStringLiteral("Нет данных от прибора уже %1 с").arg(seconds)
+                             : QString());
+}
+
+void ReceiveWindow::showReceiveError(const std::exception& error) {
+    // The application's standard error box; the window stays as the protocol leaves it.
+    dialogs_.message(this, QString::fromUtf8(error.what()),
+                     QGuiApplication::applicationDisplayName(), zond::ui::MessageIcon::Error,
+                     QMessageBox::Ok);
 }
 
 void ReceiveWindow::showDisplay(const zond::instrument::ReceiveDisplay& display) {
@@ -137,9 +148,11 @@ void ReceiveWindow::showDisplay(const zond::instrument::ReceiveDisplay& display)
     progressBar_->setValue(display.progress);
 }
 
-void ReceiveWindow::showMessage(const zond::instrument::ReceiveMessage& message) {
+void ReceiveWindow::showMessage(const zond::instrument::ReceiveMessage& message,
+                                const QStringList& details) {
     dialogs_.message(this, fromUtf8(message.text), fromUtf8(message.caption),
-                     zond::ui::MessageIcon::Error, QMessageBox::Ok);
+                     zond::ui::MessageIcon::Error, QMessageBox::Ok,
+                     details.join(QLatin1Char('\n')));
 }
 
 void ReceiveWindow::finish(int result) {

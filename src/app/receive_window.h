@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "instrument/receive_session.h"
+#include "link/communication_log.h"
+#include "link/serial_line_host.h"
 
 class QGroupBox;
 class QLabel;
@@ -14,16 +16,11 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-namespace zond::link {
-class SerialPortDriver;
-class SerialLineHost;
-}  // namespace zond::link
-
 namespace zond::ui {
 class UserDialogs;
 }
 
-class ReceiveWindow final : public QDialog, private zond::instrument::ReceiveView {
+class ReceiveWindow final : public QDialog, private zond::link::LineView {
     Q_OBJECT
 
   public:
@@ -41,10 +38,14 @@ class ReceiveWindow final : public QDialog, private zond::instrument::ReceiveVie
     QLabel* instrumentLabel() const { return instrumentLabel_; }
     QLabel* versionLabel() const { return versionLabel_; }
     QLabel* recordCountLabel() const { return recordCountLabel_; }
+    // Seconds since the last character while the data is coming; empty otherwise.
+    QLabel* stallLabel() const { return stallLabel_; }
     QProgressBar* progressBar() const { return progressBar_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QTimer* responseTimer() const { return responseTimer_; }
     zond::link::SerialPortDriver* driver() const { return driver_; }
+    // The log of the running or last transfer.
+    QString logPath() const { return log_.path(); }
 
     void done(int result) override;
     // Escape and the window's close request act as "Отмена".
@@ -56,10 +57,12 @@ class ReceiveWindow final : public QDialog, private zond::instrument::ReceiveVie
   private:
     void startTransfer();
     void onCancel();
-    void onDataReceived(const char* data, quint32 size);
+    void showStall();
 
     void showDisplay(const zond::instrument::ReceiveDisplay& display) override;
-    void showMessage(const zond::instrument::ReceiveMessage& message) override;
+    void showMessage(const zond::instrument::ReceiveMessage& message,
+                     const QStringList& details) override;
+    void showReceiveError(const std::exception& error) override;
     void finish(int result) override;
 
     QLabel* statusLabel_;
@@ -68,10 +71,12 @@ class ReceiveWindow final : public QDialog, private zond::instrument::ReceiveVie
     QLabel* instrumentLabel_;
     QLabel* versionLabel_;
     QLabel* recordCountLabel_;
+    QLabel* stallLabel_;
     QPushButton* cancelButton_;
     QTimer* responseTimer_;
+    QTimer* stallTimer_;
     zond::link::SerialPortDriver* driver_;
     zond::ui::UserDialogs& dialogs_;
+    zond::link::CommunicationLog log_;
     std::unique_ptr<zond::link::SerialLineHost> line_;
-    std::unique_ptr<zond::instrument::ReceiveSession> session_;
 };

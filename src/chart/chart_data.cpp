@@ -128,36 +128,32 @@ ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const S
                          char decimalSeparator) {
     struct Reading {
         double x;
-        std::array<double, kChartSeriesCount> y;
+        std::array<std::optional<double>, kChartSeriesCount> y;
     };
     std::vector<Reading> readings;
     readings.reserve(rows.size());
     ChartData data;
     for (const auto& row : rows) {
         const auto moment = measurementMoment(row.values[6], row.values[7]);
-        Reading reading{};
-        bool readable = moment.has_value();
-        if (readable) {
-            reading.x = static_cast<double>(moment->toMSecsSinceEpoch());
-        }
-        for (const ChartSeries series : kAllChartSeries) {
-            if (!readable || !checked[indexOf(series)]) {
-                continue;
-            }
-            const auto value = seriesValue(row, series, decimalSeparator);
-            readable = value.has_value();
-            reading.y[indexOf(series)] = value.value_or(0.0);
-        }
-        if (readable) {
-            readings.push_back(reading);
-        } else {
+        if (!moment) {
             ++data.skippedRows;
+            continue;
         }
+        Reading reading{static_cast<double>(moment->toMSecsSinceEpoch()), {}};
+        for (const ChartSeries series : kAllChartSeries) {
+            if (checked[indexOf(series)]) {
+                reading.y[indexOf(series)] = seriesValue(row, series, decimalSeparator);
+                data.skippedPoints += reading.y[indexOf(series)] ? 0 : 1;
+            }
+        }
+        readings.push_back(reading);
     }
     // Rows come in selection order; lines are drawn left to right in time.
     std::stable_sort(readings.begin(), readings.end(),
                      [](const Reading& a, const Reading& b) { return a.x < b.x; });
 
+    double minX = 0;
+    double maxX = 0;
     double minY = 0;
     double maxY = 0;
     bool any = false;
@@ -169,16 +165,20 @@ ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const S
         auto& points = data.points[i];
         points.reserve(static_cast<qsizetype>(readings.size()));
         for (const auto& reading : readings) {
-            const double y = reading.y[i];
-            points.append(QPointF(reading.x, y));
+            if (!reading.y[i]) {
+                continue;
+            }
+            const double x = reading.x;
+            const double y = *reading.y[i];
+            points.append(QPointF(x, y));
+            minX = any ? std::min(minX, x) : x;
+            maxX = any ? std::max(maxX, x) : x;
             minY = any ? std::min(minY, y) : y;
             maxY = any ? std::max(maxY, y) : y;
             any = true;
         }
     }
     if (any) {
-        const double minX = readings.front().x;
-        const double maxX = readings.back().x;
         data.bounds = QRectF(QPointF(minX, minY), QPointF(maxX, maxY));
     }
     return data;

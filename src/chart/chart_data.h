@@ -64,13 +64,16 @@ std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeri
 struct ChartData {
     // x: milliseconds since the epoch; ascending x within each series. Unchecked series are empty.
     std::array<QList<QPointF>, kChartSeriesCount> points;
-    // Rows left out because their moment or a checked value could not be read.
+    // Rows left out because their date or time could not be read.
     int skippedRows = 0;
+    // Checked values of the other rows that could not be read: only that point is left out.
+    int skippedPoints = 0;
     // The extent of all points; nothing when there are none.
     std::optional<QRectF> bounds;
 };
 
-// One point per checked series for every readable row, whatever the order of the rows.
+// One point per checked series and readable value of every row with a readable moment, whatever
+// the order of the rows.
 ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const SeriesFlags& checked,
                          char decimalSeparator);
 

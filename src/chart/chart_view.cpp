@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "chart/measurement_chart.h"
+#include "fileio/atomic_file.h"
 #include "text/number_text.h"
 #include "ui/user_dialogs.h"
 
@@ -94,8 +95,10 @@ void ChartView::saveImage() {
     if (path.isEmpty()) {
         return;
     }
-    if (!writeChartImage(*chart_, path)) {
-        dialogs_->error(this, QStringLiteral("Не удалось записать файл %1").arg(path));
+    try {
+        writeChartImage(*chart_, path);
+    } catch (const fileio::FileWriteError& error) {
+        dialogs_->error(this, QString::fromUtf8(error.what()));
     }
 }
 

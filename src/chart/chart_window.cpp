@@ -84,10 +84,12 @@ void ChartWindow::rebuildChart() {
     chartView_->setUpdatesEnabled(true);
 
     skippedRows_ = data.skippedRows;
-    skippedLabel_->setVisible(skippedRows_ > 0);
+    skippedPoints_ = data.skippedPoints;
+    skippedLabel_->setVisible(skippedRows_ > 0 || skippedPoints_ > 0);
     skippedLabel_->setText(
-        QStringLiteral("Пропущено строк с неверными датой, временем или значением: %1")
-            .arg(skippedRows_));
+        QStringLiteral("Пропущено строк с неверными датой или временем: %1, неверных значений: %2")
+            .arg(skippedRows_)
+            .arg(skippedPoints_));
 }
 
 void ChartWindow::onMarkersToggled() {

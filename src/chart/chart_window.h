@@ -44,6 +44,7 @@ class ChartWindow : public QDialog {
     MeasurementChart* chart() const { return chart_; }
     ChartView* chartView() const { return chartView_; }
     int skippedRows() const { return skippedRows_; }
+    int skippedPoints() const { return skippedPoints_; }
 
     // Builds the chart from the input, as every showing does.
     void rebuildChart();
@@ -65,6 +66,7 @@ class ChartWindow : public QDialog {
     QPrinter* printer_ = nullptr;
     ChartInput input_;
     int skippedRows_ = 0;
+    int skippedPoints_ = 0;
 };
 
 }  // namespace zond::chart

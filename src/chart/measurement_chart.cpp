@@ -11,6 +11,8 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "ui/atomic_file_device.h"
+
 namespace zond::chart {
 
 namespace {
@@ -137,20 +139,24 @@ void paintChart(QChart& chart, QPainter& painter, const QRectF& target) {
     chart.scene()->render(&painter, target, chart.sceneBoundingRect(), Qt::IgnoreAspectRatio);
 }
 
-bool writeChartImage(QChart& chart, const QString& path) {
+namespace {
+
+bool writePdfPage(QChart& chart, QIODevice& file) {
     const QSizeF size = chart.size();
-    if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter pdf(path);
-        pdf.setResolution(72);  // one point per pixel of the chart
-        pdf.setPageSize(QPageSize(size, QPageSize::Point));
-        pdf.setPageMargins(QMarginsF());
-        QPainter painter;
-        if (!painter.begin(&pdf)) {
-            return false;
-        }
-        paintChart(chart, painter, QRectF(QPointF(), size));
-        return painter.end();
+    QPdfWriter pdf(&file);
+    pdf.setResolution(72);  // one point per pixel of the chart
+    pdf.setPageSize(QPageSize(size, QPageSize::Point));
+    pdf.setPageMargins(QMarginsF());
+    QPainter painter;
+    if (!painter.begin(&pdf)) {
+        return false;
     }
+    paintChart(chart, painter, QRectF(QPointF(), size));
+    return painter.end();
+}
+
+bool writePng(QChart& chart, QIODevice& file) {
+    const QSizeF size = chart.size();
     QImage image(size.toSize(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
@@ -158,7 +164,15 @@ bool writeChartImage(QChart& chart, const QString& path) {
         painter.setRenderHint(QPainter::Antialiasing);
         paintChart(chart, painter, QRectF(QPointF(), size));
     }
-    return image.save(path, "PNG");
+    return image.save(&file, "PNG");
+}
+
+}  // namespace
+
+void writeChartImage(QChart& chart, const QString& path) {
+    ui::AtomicFileDevice file(path);
+    const bool pdf = path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+    file.commit(pdf ? writePdfPage(chart, file) : writePng(chart, file));
 }
 
 }  // namespace zond::chart

@@ -47,7 +47,8 @@ class MeasurementChart : public QChart {
 void paintChart(QChart& chart, QPainter& painter, const QRectF& target);
 
 // Writes the chart at its present size as a PNG picture or, for a name ending in ".pdf", as a
-// one-page PDF of the same proportions. False when the file cannot be written.
-bool writeChartImage(QChart& chart, const QString& path);
+// one-page PDF of the same proportions, in place only when complete. Throws
+// fileio::FileWriteError naming the cause when it cannot be written.
+void writeChartImage(QChart& chart, const QString& path);
 
 }  // namespace zond::chart

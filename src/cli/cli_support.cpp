@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <charconv>
 
+#include "text/number_text.h"
+
 namespace zond::cli {
 
 std::string ParsedArgs::option(std::string_view name, std::string fallback) const {
@@ -55,10 +57,9 @@ char decimalSeparator(const ParsedArgs& parsed) {
         }
         return it->second[0];
     }
-    const QString separator = QLocale::system().decimalPoint();
-    return separator.size() == 1 && separator[0].unicode() < 0x80
-               ? static_cast<char>(separator[0].unicode())
-               : '.';
+    const QLocale locale = QLocale::system();
+    return text::decimalSeparatorFromLocale(locale.decimalPoint().toStdU16String(),
+                                            locale.groupSeparator().toStdU16String());
 }
 
 std::optional<std::size_t> positiveNumber(std::string_view text) {

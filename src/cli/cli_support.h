@@ -62,6 +62,7 @@ struct Command {
     std::string_view summary;
     std::string_view usage;  // full --help text
     int (*run)(std::span<const std::string> args);
+    bool listed = true;  // false: for tests only, left out of the overview
 };
 
 }  // namespace zond::cli

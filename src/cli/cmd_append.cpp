@@ -25,8 +25,11 @@ int runAppend(std::span<const std::string> args) {
     }
     // File order, so that the last row is the one added last.
     table.selectIndex(std::nullopt);
-    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(),
-                                                  runner.deviceImage().assembled(),
+    const auto image = runner.deviceImage().assembled();
+    if (const std::string warning = instrument::shortImageWarning(image); !warning.empty()) {
+        std::cerr << warning << '\n';
+    }
+    const auto result = instrument::importRecords(table, fields, runner.deviceInfo(), image,
                                                   instrument::ImportMode::Append, separator);
     table.close();
     std::cout << "Добавлено записей в базовый метод: " << result.added << '\n';
@@ -38,8 +41,8 @@ int runAppend(std::span<const std::string> args) {
 const Command kAppendCommand{
     "append",
     "add the instrument's records newer than a table's last row",
-    "usage: zond8t-cli append [--port DEVICE] [--idle-timeout S] [--decimal-separator C]\n"
-    "                         TABLE.db\n"
+    "usage: zond8t-cli append [--port DEVICE] [--idle-timeout S] [--timeout S] [--log FILE]\n"
+    "                         [--decimal-separator C] TABLE.db\n"
     "\n"
     "Does the Append command's work without a window: fetches the instrument's memory as\n"
     "'fetch' does, then adds to the measurement table TABLE.db the records newer than its last\n"
@@ -49,6 +52,8 @@ const Command kAppendCommand{
     "  --port DEVICE       look for the instrument only on DEVICE\n"
     "  --idle-timeout S    cancel after S seconds without a character from the line\n"
     "                      (default 30)\n"
+    "  --timeout S         cancel after S seconds in all (default 600)\n"
+    "  --log FILE          write the communication log to FILE\n"
     "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"
     "                      locale)\n"
     "\n"

@@ -71,7 +71,8 @@ int runChart(std::span<const std::string> args) {
     const char separator = decimalSeparator(parsed);
 
     dbf::DbfTable table;
-    const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+    const auto fields =
+        measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     const RowRange range = rowRange(parsed, table.rowCount());
     measurement::RowSelection selection;
     selection.bind(table);
@@ -94,12 +95,11 @@ int runChart(std::span<const std::string> args) {
     chart->resize(size);
     chart->rebuild(data, checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    if (!chart::writeChartImage(*chart, QString::fromStdString(output.string()))) {
-        throw CliError("cannot write " + output.string());
-    }
-    if (data.skippedRows > 0) {
+    chart::writeChartImage(*chart, QString::fromStdString(output.string()));
+    if (data.skippedRows > 0 || data.skippedPoints > 0) {
         std::cerr << "zond8t-cli chart: " << data.skippedRows
-                  << " rows skipped (date, time or value unreadable)\n";
+                  << " rows skipped (date or time unreadable), " << data.skippedPoints
+                  << " values skipped (unreadable)\n";
     }
     return kExitOk;
 }
@@ -118,8 +118,8 @@ const Command kChartCommand{
     "all five. The legend shows the heat-flux figures of the selected rows, as the table window's\n"
     "footers do. The picture is WxH pixels (default 1000x700); a PDF page has the same\n"
     "proportions. Temperature texts are read with the decimal separator C (default: the user's\n"
-    "locale) or a full stop. Rows whose date, time or plotted value cannot be read are left out\n"
-    "and counted on stderr.\n",
+    "locale) or a full stop. Rows whose date or time cannot be read, and values that cannot be\n"
+    "read, are left out and counted on stderr.\n",
     runChart,
 };
 

@@ -71,7 +71,7 @@ int runExport(std::span<const std::string> args) {
     const std::filesystem::path target = parsed.positionals[1];
     const auto options = exportOptions(parsed, target);
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0]);
+    measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     const auto rows = exporting::exportTable(table, target, options);
     std::cout << (options.format == ExportFormat::Xls
                       ? exporting::exportSuccessText(target)

@@ -17,9 +17,10 @@ int runReport(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 2, 2);
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0]);
+    measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     report::TableReportRows rows(table);
-    const auto document = report::layoutReport(report::measurementReportTemplate(), rows);
+    const auto document = report::layoutReport(report::measurementReportTemplate(), rows, nullptr,
+                                               report::paintedTextHeight());
     const QString output = QString::fromStdString(parsed.positionals[1]);
     report::writePdf(*document, output);
     std::cout << document->pages.size() << " pages\n";

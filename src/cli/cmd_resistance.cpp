@@ -1,6 +1,9 @@
 // zond8t-cli resistance: the thermal resistance of the wall by the average method, with its
 // validity criteria, as a Russian summary or one JSON object.
+#include <QDateTime>
+#include <QString>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -9,6 +12,7 @@
 #include "analysis/wall_resistance.h"
 #include "cli/commands.h"
 #include "measurement/measurement_schema.h"
+#include "report/resistance_protocol.h"
 #include "text/number_text.h"
 
 namespace zond::cli {
@@ -185,66 +189,32 @@ std::string jsonOf(const AnalysisResult& result) {
     return json.str();
 }
 
-std::string fixed(double value, int decimals, char separator) {
-    return text::fixedNumberText(value, decimals, separator);
-}
-
 void printChannel(std::ostream& out, const ChannelResult& channel, char separator) {
-    const auto r = [&](const Resistance& value) {
-        return analysis::resistanceText(value, separator);
-    };
-    out << '\n' << analysis::channelName(channel.channel) << ": R₀ = " << r(channel.r0);
-    if (channel.r0.defined()) {
-        out << " м²·К/Вт, Rк = " << fixed(*channel.rk, 3, separator)
-            << " м²·К/Вт, U = " << fixed(*channel.u, 3, separator) << " Вт/(м²·К)";
-    }
-    out << "\n  средние: tв = " << fixed(channel.meanTIn, 1, separator)
-        << " °C, tн = " << fixed(channel.meanTExt, 1, separator)
-        << " °C, Δt = " << fixed(channel.meanDifference, 1, separator)
-        << " K, q = " << fixed(channel.meanFlux, 2, separator) << " Вт/м²\n";
+    out << '\n'
+        << analysis::channelName(channel.channel) << ": "
+        << analysis::channelFiguresText(channel, separator)
+        << "\n  средние: " << analysis::channelMeansText(channel, separator) << '\n';
     if (!channel.daily.empty()) {
         out << "  R по суткам:";
         for (const auto& day : channel.daily) {
-            out << ' ' << r(day.r);
+            out << ' ' << analysis::resistanceText(day.r, separator);
         }
         out << '\n';
     }
-    const auto& c = channel.criteria;
-    const auto mark = [](bool pass) { return pass ? "✓" : "✗"; };
-    out << "  " << mark(c.duration.pass) << " C1 продолжительность: " << c.duration.explanation
-        << "\n  " << mark(c.lastDay.pass) << " C2 последние сутки: " << c.lastDay.explanation
-        << "\n  " << mark(c.thirds.pass) << " C3 трети: " << c.thirds.explanation << "\n  "
-        << (c.conforms ? "Измерение соответствует критериям"
-                       : "Измерение не соответствует критериям")
-        << '\n';
-}
-
-void printLongest(std::ostream& out, const AnalysisResult& result, char separator) {
-    out << "\nНаиболее длинный соответствующий период: ";
-    if (!result.longest) {
-        out << "нет\n";
-        return;
+    for (const auto& line : analysis::criterionLines(channel.criteria)) {
+        out << "  " << analysis::passMark(line.pass) << ' ' << line.title << ": "
+            << line.explanation << '\n';
     }
-    const auto& period = *result.longest;
-    out << analysis::dateTimeText(period.from) << " — " << analysis::dateTimeText(period.to) << ", "
-        << period.days << " сут, строк " << period.rows;
-    for (std::size_t k = 0; k < period.r0.size(); ++k) {
-        out << ", " << analysis::channelName(result.channels[k].channel)
-            << ": R₀ = " << analysis::resistanceText(period.r0[k], separator);
-    }
-    out << '\n';
+    out << "  " << analysis::verdictText(channel.criteria.conforms) << '\n';
 }
 
 void printSummary(std::ostream& out, const AnalysisResult& result, char separator) {
     out << "Термическое сопротивление стены (метод средних)\n"
         << "Строк в расчёте: " << result.rowsUsed << ", пропущено: " << result.rowsLeftOut << '\n'
-        << "Интервал: "
-        << (result.interval ? analysis::durationText(std::llround(*result.interval))
-                            : std::string("не определён"))
-        << ", полных суток: " << result.days << '\n';
+        << "Интервал: " << analysis::intervalText(result) << ", полных суток: " << result.days
+        << '\n';
     if (result.windowFrom) {
-        out << "Период: " << analysis::dateTimeText(*result.windowFrom) << " — "
-            << analysis::dateTimeText(*result.windowTo) << '\n';
+        out << "Период: " << analysis::windowText(result) << '\n';
     }
     out << "αв = " << text::generalNumberText(result.alphaIn, separator)
         << ", αн = " << text::generalNumberText(result.alphaOut, separator) << " Вт/(м²·К)\n";
@@ -256,7 +226,8 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
     }
     out << '\n' << analysis::storageHeatNote() << '\n';
     if (result.longestSearched) {
-        printLongest(out, result, separator);
+        out << "\nНаиболее длинный соответствующий период: "
+            << analysis::longestPeriodText(result, separator) << '\n';
     }
     if (!result.warnings.empty()) {
         out << "\nПредупреждения:\n";
@@ -266,10 +237,25 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
     }
 }
 
+// Points of the protocol's convergence chart: about its width in pixels.
+constexpr std::size_t kProtocolChartPoints = 900;
+
+void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char separator) {
+    const std::filesystem::path table = parsed.positionals[0];
+    const report::ProtocolHeading heading{QString::fromStdU16String(table.stem().u16string()),
+                                          QDateTime::currentDateTime(), separator};
+    try {
+        report::writeResistanceProtocolPdf(parsed.option("--pdf"), result, heading);
+    } catch (const std::exception& error) {
+        throw CliError(error.what(), kExitError);
+    }
+}
+
 analysis::Readings readRows(const ParsedArgs& parsed) {
     dbf::DbfTable table;
     try {
-        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0],
+                                                              dbf::OpenMode::ReadOnly);
         if (!parsed.has("--rows")) {
             return analysis::loadAllReadings(table, fields);
         }
@@ -284,7 +270,7 @@ analysis::Readings readRows(const ParsedArgs& parsed) {
 
 int runResistance(std::span<const std::string> args) {
     const ParsedArgs parsed =
-        parseArgs(args, {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator"},
+        parseArgs(args, {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf"},
                   {"--longest", "--json"});
     expectPositionals(parsed, 1, 1);
     analysis::AnalysisOptions options;
@@ -293,9 +279,14 @@ int runResistance(std::span<const std::string> args) {
     options.findLongest = parsed.has("--longest");
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
-    options.cumulativePoints = json ? 0 : 1;  // the summary shows no series
+    const bool pdf = parsed.has("--pdf");
+    // The summary shows no series; the protocol's chart needs no more points than its width.
+    options.cumulativePoints = json ? 0 : (pdf ? kProtocolChartPoints : 1);
 
     const AnalysisResult result = analysis::analyseResistance(readRows(parsed), options);
+    if (pdf) {
+        writeProtocol(parsed, result, options.decimalSeparator);
+    }
     if (json) {
         std::cout << jsonOf(result) << '\n';
     } else {
@@ -310,7 +301,7 @@ const Command kResistanceCommand{
     "resistance",
     "thermal resistance of the wall by the average method, with its validity criteria",
     "usage: zond8t-cli resistance FILE [--rows A-B] [--alpha-in X] [--alpha-out Y]\n"
-    "                             [--decimal-separator C] [--longest] [--json]\n"
+    "                             [--decimal-separator C] [--longest] [--json] [--pdf OUT.pdf]\n"
     "\n"
     "Computes R0 = sum(tв - tн) / sum(q) over the last whole days of the readings, per heat-flux\n"
     "channel of the rows (EN_CH), with U = 1/R0, Rk = R0 - 1/αв - 1/αн, the R of each day, the\n"
@@ -322,9 +313,14 @@ const Command kResistanceCommand{
     "  --alpha-in X         inside surface coefficient αв, W/(m²·K) (default 8.7)\n"
     "  --alpha-out Y        outside surface coefficient αн, W/(m²·K) (default 23)\n"
     "  --decimal-separator C  in the summary's numbers (default: the user's locale)\n"
-    "  --longest            also find the longest run of whole days that passes C1-C3\n"
+    "  --longest            also find the longest run of whole days, ending at any reading,\n"
+    "                       that passes C1-C3 (the latest of equally long ones)\n"
     "  --json               one JSON object instead of the Russian summary; deviations are\n"
     "                       fractions, undefined values null\n"
+    "  --pdf OUT.pdf        also write the one-page A4 protocol: table, period, interval, rows,\n"
+    "                       coefficients, R0/Rk/U and the criteria per channel, the chart of the\n"
+    "                       cumulative R with the ±5 % band around R0, the date of the "
+    "calculation\n"
     "\n"
     "Exit status: 0 when the analysis ran (whatever it found), 1 for a usage error, 2 when the\n"
     "table cannot be read.\n",

@@ -11,21 +11,25 @@ namespace zond::cli {
 extern const Command kAppendCommand;
 extern const Command kChartCommand;
 extern const Command kCreateCommand;
+extern const Command kDeleteCommand;
 extern const Command kExportCommand;
 extern const Command kFetchCommand;
 extern const Command kInfoCommand;
+extern const Command kRenumberCommand;
+extern const Command kPortsCommand;
 extern const Command kReportCommand;
 extern const Command kResistanceCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
 
 inline constexpr const Command* kCommands[] = {
-    &kAppendCommand, &kChartCommand,  &kCreateCommand,     &kExportCommand, &kFetchCommand,
-    &kInfoCommand,   &kReportCommand, &kResistanceCommand, &kShowCommand,   &kStatsCommand,
+    &kAppendCommand,     &kChartCommand, &kCreateCommand, &kDeleteCommand,   &kExportCommand,
+    &kFetchCommand,      &kInfoCommand,  &kPortsCommand,  &kRenumberCommand, &kReportCommand,
+    &kResistanceCommand, &kShowCommand,  &kStatsCommand,
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's
-// graphics items), though they open no window.
-inline constexpr std::string_view kPageDrawingCommands[] = {"chart", "report"};
+// graphics items), though they open no window; resistance draws its protocol with --pdf.
+inline constexpr std::string_view kPageDrawingCommands[] = {"chart", "report", "resistance"};
 
 }  // namespace zond::cli

@@ -15,8 +15,11 @@ namespace {
 void printOverview() {
     std::cout << "usage: zond8t-cli COMMAND [ARGS]\n\ncommands:\n";
     for (const auto* command : zond::cli::kCommands) {
+        if (!command->listed) {
+            continue;
+        }
         std::cout << "  " << command->name;
-        for (std::size_t pad = command->name.size(); pad < 10; ++pad) {
+        for (std::size_t pad = command->name.size(); pad < 12; ++pad) {
             std::cout << ' ';
         }
         std::cout << command->summary << '\n';

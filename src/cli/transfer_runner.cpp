@@ -11,8 +11,9 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
-std::chrono::milliseconds parseIdleTimeout(const ParsedArgs& parsed) {
-    const std::string text = parsed.option("--idle-timeout", "30");
+std::chrono::milliseconds parseSeconds(const ParsedArgs& parsed, std::string_view option,
+                                       const char* fallback) {
+    const std::string text = parsed.option(option, fallback);
     std::size_t used = 0;
     double seconds = 0;
     try {
@@ -21,15 +22,24 @@ std::chrono::milliseconds parseIdleTimeout(const ParsedArgs& parsed) {
         used = 0;
     }
     if (used != text.size() || !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-        throw CliError("--idle-timeout takes a number of seconds above 0");
+        throw CliError(std::string(option) + " takes a number of seconds above 0");
     }
     return std::chrono::milliseconds(std::lround(seconds * 1000));
+}
+
+std::string secondsText(std::chrono::milliseconds duration) {
+    std::string text = std::to_string(duration.count() / 1000.0);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
 }
 
 }  // namespace
 
 std::set<std::string_view> transferValueOptions(std::set<std::string_view> own) {
-    own.insert({"--port", "--idle-timeout"});
+    own.insert({"--port", "--idle-timeout", "--timeout", "--log"});
     return own;
 }
 
@@ -38,52 +48,66 @@ TransferOptions transferOptions(const ParsedArgs& parsed) {
     if (parsed.has("--port")) {
         options.device = QString::fromStdString(parsed.option("--port"));
     }
-    options.idleTimeout = parseIdleTimeout(parsed);
+    if (parsed.has("--log")) {
+        options.logFile = QString::fromStdString(parsed.option("--log"));
+    }
+    options.idleTimeout = parseSeconds(parsed, "--idle-timeout", "30");
+    options.overallTimeout = parseSeconds(parsed, "--timeout", "600");
     options.showProgress = isatty(STDERR_FILENO) != 0;
     return options;
 }
 
 TransferRunner::TransferRunner(TransferOptions options)
-    : options_(std::move(options)), line_(driver_, responseTimer_, *this), session_(line_) {
+    : options_(std::move(options)), line_(driver_, responseTimer_, *this) {
+    if (options_.logFile && !log_.open(*options_.logFile)) {
+        throw CliError("cannot write the log " + options_.logFile->toStdString());
+    }
     line_.setDeviceOverride(options_.device);
-    driver_.setReceiveHandler([this](link::SerialPortDriver*, const char* data, quint32 size) {
-        onReceived(data, size);
-    });
-    QObject::connect(&responseTimer_, &QTimer::timeout,
-                     [this] { session_.responseTimerExpired(); });
+    line_.setLog(options_.logFile ? &log_ : nullptr);
     idleTimer_.setSingleShot(true);
-    QObject::connect(&idleTimer_, &QTimer::timeout,
-                     [this] { cancelBecause("no character from the line for too long"); });
+    QObject::connect(&idleTimer_, &QTimer::timeout, [this] { checkIdle(); });
+    overallTimer_.setSingleShot(true);
+    QObject::connect(&overallTimer_, &QTimer::timeout, [this] {
+        cancelBecause("the overall time limit of " + secondsText(options_.overallTimeout) +
+                      " s has passed (--timeout)");
+    });
 }
 
 int TransferRunner::run() {
     idleTimer_.start(options_.idleTimeout);
-    session_.start();
-    if (!session_.finished()) {
+    overallTimer_.start(options_.overallTimeout);
+    line_.start();
+    if (!session().finished()) {
         loop_.exec();
     }
     idleTimer_.stop();
-    session_.close();
+    overallTimer_.stop();
+    line_.session().close();
+    log_.close();
     return result_;
 }
 
-void TransferRunner::onReceived(const char* data, quint32 size) {
-    idleTimer_.start(options_.idleTimeout);
-    try {
-        session_.receive({reinterpret_cast<const std::uint8_t*>(data), size});
-    } catch (const std::exception& error) {
-        std::cerr << (shownProgress_ >= 0 ? "\n" : "") << error.what() << std::endl;
-        shownProgress_ = -1;
-        if (session_.awaitingCancel()) {
-            cancelBecause("the port is closed and the data block cannot be used");
-        }
+// Armed for the idle time left since the last character, so that a busy line costs nothing.
+void TransferRunner::checkIdle() {
+    const auto idle = std::chrono::milliseconds(line_.sinceLastCharacter());
+    if (idle >= options_.idleTimeout) {
+        cancelBecause("no character from the line for too long");
+    } else {
+        idleTimer_.start(options_.idleTimeout - idle);
     }
 }
 
-void TransferRunner::cancelBecause(const char* reason) {
-    std::cerr << (shownProgress_ >= 0 ? "\n" : "") << "transfer cancelled: " << reason << std::endl;
-    shownProgress_ = -1;
-    session_.cancel();
+void TransferRunner::cancelBecause(const std::string& reason) {
+    endProgressLine();
+    std::cerr << "transfer cancelled: " << reason << std::endl;
+    line_.session().cancel();
+}
+
+void TransferRunner::endProgressLine() {
+    if (shownProgress_ >= 0) {
+        std::cerr << '\n';
+        shownProgress_ = -1;
+    }
 }
 
 void TransferRunner::showDisplay(const instrument::ReceiveDisplay& display) {
@@ -92,12 +116,12 @@ void TransferRunner::showDisplay(const instrument::ReceiveDisplay& display) {
     }
     if (display.status != shownStatus_) {
         shownStatus_ = display.status;
-        std::cerr << (shownProgress_ >= 0 ? "\n" : "") << display.status;
+        endProgressLine();
+        std::cerr << display.status;
         if (!display.instrumentCaption.empty()) {
             std::cerr << ' ' << display.instrumentCaption << ", " << display.versionText;
         }
         std::cerr << std::endl;
-        shownProgress_ = -1;
     }
     if (display.recordCountText.empty() || display.progress == shownProgress_) {
         return;
@@ -108,18 +132,27 @@ void TransferRunner::showDisplay(const instrument::ReceiveDisplay& display) {
               << display.progress << "% of " << display.recordCountText << " records" << std::flush;
 }
 
-void TransferRunner::showMessage(const instrument::ReceiveMessage& message) {
-    std::cerr << (shownProgress_ >= 0 ? "\n" : "") << message.caption << ": " << message.text
-              << std::endl;
-    shownProgress_ = -1;
+void TransferRunner::showMessage(const instrument::ReceiveMessage& message,
+                                 const QStringList& details) {
+    endProgressLine();
+    std::cerr << message.caption << ": " << message.text << '\n';
+    for (const QString& line : details) {
+        std::cerr << "  " << line.toStdString() << '\n';
+    }
+    std::cerr << std::flush;
+}
+
+void TransferRunner::showReceiveError(const std::exception& error) {
+    endProgressLine();
+    std::cerr << error.what() << std::endl;
+    if (session().awaitingCancel()) {
+        cancelBecause("the port is closed and the data block cannot be used");
+    }
 }
 
 void TransferRunner::finish(int result) {
     result_ = result;
-    if (shownProgress_ >= 0) {
-        std::cerr << std::endl;
-        shownProgress_ = -1;
-    }
+    endProgressLine();
     loop_.quit();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "link/port_discovery.h"
 #include "link/settings_store.h"
 
 namespace zond::link {
@@ -26,7 +27,10 @@ QString deviceForPort(const QString& portName) {
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = logical.match(portName);
     if (!match.hasMatch()) {
-        return portName;
+        // A bare name may be a listed port's or a stable name's; a path is used as it is.
+        const bool bare =
+            !portName.contains(QLatin1Char('/')) && !portName.contains(QLatin1Char('\\'));
+        return bare ? resolveDeviceName(portName, listSerialDevices()) : portName;
     }
     const int number = match.captured(1).toInt();
     const QString configured =

@@ -1,8 +1,12 @@
 #include "link/serial_port_driver.h"
 
 #include <QElapsedTimer>
+#ifndef Q_OS_WIN
+#include <poll.h>
+#endif
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "link/port_mapping.h"
 
@@ -57,6 +61,7 @@ SerialPortDriver::SerialPortDriver(QObject* parent)
     scratch_.assign(inputBufferSize_, 0);
     pollTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pollTimer_, &QTimer::timeout, this, &SerialPortDriver::pollInput);
+    connect(&serial_, &QSerialPort::errorOccurred, this, &SerialPortDriver::onSerialError);
 }
 
 SerialPortDriver::~SerialPortDriver() {
@@ -146,14 +151,23 @@ bool SerialPortDriver::open() {
     if (isOpen()) {
         return true;
     }
-    serial_.setPortName(deviceForPort(portName_));
+    device_ = deviceForPort(portName_);
+    serial_.setPortName(device_);
+    pendingPortError_.clear();
     if (!serial_.open(QIODevice::ReadWrite)) {
+        openError_ = serial_.error();
+        openErrorText_ = serial_.errorString();
+        serial_.clearError();
         return false;
     }
     if (!applyLineSettings()) {
+        openError_ = QSerialPort::UnsupportedOperationError;
+        openErrorText_ = serial_.errorString();
         close();
         return false;
     }
+    openError_ = QSerialPort::NoError;
+    openErrorText_.clear();
     pollTimer_.start(pollingDelay_);
     return true;
 }
@@ -215,9 +229,60 @@ void SerialPortDriver::pollInput() {
     if (got <= 0 || !receiveHandler_) {
         return;
     }
-    delivering_ = true;
-    receiveHandler_(this, scratch_.data(), static_cast<quint32>(got));
-    delivering_ = false;
+    {
+        // Reset also when the handler throws, or no block would be delivered again.
+        struct Delivery {
+            bool& flag;
+            explicit Delivery(bool& f) : flag(f) { flag = true; }
+            ~Delivery() { flag = false; }
+        } delivery(delivering_);
+        receiveHandler_(this, scratch_.data(), static_cast<quint32>(got));
+    }
+    if (!pendingPortError_.isEmpty()) {
+        reportPortError();
+    }
+}
+
+void SerialPortDriver::onSerialError(QSerialPort::SerialPortError error) {
+    // Qt reports a full output queue and a line that is gone alike; only the latter ends the
+    // port, and at once: Qt keeps signalling a hung-up descriptor.
+    const bool failed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                        error == QSerialPort::WriteError;
+    if (!failed || !isOpen() || !lineGone(error)) {
+        return;
+    }
+    // Qt's text may carry a stale errno; the kind of failure is what holds.
+    pendingPortError_ = error == QSerialPort::ResourceError
+                            ? QStringLiteral("устройство недоступно")
+                        : error == QSerialPort::ReadError ? QStringLiteral("ошибка чтения")
+                                                          : QStringLiteral("ошибка записи");
+    close();
+    // Reported from the event loop, never from inside Qt's read or the owner's handler.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!delivering_) {
+                reportPortError();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool SerialPortDriver::lineGone(QSerialPort::SerialPortError error) {
+#ifdef Q_OS_WIN
+    return error == QSerialPort::ResourceError;
+#else
+    Q_UNUSED(error);
+    pollfd line{static_cast<int>(serial_.handle()), 0, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+}
+
+void SerialPortDriver::reportPortError() {
+    const QString reason = std::exchange(pendingPortError_, QString());
+    if (!reason.isEmpty() && portErrorHandler_) {
+        portErrorHandler_(reason);
+    }
 }
 
 quint32 SerialPortDriver::sendBlock(const char* data, quint32 count, quint32 timeoutMs) {

@@ -1,6 +1,7 @@
 // SerialPortDriver: one serial port polled on the GUI thread. A timer reads what has arrived, at
 // most inputBufferSize() bytes a tick, and hands it to the receive handler; nothing runs on other
-// threads.
+// threads. A port that fails under way (device removed, I/O error, hang-up) is closed at once and
+// reported to the port error handler.
 #pragma once
 
 #include <QObject>
@@ -59,6 +60,8 @@ class SerialPortDriver;
 // The bytes are valid only during the call.
 using ReceiveHandler =
     std::function<void(SerialPortDriver* sender, const char* dataPtr, quint32 dataSize)>;
+// The port has been closed because of `reason` (what failed, in Russian).
+using PortErrorHandler = std::function<void(const QString& reason)>;
 
 class SerialPortDriver : public QObject {
     Q_OBJECT
@@ -106,8 +109,13 @@ class SerialPortDriver : public QObject {
     void setCheckLineStatus(bool check) { checkLineStatus_ = check; }
 
     void setReceiveHandler(ReceiveHandler handler) { receiveHandler_ = std::move(handler); }
+    void setPortErrorHandler(PortErrorHandler handler) { portErrorHandler_ = std::move(handler); }
 
     bool open();
+    // The device the last open() tried, and why it failed (NoError when it opened).
+    QString device() const { return device_; }
+    QSerialPort::SerialPortError openError() const { return openError_; }
+    QString openErrorText() const { return openErrorText_; }
     void close();
     bool isOpen() const { return serial_.isOpen(); }
     // Bytes handed to the output queue; gives up after `timeoutMs` without progress.
@@ -120,12 +128,20 @@ class SerialPortDriver : public QObject {
   private:
     bool applyLineSettings();
     void applyIfOpen();
+    void onSerialError(QSerialPort::SerialPortError error);
+    bool lineGone(QSerialPort::SerialPortError error);
+    void reportPortError();
 
     QSerialPort serial_;
     QTimer pollTimer_;
     std::vector<char> scratch_;
     bool delivering_ = false;
+    QString pendingPortError_;
     ReceiveHandler receiveHandler_;
+    PortErrorHandler portErrorHandler_;
+    QString device_;
+    QSerialPort::SerialPortError openError_ = QSerialPort::NoError;
+    QString openErrorText_;
 
     PortNumber port_ = PortNumber::Com2;
     QString portName_ = QStringLiteral("\\\\.\\COM2");

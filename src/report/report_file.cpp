@@ -2,14 +2,17 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <string_view>
 #include <type_traits>
+
+#include "fileio/atomic_file.h"
 
 namespace zond::report {
 
@@ -253,11 +256,13 @@ ReportDocument parseReport(const QByteArray& bytes) {
 }
 
 void saveReport(const ReportDocument& document, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(serializeReport(document)) < 0 ||
-        !file.commit()) {
-        throw ReportFileError(
-            QStringLiteral("Не удалось записать файл \"%1\"").arg(path).toStdString());
+    try {
+        const QByteArray bytes = serializeReport(document);
+        fileio::AtomicFile file(std::filesystem::path(path.toStdU16String()));
+        file.write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        file.commit();
+    } catch (const fileio::FileWriteError& error) {
+        throw ReportFileError(error.what());
     }
 }
 

@@ -23,10 +23,12 @@ namespace {
 
 class Layout {
   public:
-    Layout(const ReportTemplate& report, ReportRows& rows, LayoutProgress* progress)
+    Layout(const ReportTemplate& report, ReportRows& rows, LayoutProgress* progress,
+           const TextHeight& textHeight)
         : report_(report),
           rows_(rows),
           progress_(progress),
+          textHeight_(textHeight),
           title_(report.band(BandKind::ReportTitle)),
           headings_(report.band(BandKind::PageHeader)),
           data_(report.band(BandKind::MasterData)),
@@ -97,7 +99,12 @@ class Layout {
         for (std::size_t row = 0; row < rowCount; ++row) {
             // A row that would cross the footer starts the next page; a page always takes at
             // least one row, so a band taller than the page cannot loop.
-            if (pageHasRows && y + data_.height > rowsEnd) {
+            if (pass == LayoutPass::Counting && textHeight_) {
+                rows_.read(row, values);
+                rowHeights_.push_back(static_cast<float>(rowHeight(values)));
+            }
+            const double height = rowHeights_.empty() ? data_.height : rowHeights_[row];
+            if (pageHasRows && y + height > rowsEnd) {
                 endPage();
                 if (!beginPage()) {
                     return std::nullopt;
@@ -106,18 +113,42 @@ class Layout {
             if (pass == LayoutPass::Producing) {
                 rows_.read(row, values);
             }
-            y += place(data_, y, &values, pages);
+            y += place(data_, y, &values, pages, height);
             pageHasRows = true;
         }
         endPage();
         return pages;
     }
 
-    // Adds the band's items at height y (pass 2 only) and returns the band's height.
+    // A data row is as tall as its band, or taller where a wrapped text needs more lines; the
+    // band's room around one line stays around the text.
+    double rowHeight(const std::vector<std::optional<QString>>& values) const {
+        double height = data_.height;
+        std::size_t valueIndex = 0;
+        for (const TemplateCell& cell : data_.cells) {
+            if (cell.field.isEmpty()) {
+                continue;
+            }
+            const QString text = formatValue(values[valueIndex++], cell.format);
+            if (!cell.style.wordWrap || text.isEmpty()) {
+                continue;
+            }
+            const double oneLine = textHeight_(cell.style, cell.width, QStringLiteral("0"));
+            const double needed = textHeight_(cell.style, cell.width, text);
+            height = std::max(height, needed + data_.height - oneLine);
+        }
+        return height;
+    }
+
+    // Adds the band's items at height y (pass 2 only) and returns the height it takes.
     double place(const TemplateBand& band, double y,
                  const std::vector<std::optional<QString>>* values, int pageNumber) {
+        return place(band, y, values, pageNumber, band.height);
+    }
+    double place(const TemplateBand& band, double y,
+                 const std::vector<std::optional<QString>>* values, int pageNumber, double height) {
         if (pass_ == LayoutPass::Counting) {
-            return band.height;
+            return height;
         }
         auto& items = document_.pages.back().items;
         std::size_t valueIndex = 0;
@@ -130,9 +161,9 @@ class Layout {
                 text.replace(QString::fromUtf16(kPageNumberTag), QString::number(pageNumber))
                     .replace(QString::fromUtf16(kTotalPagesTag), QString::number(totalPages_));
             }
-            addCell(items, cell, y, band.height, text);
+            addCell(items, cell, y, height, text);
         }
-        return band.height;
+        return height;
     }
 
     void addCell(std::vector<PageItem>& items, const TemplateCell& cell, double y, double height,
@@ -174,6 +205,9 @@ class Layout {
     const ReportTemplate& report_;
     ReportRows& rows_;
     LayoutProgress* progress_;
+    const TextHeight& textHeight_;
+    // Each data row's height, measured in the counting pass (empty without textHeight_).
+    std::vector<float> rowHeights_;
     const TemplateBand& title_;
     const TemplateBand& headings_;
     const TemplateBand& data_;
@@ -187,8 +221,8 @@ class Layout {
 }  // namespace
 
 std::optional<ReportDocument> layoutReport(const ReportTemplate& report, ReportRows& rows,
-                                           LayoutProgress* progress) {
-    return Layout(report, rows, progress).run();
+                                           LayoutProgress* progress, const TextHeight& textHeight) {
+    return Layout(report, rows, progress, textHeight).run();
 }
 
 }  // namespace zond::report

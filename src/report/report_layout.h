@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,11 +36,17 @@ class LayoutProgress {
     virtual bool step(LayoutPass pass, int pageNumber) = 0;
 };
 
+// The height, in layout units, that a text of the style needs in a cell of the given width (one
+// line when it fits). Without one, every data row keeps its band's height.
+using TextHeight = std::function<double(const TextStyle&, double width, const QString& text)>;
+
 // The text a data cell shows for a stored value.
 QString formatValue(const std::optional<QString>& value, ValueFormat format);
 
-// Nothing when the progress cancelled it; errors of the rows pass through as exceptions.
+// Nothing when the progress cancelled it; errors of the rows pass through as exceptions. With
+// `textHeight`, a data row grows to fit its wrapped texts and the page breaks follow.
 std::optional<ReportDocument> layoutReport(const ReportTemplate& report, ReportRows& rows,
-                                           LayoutProgress* progress = nullptr);
+                                           LayoutProgress* progress = nullptr,
+                                           const TextHeight& textHeight = {});
 
 }  // namespace zond::report

@@ -1,21 +1,68 @@
 #include "report/report_painter.h"
 
+#include <QFontMetricsF>
+#include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
+#include <QTextLayout>
+#include <QTextOption>
+#include <memory>
+
+#include "ui/atomic_file_device.h"
 
 namespace zond::report {
+
+namespace {
+
+QTextOption textOption(const TextStyle& style) {
+    QTextOption option(Qt::Alignment(style.alignment));
+    option.setWrapMode(style.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                      : QTextOption::NoWrap);
+    return option;
+}
+
+}  // namespace
+
+QFont fontOf(const TextStyle& style) {
+    QFont font(style.family);
+    font.setPointSizeF(style.pointSize);
+    font.setBold(style.bold);
+    // Unhinted outlines keep line breaks the same at every zoom and on paper.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+TextHeight paintedTextHeight() {
+    // A device with one dot per layout unit, so the metrics come in layout units.
+    auto device = std::make_shared<QImage>(1, 1, QImage::Format_Mono);
+    const int dotsPerMeter = static_cast<int>(kUnitsPerInch / 0.0254 + 0.5);
+    device->setDotsPerMeterX(dotsPerMeter);
+    device->setDotsPerMeterY(dotsPerMeter);
+    return [device](const TextStyle& style, double width, const QString& text) {
+        const QFont font = fontOf(style);
+        const QFontMetricsF metrics(font, device.get());
+        if (!style.wordWrap || metrics.horizontalAdvance(text) <= width) {
+            return metrics.height();
+        }
+        QTextLayout layout(text, font, device.get());
+        layout.setTextOption(textOption(style));
+        layout.beginLayout();
+        double height = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += line.height();
+        }
+        layout.endLayout();
+        return height;
+    };
+}
 
 PagePainter::PagePainter(const ReportDocument& document) : document_(document) {
     fonts_.reserve(document.styles.size());
     for (const TextStyle& style : document.styles) {
-        QFont font(style.family);
-        font.setPointSizeF(style.pointSize);
-        font.setBold(style.bold);
-        // Unhinted outlines keep line breaks the same at every zoom and on paper.
-        font.setHintingPreference(QFont::PreferNoHinting);
-        fonts_.push_back(font);
+        fonts_.push_back(fontOf(style));
     }
 }
 
@@ -34,9 +81,7 @@ void PagePainter::paint(QPainter& painter, int page, double dotsPerInch) const {
                     currentFont = item.style;
                     painter.setFont(fonts_.at(item.style));
                 }
-                const TextStyle& style = document_.styles[item.style];
-                painter.drawText(box, style.alignment | (style.wordWrap ? Qt::TextWordWrap : 0),
-                                 item.text);
+                painter.drawText(box, item.text, textOption(document_.styles[item.style]));
                 break;
             }
             case PageItem::Kind::Line:
@@ -85,22 +130,32 @@ void paintPages(QPagedPaintDevice& device, const ReportDocument& document,
         pagePainter.paint(painter, page, device.logicalDpiX());
         painter.restore();
     }
-    painter.end();
+    if (!painter.end()) {
+        throw ReportOutputError("Не удалось завершить печать отчета");
+    }
 }
 
 void writePdf(const ReportDocument& document, const QString& path) {
-    QPdfWriter writer(path);
-    writer.setCreator(QStringLiteral("ZOND-8T.05"));
-    writer.setTitle(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""));
     std::vector<int> pages(document.pages.size());
     for (std::size_t page = 0; page < pages.size(); ++page) {
         pages[page] = static_cast<int>(page);
     }
     try {
-        paintPages(writer, document, pages);
-    } catch (const ReportOutputError&) {
-        throw ReportOutputError(
-            QStringLiteral("Не удалось записать файл \"%1\"").arg(path).toStdString());
+        ui::AtomicFileDevice file(path);
+        bool painted = true;
+        {
+            QPdfWriter writer(&file);
+            writer.setCreator(QStringLiteral("ZOND-8T.05"));
+            writer.setTitle(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""));
+            try {
+                paintPages(writer, document, pages);
+            } catch (const ReportOutputError&) {
+                painted = false;
+            }
+        }
+        file.commit(painted);
+    } catch (const fileio::FileWriteError& error) {
+        throw ReportOutputError(error.what());
     }
 }
 

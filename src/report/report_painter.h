@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "report/report_document.h"
+#include "report/report_layout.h"
 
 class QPainter;
 class QPagedPaintDevice;
@@ -33,6 +34,13 @@ class PagePainter {
     const ReportDocument& document_;
     std::vector<QFont> fonts_;
 };
+
+// The font a text style is painted with.
+QFont fontOf(const TextStyle& style);
+
+// Measures texts with the fonts the pages are painted with, wrapped as they are painted (at word
+// boundaries, or inside a word too long for the cell). Needs a QGuiApplication.
+TextHeight paintedTextHeight();
 
 // The paper of a report: its own page size and orientation, no margins.
 QPageLayout pageLayoutOf(const ReportDocument& document);

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace zond::ui {
 
@@ -23,17 +24,38 @@ QMessageBox::Icon toQtIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// "*.csv" of "CSV (*.csv)": what a name typed without a suffix takes under that type.
+QString firstSuffix(const QString& filter) {
+    static const QRegularExpression pattern(QStringLiteral(R"(\*\.(\w+))"));
+    return pattern.match(filter).captured(1);
+}
+
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.setWindowTitle(request.title);
     dialog.setDirectory(request.directory);
     dialog.setNameFilter(request.filter);
-    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (request.defaultSuffix.isEmpty()) {
+        // Several file types: the chosen one completes the name, and the overwrite question is
+        // asked for the completed name.
+        dialog.setDefaultSuffix(firstSuffix(dialog.selectedNameFilter()));
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(firstSuffix(filter)); });
+    } else {
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    }
     if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
     }
 }
 
 }  // namespace
+
+QMessageBox::StandardButton UserDialogs::message(QWidget* parent, const QString& text,
+                                                 const QString& caption, MessageIcon icon,
+                                                 QMessageBox::StandardButtons buttons) {
+    return message(parent, text, caption, icon, buttons, QString());
+}
 
 void UserDialogs::error(QWidget* parent, const QString& text) {
     message(parent, text, QStringLiteral("Ошибка"), MessageIcon::Error, QMessageBox::Ok);
@@ -45,8 +67,10 @@ void UserDialogs::information(QWidget* parent, const QString& text, const QStrin
 
 QMessageBox::StandardButton StandardDialogs::message(QWidget* parent, const QString& text,
                                                      const QString& caption, MessageIcon icon,
-                                                     QMessageBox::StandardButtons buttons) {
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString& details) {
     QMessageBox box(toQtIcon(icon), caption, text, buttons, parent);
+    box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

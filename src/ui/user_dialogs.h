@@ -17,17 +17,22 @@ struct FileDialogRequest {
     QString title;
     QString directory;
     QString fileName;
-    QString filter;         // Qt filter text, e.g. "Базы данных (*.db)"
-    QString defaultSuffix;  // without the dot
+    QString filter;  // Qt filter text, e.g. "Базы данных (*.db)"; ";;" between types
+    QString defaultSuffix;  // without the dot; empty: the suffix of the chosen type
 };
 
 class UserDialogs {
   public:
     virtual ~UserDialogs() = default;
 
+    // `details`: the box's "Подробнее" part (none when empty).
     virtual QMessageBox::StandardButton message(QWidget* parent, const QString& text,
                                                 const QString& caption, MessageIcon icon,
-                                                QMessageBox::StandardButtons buttons) = 0;
+                                                QMessageBox::StandardButtons buttons,
+                                                const QString& details) = 0;
+    QMessageBox::StandardButton message(QWidget* parent, const QString& text,
+                                        const QString& caption, MessageIcon icon,
+                                        QMessageBox::StandardButtons buttons);
     // An empty string when the user cancels.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // Asks the standard overwrite question for an existing file; empty when cancelled.
@@ -42,9 +47,11 @@ class UserDialogs {
 // The real dialogs of the desktop program.
 class StandardDialogs final : public UserDialogs {
   public:
+    using UserDialogs::message;
     QMessageBox::StandardButton message(QWidget* parent, const QString& text,
                                         const QString& caption, MessageIcon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString& details) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;

@@ -8,6 +8,8 @@ namespace zond::test {
 
 PrivateSettings::PrivateSettings() {
     qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+    // The communication logs of the transfers, too.
+    qputenv("XDG_STATE_HOME", dir_.path().toLocal8Bit());
     // QSettings reads XDG_CONFIG_HOME only once per process; point it here explicitly.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
 }

@@ -25,11 +25,12 @@ using zond::test::ProgramWindows;
 namespace {
 
 const QStringList kTableCommands = {
-    "N4",  "N5",  "N7",  "N8",  "N9",     "N27",         "N29",         "N30",        "N31",
-    "N33", "N34", "N36", "N37", "Excel1", "ToolButton3", "ToolButton4", "ToolButton5"};
-const QStringList kAlwaysEnabled = {"N2",          "N3",          "N11",         "N24", "N26",
-                                    "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22",
-                                    "N17",         "N18",         "N19",         "N23", "N21"};
+    "N4",       "N5",          "N7",          "N8",          "N9",          "N27",        "N29",
+    "N30",      "N31",         "N33",         "N34",         "N36",         "N37",        "Excel1",
+    "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5", "Resistance1", "Resistance2"};
+const QStringList kAlwaysEnabled = {
+    "N2",  "N3",  "N11", "N24", "N26", "ToolButton1", "ToolButton2",  "ToolButton6",     "N15",
+    "N22", "N17", "N18", "N19", "N23", "N21",         "PortSettings", "CommunicationLog"};
 const QString kDamaged = QStringLiteral("База данных повреждена !");
 
 QAction* command(MainWindow& form, const QString& name) {
@@ -98,6 +99,11 @@ std::array<double, 3> expectedFigures(const QStringList& values) {
     }
     const double average = std::trunc(sum / values.size() / 0.1 + 0.5) * 0.1;
     return {low, average, high};
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int gridRows(MainWindow& form) {
@@ -293,9 +299,9 @@ class MainWindowTest : public QObject {
         for (QAction* action : popup->actions()) {
             items << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(items,
-                 QStringList({"График", "Печать", "-", "Задать цвет", "Убрать цвет",
-                              "Убрать все цвета", "-", "Выровнять столбцы", "-", "Удалить"}));
+        QCOMPARE(items, QStringList({"График", "Печать", "Термическое сопротивление…", "-",
+                                     "Задать цвет", "Убрать цвет", "Убрать все цвета", "-",
+                                     "Выровнять столбцы", "-", "Удалить"}));
         QWidget* rows = form.grid()->tableView()->viewport();
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
                                 rows->mapToGlobal(QPoint(20, 20)));
@@ -508,6 +514,50 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.channelStatistics().minimum[0], expected[0]);
         QVERIFY(std::abs(form.channelStatistics().average[0] - expected[1]) < 1e-9);
         QCOMPARE(form.channelStatistics().maximum[0], expected[2]);
+    }
+
+    void undoPutsDeletedRowsBackInTheirFilePlaces() {
+        ProgramWindows program;
+        MainWindow& form = program.form1;
+        const QString path = work_.filePath("undo.db");
+        std::vector<Row> rows;
+        const char* const times[] = {"10:00:00", "10:10:00", "10:20:00", "10:30:00",
+                                     "10:40:00", "10:50:00", "11:00:00"};
+        for (int i = 0; i < 7; ++i) {
+            rows.push_back({i + 1.0, 0, 0, "01.02.2009", times[i]});
+        }
+        writeTable(path, rows);
+        const QByteArray before = fileBytes(path);
+        program.dialogs.fileNames.push_back(path);
+        command(form, "N3")->trigger();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!command(form, "undoDelete")->isEnabled());
+        const QString footer = form.grid()->footerText(zond::app::MeasurementGrid::ColQ1);
+
+        // Three scattered rows, the largest q1 among them.
+        QTableView* view = form.grid()->tableView();
+        for (const int row : {1, 3, 6}) {
+            const QRect cell = view->visualRect(view->model()->index(row, 0));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+        }
+        command(form, "N34")->trigger();
+        QCOMPARE(gridRows(form), 4);
+        QCOMPARE(form.channelStatistics().maximum[0], 6.0);
+        QVERIFY(command(form, "undoDelete")->isEnabled());
+        QCOMPARE(command(form, "undoDelete")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+
+        command(form, "undoDelete")->trigger();
+        QVERIFY(program.dialogs.messages.empty());
+        QCOMPARE(gridRows(form), 7);
+        QCOMPARE(form.channelStatistics().maximum[0], 7.0);
+        QCOMPARE(form.grid()->footerText(zond::app::MeasurementGrid::ColQ1), footer);
+        QVERIFY(!command(form, "undoDelete")->isEnabled());
+        // Every record in its former place, byte for byte; the header differs in its date only.
+        const QByteArray after = fileBytes(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.left(1), before.left(1));
+        QCOMPARE(after.mid(4), before.mid(4));
     }
 
     void createIntoAFolderThatIsNotThereReportsTheError() {

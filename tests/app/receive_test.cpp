@@ -1,9 +1,11 @@
 // The receive window against zond-sim on a pseudo-terminal, reached as COM1 through the settings.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -115,13 +117,57 @@ class ReceiveWindowTest : public QObject {
         QCOMPARE(dialogs.messages.size(), std::size_t{1});
         QVERIFY(dialogs.messages[0].text.startsWith(QStringLiteral("Прибор не обнаружен!")));
         QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(dialogs.messages[0].details,
+                 QStringLiteral("COM1 (/dev/zond-test-no-port): устройство не существует\n"
+                                "COM2 (/dev/zond-test-no-port): устройство не существует"));
         QCOMPARE(form.driver()->portName(), QStringLiteral("\\\\.\\COM1"));
+    }
+
+    void stalledDataShowsTheSecondsSinceTheLastCharacter() {
+        // The block never ends: the protocol waits until "Отмена".
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--records", "3", "--fault", "no-end"});
+        mapPorts(sim.device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        ReceiveWindow form(dialogs);
+        QString early;
+        QString later;
+        QTimer::singleShot(500, &form, [&] { early = form.stallLabel()->text(); });
+        QTimer::singleShot(4000, &form, [&] {
+            later = form.stallLabel()->text();
+            form.cancelButton()->click();
+        });
+        QCOMPARE(form.runTransfer(), 2);
+        QCOMPARE(early, QString());
+        // The block came within the first second; the label follows twice a second.
+        const QRegularExpression shown(QStringLiteral("^Нет данных от прибора уже ([234]) с$"));
+        QVERIFY2(shown.match(later).hasMatch(), qPrintable(later));
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    void lostLineEndsTheTransferAtOnce() {
+        auto sim = std::make_unique<SimProcess>(QStringLiteral(ZOND_SIM_PATH),
+                                                QStringList{"--records", "3854", "--baud", "9600"});
+        mapPorts(sim->device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        ReceiveWindow form(dialogs);
+        // The emulator goes away mid-block, as a pulled adapter does.
+        QTimer::singleShot(1000, &form, [&] { sim.reset(); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(form.runTransfer(), 2);
+        QVERIFY(clock.elapsed() < 3000);
+        QCOMPARE(dialogs.messages.size(), std::size_t{1});
+        QVERIFY(dialogs.messages[0].text.startsWith(
+            QStringLiteral("Связь с прибором прервана: устройство /dev/")));
+        QCOMPARE(dialogs.messages[0].caption, QStringLiteral("Ошибка"));
+        QVERIFY(!form.driver()->isOpen());
     }
 };
 
 int main(int argc, char** argv) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("XDG_STATE_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     ReceiveWindowTest test;
     return QTest::qExec(&test, argc, argv);

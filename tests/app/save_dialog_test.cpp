@@ -1,5 +1,6 @@
 // The save dialog of Create and of the export asks before it replaces an existing file: a slip of
 // the mouse must not wipe a table whose records may no longer be in the instrument.
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +25,19 @@ void whenModalShows(const std::function<void(QWidget*)>& step) {
     });
 }
 
+// A dialog request in `dir`, where the file `existing` is already there.
+zond::ui::FileDialogRequest requestBeside(const QTemporaryDir& dir, const QString& existing,
+                                          const QString& filter) {
+    QFile file(dir.filePath(existing));
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot create %s", qPrintable(file.fileName()));
+    }
+    zond::ui::FileDialogRequest request;
+    request.directory = dir.path();
+    request.filter = filter;
+    return request;
+}
+
 }  // namespace
 
 class SaveDialogTest : public QObject {
@@ -32,12 +46,7 @@ class SaveDialogTest : public QObject {
   private slots:
     void existingFileIsReplacedOnlyAfterYes() {
         QTemporaryDir dir;
-        QFile existing(dir.filePath("table.db"));
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.close();
-        zond::ui::FileDialogRequest request;
-        request.directory = dir.path();
-        request.filter = QStringLiteral("Файлы данных (*.db)");
+        auto request = requestBeside(dir, "table.db", QStringLiteral("Файлы данных (*.db)"));
         request.defaultSuffix = QStringLiteral("db");
 
         for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
@@ -67,6 +76,37 @@ class SaveDialogTest : public QObject {
             QVERIFY2(question.contains(QStringLiteral("table.db")), qPrintable(question));
             QCOMPARE(chosen, answer == QMessageBox::Yes ? dir.filePath("table.db") : QString());
         }
+    }
+
+    // Several types and no fixed suffix: a bare name takes the suffix of the type chosen, and
+    // the overwrite question is asked for that file.
+    void aBareNameTakesTheChosenTypesSuffix() {
+        QTemporaryDir dir;
+        const auto request =
+            requestBeside(dir, "table.csv", QStringLiteral("Книга (*.xls);;CSV (*.csv)"));
+
+        QString question;
+        whenModalShows([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QTest::keyClick(types, Qt::Key_Down);  // as the user picks the second type
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QStringLiteral("table"));
+            whenModalShows([&, dialog](QWidget* asking) {
+                auto* box = qobject_cast<QMessageBox*>(asking);
+                if (box == nullptr) {
+                    dialog->reject();
+                    return;
+                }
+                question = box->text();
+                box->button(QMessageBox::Yes)->click();
+            });
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        zond::ui::StandardDialogs dialogs;
+        QCOMPARE(dialogs.saveFileName(nullptr, request), dir.filePath("table.csv"));
+        QVERIFY2(question.contains(QStringLiteral("table.csv")), qPrintable(question));
     }
 };
 

@@ -1,15 +1,19 @@
 // Takes the README's pictures of the desktop program on a real display (run under xvfb-run by
 // scripts/screenshots): the empty main window, the receive window during a transfer from a paced
-// emulator, and the table after Create. Usage: app_screenshots OUTPUT_FOLDER
+// emulator, the table after Create, and the port settings window after a check of the line.
+// Usage: app_screenshots OUTPUT_FOLDER
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cstdio>
 
+#include "app/port_settings_window.h"
 #include "app_fixture.h"
 
 namespace {
@@ -50,5 +54,14 @@ int main(int argc, char** argv) {
     program.form1.findChild<QAction*>(QStringLiteral("N2"))->trigger();
     QTest::qWait(800);
     ok = grabScreen(out.filePath(QStringLiteral("table-after-create.png"))) && ok;
-    return ok && program.form1.tableOpen() ? 0 : 1;
+
+    PortSettingsWindow ports(&program.form1);
+    ports.show();
+    ports.deviceBox(1)->setCurrentText(instrument.device());
+    ports.checkButton(1)->click();
+    QTest::qWait(1500);
+    const QString portsPicture = out.filePath(QStringLiteral("port-settings.png"));
+    const bool portsSaved = ports.grab().save(portsPicture);
+    std::printf("%s %s\n", portsSaved ? "wrote" : "could not write", qPrintable(portsPicture));
+    return ok && portsSaved && program.form1.tableOpen() ? 0 : 1;
 }

@@ -1,4 +1,6 @@
-// The splash and about windows and the command images.
+// The splash and about windows, the CSV options dialog and the command images.
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +10,7 @@
 
 #include "app/about_window.h"
 #include "app/command_images.h"
+#include "app/csv_options_dialog.h"
 #include "app/qt_translations.h"
 #include "app/splash_window.h"
 
@@ -67,6 +70,32 @@ class SmallWindowsTest : public QObject {
                         QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
         QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+    }
+
+    void csvOptionsStartFromTheLastChoiceAndRefuseAClash() {
+        using zond::exporting::CsvEncoding;
+        zond::app::CsvOptionsDialog dialog({'\t', '.', CsvEncoding::Cp1251});
+        const auto options = [&] { return dialog.options(); };
+        QCOMPARE(options().delimiter, '\t');
+        QCOMPARE(options().decimalSeparator, '.');
+        QCOMPARE(options().encoding, CsvEncoding::Cp1251);
+
+        const auto choose = [&](const char* box, char value) {
+            auto* combo = dialog.findChild<QComboBox*>(QLatin1String(box));
+            combo->setCurrentIndex(combo->findData(int(value)));
+        };
+        QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        auto* problem = dialog.findChild<QLabel*>(QStringLiteral("problem"));
+        choose("delimiter", ',');
+        choose("decimalSeparator", ',');
+        QVERIFY(!ok->isEnabled());
+        QVERIFY(problem->text().startsWith(
+            "Десятичный разделитель не может совпадать с разделителем полей"));
+        choose("decimalSeparator", '.');
+        QVERIFY(ok->isEnabled());
+        QVERIFY(problem->text().isEmpty());
+        QCOMPARE(options().delimiter, ',');
+        QCOMPARE(options().decimalSeparator, '.');
     }
 
     void everyCommandImageHasASixteenPixelPicture() {

@@ -113,7 +113,7 @@ class ChartDataTest : public QObject {
         QCOMPARE(data.bounds->bottom(), 21.0);
     }
 
-    void unreadableRowsAreSkippedAndCounted() {
+    void unreadableMomentsSkipRowsAndUnreadableValuesOnlyTheirPoint() {
         const std::vector rows = {
             snapshot({"01.01.2024", "10:00:00"}),
             snapshot({"31.02.2024", "10:00:00"}),                              // no such day
@@ -125,13 +125,22 @@ class ChartDataTest : public QObject {
             snapshot({"01.01.2024", "13:00:00"}),
         };
         const ChartData all = buildChartData(rows, kAll, '.');
-        QCOMPARE(all.skippedRows, 6);
-        QCOMPARE(all.points[at(ChartSeries::Q2)].size(), 2);
+        QCOMPARE(all.skippedRows, 2);
+        QCOMPARE(all.skippedPoints, 4);
+        QCOMPARE(all.points[at(ChartSeries::Q1)].size(), 4);
+        QCOMPARE(all.points[at(ChartSeries::Q2)].size(), 6);
+        QCOMPARE(all.points[at(ChartSeries::TIn)].size(), 5);
+        QCOMPARE(all.points[at(ChartSeries::TExt)].size(), 5);
+        // The row whose tн is unreadable still plots its tв of 20 at 11:00.
+        const QPointF tIn = all.points[at(ChartSeries::TIn)][1];
+        QCOMPARE(tIn.y(), 20.0);
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(qint64(tIn.x())).time(), QTime(11, 0));
 
-        // A value that is not plotted does not cost the row.
+        // A value that is not plotted is not counted.
         const SeriesFlags q2Only = {false, true, false, false, false};
         const ChartData q2 = buildChartData(rows, q2Only, '.');
         QCOMPARE(q2.skippedRows, 2);
+        QCOMPARE(q2.skippedPoints, 0);
         QCOMPARE(q2.points[at(ChartSeries::Q2)].size(), 6);
     }
 

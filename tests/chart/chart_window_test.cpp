@@ -278,18 +278,22 @@ class ChartWindowTest : public QObject {
         QVERIFY(!form.chart()->line(ChartSeries::Q2)->lightMarker().isNull());
     }
 
-    void skippedRowsAreCountedInTheWindow() {
+    void skippedRowsAndValuesAreCountedInTheWindow() {
         ChartWindow form;
         ChartInput input = inputOf({true, false, false, true, false});
         input.rows.push_back(snapshot({"30.02.2024", "10:00:00"}));
         input.rows.push_back(snapshot({"01.03.2024", "10:00:00", "1", "2", "3", "20", "--"}));
         form.setInput(input);
         form.show();
-        QCOMPARE(form.skippedRows(), 2);
+        QCOMPARE(form.skippedRows(), 1);
+        QCOMPARE(form.skippedPoints(), 1);
         auto* label = form.findChild<QLabel*>("SkippedLabel");
         QVERIFY(label->isVisible());
-        QVERIFY(label->text().endsWith(": 2"));
-        QCOMPARE(form.chart()->line(ChartSeries::Q1)->count(), 3);
+        QCOMPARE(label->text(),
+                 QStringLiteral("Пропущено строк с неверными датой или временем: 1, неверных "
+                                "значений: 1"));
+        // The row with an unreadable tн keeps its q1.
+        QCOMPARE(form.chart()->line(ChartSeries::Q1)->count(), 4);
 
         form.hide();
         form.setInput(inputOf({true, false, false, false, false}));

@@ -84,8 +84,8 @@ class CliChartTest : public QObject {
         const Run chart = cli({table_, "--rows", "2-5", "--series", "q1,tн", "--size", "800x500",
                                "--decimal-separator", ",", pdf});
         QCOMPARE(chart.status, 0);
-        QVERIFY2(chart.err.endsWith("zond8t-cli chart: 1 rows skipped (date, time or value "
-                                    "unreadable)\n"),
+        QVERIFY2(chart.err.endsWith("zond8t-cli chart: 1 rows skipped (date or time unreadable), 0 "
+                                    "values skipped (unreadable)\n"),
                  qPrintable(chart.err));
         const QString info = run("pdfinfo", {pdf}).out;
         QVERIFY2(info.simplified().contains("Page size: 800 x 500 pts"), qPrintable(info));

@@ -67,6 +67,31 @@ class CliReportTest : public QObject {
                  qPrintable(fonts));
     }
 
+    // Rows grow to hold their wrapped comments; a word longer than its cell breaks inside.
+    void longCommentsAppearWhole() {
+        const QString table = folder_.filePath("comments.db");
+        const QString sentence =
+            QStringLiteral("Северная стена, второй этаж, у окна над лестницей.");
+        const QString word(50, QChar(u'Ж'));
+        QCOMPARE(sentence.size(), 50);
+        testing::writeMeasurementTable(
+            table.toStdString(), {{1, 1, "20.0", "-5.0", sentence}, {2, 2, "20.0", "-5.0", word}});
+        const QString pdf = folder_.filePath("comments.pdf");
+        QCOMPARE(runCli({"report", table, pdf}, this)->exitCode(), 0);
+
+        // poppler reads the wrapped lines between the other cells of the row: every word in
+        // order, and all fifty letters of the long one.
+        const QString text = testing::pdfPages(pdf).join(QString());
+        QStringList words = sentence.split(QLatin1Char(' '));
+        for (QString& w : words) {
+            w = QRegularExpression::escape(w);
+        }
+        QVERIFY2(text.contains(QRegularExpression(words.join(QStringLiteral(".*")),
+                                                  QRegularExpression::DotMatchesEverythingOption)),
+                 qPrintable(text));
+        QCOMPARE(text.count(QChar(u'Ж')), 50);
+    }
+
     void refusesWhatIsNotAMeasurementTable() {
         const QString bogus = folder_.filePath("bogus.db");
         QFile file(bogus);

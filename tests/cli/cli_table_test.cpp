@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbf/dbf_table.h"
+#include "dbf_test_files.h"
 #include "measurement/measurement_schema.h"
 
 namespace {
@@ -116,6 +117,16 @@ TEST_F(CliTableTest, ATableHeldOpenCannotBeShown) {
     const CliRun show = runCli("show " + path_.string());
     EXPECT_EQ(show.status, 1);
     EXPECT_NE(show.output.find("in use"), std::string::npos) << show.output;
+}
+
+TEST_F(CliTableTest, LookingAtAForeignTableChangesNoByte) {
+    const auto foxPro = folder_ / "fox.dbf";
+    const auto bytes = zond::testing::foxProTable(3);  // a wrong count, byte 28 = 0x03
+    zond::testing::writeBytes(foxPro, bytes);
+    const CliRun info = runCli("info " + foxPro.string());
+    EXPECT_EQ(info.status, 0) << info.output;
+    EXPECT_EQ(runCli("show " + foxPro.string()).status, 0);
+    EXPECT_EQ(zond::testing::readBytes(foxPro), bytes);
 }
 
 }  // namespace

@@ -195,15 +195,20 @@ def record(day, month, hour, minute, flux1):
                   flux1 & 0xFF, flux1 >> 8, 0, 0, 0, 0])
 
 
-def case_bad_date_keeps_the_rows_before():
+def case_bad_date_keeps_the_old_table():
     stored = bytes([3, 0]) + record(30, 4, 10, 0, 1) + record(31, 4, 10, 0, 2) \
         + record(1, 5, 10, 0, 3)
+    expect(cli("create", TABLE)[0] == 0, "create")
+    before = open(TABLE, "rb").read()
     sim = replay(stored)
     code, out, err = cli("fetch", "--port", sim.device, TABLE)
     sim.stop()
     expect(code == 1, "exit %d instead of 1" % code)
     expect("'31.04.2009 10:00:00' is not a valid date and time" in err, "stderr: %s" % err)
-    expect_rows(expected_rows(stored[:2 + 17], 90818, [1, 0, 0], "."))
+    # Never a partial table under the name: the old one stays, and nothing beside it.
+    expect(open(TABLE, "rb").read() == before, "the old table changed")
+    left = [name for name in os.listdir(WORK) if name.startswith(".obj1.db")]
+    expect(not left, "left: %r" % left)
 
 
 def case_count_beyond_the_records_sent():
@@ -214,6 +219,7 @@ def case_count_beyond_the_records_sent():
     sim.stop()
     expect(code == 0, "exit %d: %s" % (code, err))
     expect([row["N"] for row in table_rows()] == [1, 2], "rows %r" % table_rows())
+    expect("Прибор сообщил о 5 записях, а получено только 2." in err, "stderr: %s" % err)
 
 
 def case_failed_transfer_creates_and_changes_nothing():

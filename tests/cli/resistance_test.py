@@ -66,10 +66,27 @@ def case_rows_and_coefficients():
     expect(code == 0 and "✗ C1" in out and "Измерение не соответствует" in out, out)
 
 
+def case_pdf_protocol():
+    fetch_wall("--wall", "3.2", "--days", "5")
+    pdf = os.path.join(WORK, "протокол.pdf")
+    got = resistance_json("--decimal-separator", ",", "--pdf", pdf)
+    text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True,
+                          check=True).stdout
+    q1 = got["channels"][0]
+    r0 = ("%.3f" % q1["R0"]).replace(".", ",")
+    expect("q1: R₀ = %s м²·К/Вт" % r0 in text, "R0 %s not in the protocol:\n%s" % (r0, text))
+    expect("Измерение соответствует критериям" in text, "verdict not in the protocol")
+    expect("Таблица: wall" in text and "Строк в расчёте: 720, пропущено: 0" in text, text)
+    left = set(os.listdir(WORK)) - {"wall.db", "served.img", "sim.log"}
+    expect(left == {"протокол.pdf"}, "files beside the protocol: %r" % left)
+    code, _, err = cli("resistance", TABLE, "--pdf", os.path.join(WORK, "no", "p.pdf"))
+    expect(code == 1 and "p.pdf" in err, "a protocol in a missing folder: %d %s" % (code, err))
+
+
 def case_usage_and_unreadable_table():
     with open(TABLE, "wb") as f:
         f.write(b"not a table")
-    for arguments, wanted in (([TABLE, "--pdf", "x.pdf"], 1), ([TABLE, "--alpha-in", "0"], 1),
+    for arguments, wanted in (([TABLE, "--pdf"], 1), ([TABLE, "--alpha-in", "0"], 1),
                               ([], 1), ([TABLE], 2), ([TABLE + ".missing"], 2)):
         code, _, err = cli("resistance", *arguments)
         expect(code == wanted, "%r: exit %d instead of %d: %s" % (arguments, code, wanted, err))

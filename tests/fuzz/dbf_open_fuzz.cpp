@@ -1,31 +1,27 @@
 // Opens arbitrary bytes as a table file and, when that succeeds, reads every field of every row,
 // sorts, appends, deletes and packs. The structure reader is also run on the bytes in memory.
+// The table's bytes live in a memfd, reached through a link in a folder of memory, where the sort
+// index and the packed copy that are written beside a table go.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "dbf/dbf_layout.h"
 #include "dbf/dbf_table.h"
+#include "memory_file.h"
 
 namespace {
 
 using namespace zond::dbf;
-
-const std::filesystem::path& tablePath() {
-    static const std::filesystem::path path = [] {
-        const auto folder = std::filesystem::temp_directory_path() /
-                            ("dbf_open_fuzz_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        return folder / "table.db";
-    }();
-    return path;
-}
 
 void readStructureInMemory(std::span<const std::uint8_t> bytes) {
     try {
@@ -40,6 +36,30 @@ void readStructureInMemory(std::span<const std::uint8_t> bytes) {
             bytes.size());
     } catch (const DbfError&) {
     }
+}
+
+// libFuzzer may end the process without running exit handlers, so each run first clears the
+// folders of runs that are gone.
+void removeStaleFolders(const std::filesystem::path& base, std::string_view prefix) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix) && ::kill(std::atoi(name.c_str() + prefix.size()), 0) != 0 &&
+            errno == ESRCH) {
+            std::filesystem::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
+std::filesystem::path linkFolder() {
+    const std::filesystem::path memory = "/dev/shm";
+    const auto base =
+        std::filesystem::is_directory(memory) ? memory : std::filesystem::temp_directory_path();
+    constexpr std::string_view kPrefix = "dbf_open_fuzz_";
+    removeStaleFolders(base, kPrefix);
+    const auto folder = base / (std::string(kPrefix) + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    return folder;
 }
 
 void exercise(DbfTable& table) {
@@ -68,13 +88,14 @@ void exercise(DbfTable& table) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     readStructureInMemory(bytes);
-    {
-        std::ofstream out(tablePath(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    static const MemoryFile file("dbf_open_fuzz");
+    static const std::filesystem::path link = linkFolder() / "table.db";
+    file.fill(bytes);
+    std::filesystem::remove(link);  // a pack renames its copy over the link
+    std::filesystem::create_symlink(file.path(), link);
     DbfTable table;
     try {
-        table.open(tablePath());
+        table.open(link);
         exercise(table);
     } catch (const DbfError&) {
     }

@@ -8,8 +8,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "memory_file.h"
 
 #include "instrument/image_decoding.h"
 #include "instrument/record_import.h"
@@ -21,11 +26,16 @@ using namespace zond;
 
 constexpr std::array<const char*, 4> kVersions = {"070514", "090818", "090819", "061201"};
 
-const std::filesystem::path& tablePath() {
-    static const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("image_import_fuzz_" + std::to_string(::getpid()) + ".db");
-    return path;
+// The bytes of a new empty measurement table, made once on disk.
+std::vector<std::uint8_t> emptyTableBytes() {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("image_import_fuzz_" + std::to_string(::getpid()) + ".db");
+    measurement::createMeasurementTable(path);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
+    return bytes;
 }
 
 }  // namespace
@@ -46,9 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto mode =
         (options & 1) ? instrument::ImportMode::Append : instrument::ImportMode::Create;
 
-    measurement::createMeasurementTable(tablePath());
+    static const std::vector<std::uint8_t> emptyTable = emptyTableBytes();
+    static const MemoryFile file("image_import_fuzz");
+    file.fill(emptyTable);
     dbf::DbfTable table;
-    const auto fields = measurement::openMeasurementTable(table, tablePath());
+    const auto fields = measurement::openMeasurementTable(table, file.path());
     try {
         const auto first = instrument::importRecords(table, fields, info, image, mode, ',');
         if (first.added != instrument::imageRecordCount(image) || table.rowCount() != first.added) {

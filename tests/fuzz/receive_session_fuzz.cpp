@@ -49,8 +49,12 @@ class CheckingHost final : public ReceiveHost {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CheckingHost host;
-    ReceiveSession session(host);
+    // One session for every run, as the receive window keeps one and starts it at each showing;
+    // a fresh one per run would spend the time on its buffers.
+    static CheckingHost host;
+    static ReceiveSession session(host);
+    session.close();
+    host.finished = false;
     session.start();
     std::size_t at = 0;
     while (at < size) {

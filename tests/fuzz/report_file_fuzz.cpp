@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "report_file.h"
+#include "report/report_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray body(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -8,10 +8,11 @@
 
 #include <unistd.h>
 
+#include "link/port_discovery.h"
 #include "link/port_mapping.h"
 #include "link/serial_port_driver.h"
 #include "link/settings_store.h"
-#include "pseudo_terminal.h"
+#include "sim/pseudo_terminal.h"
 
 using namespace zond::link;
 using zond::sim::PseudoTerminal;
@@ -264,6 +265,58 @@ class SerialPortDriverTest : public QObject {
         QVERIFY(sent > 0);
         QVERIFY(sent < (1u << 20));
         QVERIFY(clock.elapsed() >= 100);
+    }
+
+    void handlerThatThrowsDoesNotStopDelivery() {
+        PseudoTerminal far;
+        SerialPortDriver driver;
+        QByteArray all;
+        driver.setReceiveHandler([&](SerialPortDriver*, const char* data, quint32 size) {
+            all += QByteArray(data, static_cast<qsizetype>(size));
+            if (all == "A") {
+                throw std::runtime_error("first block refused");
+            }
+        });
+        driver.setPortName(slaveOf(far));
+        driver.setPollingDelay(1000);  // ticks only when the test says so
+        QVERIFY(driver.open());
+        QVERIFY(far.writeAll("A"));
+        QTest::qWait(50);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, driver.pollInput());
+        QVERIFY(far.writeAll("B"));
+        QTest::qWait(50);
+        driver.pollInput();
+        QCOMPARE(all, QByteArray("AB"));
+    }
+
+    void hungUpLineIsClosedAndReportedOnce() {
+        auto far = std::make_unique<PseudoTerminal>();
+        SerialPortDriver driver;
+        QStringList reasons;
+        driver.setPortErrorHandler([&](const QString& reason) { reasons << reason; });
+        Received received;
+        collectInto(driver, received);
+        driver.setPortName(slaveOf(*far));
+        driver.setPollingDelay(10);
+        QVERIFY(driver.open());
+        far.reset();  // the far end goes away, as a pulled adapter does
+        QTRY_VERIFY_WITH_TIMEOUT(!driver.isOpen(), 2000);
+        QTest::qWait(200);
+        QCOMPARE(reasons.size(), 1);
+        QVERIFY(!reasons[0].isEmpty());
+    }
+
+    void listedNamesStandForTheirDevices() {
+        SerialDevice adapter;
+        adapter.path = QStringLiteral("/dev/ttyUSB1");
+        adapter.portName = QStringLiteral("ttyUSB1");
+        adapter.stableName =
+            QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+        const std::vector<SerialDevice> devices{adapter};
+        QCOMPARE(resolveDeviceName(QStringLiteral("ttyUSB1"), devices), adapter.path);
+        QCOMPARE(resolveDeviceName(QStringLiteral("usb-FTDI_FT232R_A50285BI-if00-port0"), devices),
+                 adapter.path);
+        QCOMPARE(resolveDeviceName(QStringLiteral("ttyUSB7"), devices), QStringLiteral("ttyUSB7"));
     }
 
     void programPortsMapThroughTheSettings() {

@@ -1,7 +1,12 @@
 // Pages written to PDF and printed, read back by poppler's tools.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 #include "fake_rows.h"
 #include "report/report_layout.h"
@@ -120,6 +125,39 @@ class ReportOutputTest : public QObject {
     void unwritablePdfIsReported() {
         QVERIFY_THROWS_EXCEPTION(ReportOutputError,
                                  writePdf(layOut(1), folder_.filePath("no/such/folder.pdf")));
+    }
+
+    // A disk that fills up while the PDF is written: the cause is named, the old file stays and
+    // no temporary is left.
+    void pdfOnAFullDiskKeepsTheOldFile() {
+        const QString path = folder_.filePath("full.pdf");
+        writePdf(layOut(1), path);
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        const QByteArray before = old.readAll();
+        const ReportDocument longer = layOut(400);
+        const pid_t child = fork();
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{20000, 20000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            try {
+                writePdf(longer, path);
+            } catch (const ReportOutputError& error) {
+                const std::string expected =
+                    "Файл \"" + path.toStdString() + "\" не записан: на диске не хватает места.";
+                _exit(error.what() == expected ? 0 : 2);
+            }
+            _exit(1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QFile now(path);
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        QCOMPARE(now.readAll(), before);
+        QVERIFY(
+            QDir(folder_.path()).entryList({".full.pdf*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 };
 

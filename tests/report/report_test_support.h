@@ -29,8 +29,10 @@ class FakeDialogs final : public ui::UserDialogs {
     QString nextOpenName;
     QString nextSaveName;
 
+    using ui::UserDialogs::message;
     QMessageBox::StandardButton message(QWidget*, const QString& text, const QString& caption,
-                                        ui::MessageIcon, QMessageBox::StandardButtons) override {
+                                        ui::MessageIcon, QMessageBox::StandardButtons,
+                                        const QString&) override {
         messages.push_back({text, caption});
         return QMessageBox::Ok;
     }

@@ -18,8 +18,9 @@ bool takeFront(std::deque<T>& queue, T& out) {
 
 QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& text,
                                                      const QString& caption, ui::MessageIcon icon,
-                                                     QMessageBox::StandardButtons buttons) {
-    messages.push_back({text, caption, icon, buttons});
+                                                     QMessageBox::StandardButtons buttons,
+                                                     const QString& details) {
+    messages.push_back({text, caption, icon, buttons, details});
     if (buttons == QMessageBox::Ok) {
         return QMessageBox::Ok;
     }

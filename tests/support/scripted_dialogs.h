@@ -15,6 +15,7 @@ struct ShownMessage {
     QString caption;
     ui::MessageIcon icon = ui::MessageIcon::None;
     QMessageBox::StandardButtons buttons;
+    QString details;
 };
 
 class ScriptedDialogs final : public ui::UserDialogs {
@@ -28,9 +29,11 @@ class ScriptedDialogs final : public ui::UserDialogs {
     std::vector<ui::FileDialogRequest> saveRequests;
     int unscripted = 0;
 
+    using ui::UserDialogs::message;
     QMessageBox::StandardButton message(QWidget* parent, const QString& text,
                                         const QString& caption, ui::MessageIcon icon,
-                                        QMessageBox::StandardButtons buttons) override;
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString& details) override;
     QString openFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;

@@ -1,4 +1,4 @@
-#include "instrument_replies.h"
+#include "sim/instrument_replies.h"
 
 #include <map>
 #include <stdexcept>

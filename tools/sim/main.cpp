@@ -17,9 +17,9 @@
 
 #include "instrument/device_data.h"
 #include "instrument/wire_format.h"
-#include "instrument_replies.h"
-#include "memory_image.h"
-#include "pseudo_terminal.h"
+#include "sim/instrument_replies.h"
+#include "sim/memory_image.h"
+#include "sim/pseudo_terminal.h"
 
 namespace {
 

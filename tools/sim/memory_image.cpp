@@ -1,4 +1,4 @@
-#include "memory_image.h"
+#include "sim/memory_image.h"
 
 #include "instrument/device_data.h"
 

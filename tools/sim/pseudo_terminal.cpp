@@ -1,4 +1,4 @@
-#include "pseudo_terminal.h"
+#include "sim/pseudo_terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>

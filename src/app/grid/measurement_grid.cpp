@@ -444,9 +444,9 @@ void MeasurementGrid::clearSort() {
     }
 }
 
-void MeasurementGrid::deleteSelectedRows() {
+dbf::RemovedRecords MeasurementGrid::deleteSelectedRows() {
     if (!impl_->tableOpen()) {
-        return;
+        return {};
     }
     clearSort();
     // The edit goes in before its row may go, so a deleted row cannot be written back.
@@ -459,19 +459,21 @@ void MeasurementGrid::deleteSelectedRows() {
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         records.push_back(row->record);
     }
-    try {
-        table.markDeleted(records);
-        impl_->selection.clear();
-        impl_->anchorRecord.reset();
-        table.pack();
-        impl_->reopenTable();
-    } catch (...) {
-        impl_->selection.clear();
-        reload();
-        throw;
-    }
-    reload();
+    impl_->selection.clear();
+    impl_->anchorRecord.reset();
+    dbf::RemovedRecords removed;
+    changeTable([&] { removed = table.removeRecords(records); });
     emit selectionChanged();
+    emit rowsChanged();
+    return removed;
+}
+
+void MeasurementGrid::restoreRemovedRows(const dbf::RemovedRecords& removed) {
+    if (!impl_->tableOpen()) {
+        return;
+    }
+    commitCellEdit();
+    changeTable([&] { impl_->model.table()->restoreRemoved(removed); });
     emit rowsChanged();
 }
 
@@ -557,19 +559,26 @@ void MeasurementGrid::renumberRows() {
         order[row] = table.recordAt(row);
     }
     const int field = table.requireField(measurement::field::kN);
-    try {
+    changeTable([&] {
         for (std::size_t row = 0; row < rows; ++row) {
             dbf::DbfRecord record = table.read(order[row]);
             record.setInteger(field, static_cast<long long>(row + 1));
             table.update(order[row], record);
         }
+    });
+    emit rowsChanged();
+}
+
+void MeasurementGrid::changeTable(const std::function<void()>& change) {
+    // The grid shows the file as it is afterwards, also when the change failed part way.
+    try {
+        change();
         impl_->reopenTable();
     } catch (...) {
         reload();
         throw;
     }
     reload();
-    emit rowsChanged();
 }
 
 void MeasurementGrid::reload() {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/grid/column_layout.h"
 #include "chart/chart_data.h"
+#include "dbf/dbf_table.h"
 #include "measurement/channel_statistics.h"
 #include "measurement/row_snapshot.h"
 
@@ -61,8 +63,10 @@ class MeasurementGrid : public QWidget {
     void clearSort();
     // Removes the sort, deletes the selected rows, packs the table and reopens it. Table errors
     // are thrown as dbf::DbfError; the owner then clears its modified flag and recomputes the
-    // statistics.
-    void deleteSelectedRows();
+    // statistics. Returns the rows removed, for restoreRemovedRows.
+    dbf::RemovedRecords deleteSelectedRows();
+    // Puts rows a deletion removed back in their places in the file and shows them.
+    void restoreRemovedRows(const dbf::RemovedRecords& removed);
     void clearColumnColors();
     void equalizeColumns();
     // A missing or unreadable stored value is replaced by equal widths, stored at once.
@@ -98,6 +102,9 @@ class MeasurementGrid : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    // Runs a change of the table's file, reopens the table and reloads the grid in any outcome.
+    void changeTable(const std::function<void()>& change);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

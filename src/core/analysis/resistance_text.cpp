@@ -1,5 +1,7 @@
 #include "analysis/resistance_text.h"
 
+#include <cmath>
+
 #include "text/number_text.h"
 
 namespace zond::analysis {
@@ -94,6 +96,64 @@ std::string explainThirds(const ThirdsCriterion& c, int days, char decimalSepara
         return r + ": расхождение не определено";
     }
     return r + ", " + deviationText(c.deviation, c.pass, decimalSeparator) + " от R₀";
+}
+
+std::string channelFiguresText(const ChannelResult& channel, char decimalSeparator) {
+    std::string out = "R₀ = " + resistanceText(channel.r0, decimalSeparator);
+    if (channel.r0.defined()) {
+        out += " м²·К/Вт, Rк = " + text::fixedNumberText(*channel.rk, 3, decimalSeparator) +
+               " м²·К/Вт, U = " + text::fixedNumberText(*channel.u, 3, decimalSeparator) +
+               " Вт/(м²·К)";
+    }
+    return out;
+}
+
+std::string channelMeansText(const ChannelResult& channel, char decimalSeparator) {
+    const auto fixed = [&](double value, int decimals) {
+        return text::fixedNumberText(value, decimals, decimalSeparator);
+    };
+    return "tв = " + fixed(channel.meanTIn, 1) + " °C, tн = " + fixed(channel.meanTExt, 1) +
+           " °C, Δt = " + fixed(channel.meanDifference, 1) +
+           " K, q = " + fixed(channel.meanFlux, 2) + " Вт/м²";
+}
+
+std::array<CriterionLine, 3> criterionLines(const Criteria& criteria) {
+    return {{{criteria.duration.pass, "C1 продолжительность", criteria.duration.explanation},
+             {criteria.lastDay.pass, "C2 последние сутки", criteria.lastDay.explanation},
+             {criteria.thirds.pass, "C3 трети", criteria.thirds.explanation}}};
+}
+
+std::string_view passMark(bool pass) {
+    return pass ? "✓" : "✗";
+}
+
+std::string_view verdictText(bool conforms) {
+    return conforms ? "Измерение соответствует критериям" : "Измерение не соответствует критериям";
+}
+
+std::string intervalText(const AnalysisResult& result) {
+    return result.interval ? durationText(std::llround(*result.interval)) : "не определён";
+}
+
+std::string windowText(const AnalysisResult& result) {
+    if (!result.windowFrom) {
+        return {};
+    }
+    return dateTimeText(*result.windowFrom) + " — " + dateTimeText(*result.windowTo);
+}
+
+std::string longestPeriodText(const AnalysisResult& result, char decimalSeparator) {
+    if (!result.longest) {
+        return "нет";
+    }
+    const auto& period = *result.longest;
+    std::string out = dateTimeText(period.from) + " — " + dateTimeText(period.to) + ", " +
+                      std::to_string(period.days) + " сут, строк " + std::to_string(period.rows);
+    for (std::size_t k = 0; k < period.r0.size(); ++k) {
+        out += ", " + channelName(result.channels[k].channel) +
+               ": R₀ = " + resistanceText(period.r0[k], decimalSeparator);
+    }
+    return out;
 }
 
 std::string warningText(WarningKind kind, const AnalysisResult& result, char decimalSeparator) {

@@ -1,6 +1,7 @@
 // The Russian texts of the resistance analysis: reasons, criteria explanations, warnings.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,28 @@ std::string durationText(std::int64_t seconds);
 std::string explainDuration(const DurationCriterion& c);
 std::string explainLastDay(const LastDayCriterion& c, int days, char decimalSeparator);
 std::string explainThirds(const ThirdsCriterion& c, int days, char decimalSeparator);
+
+// "R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)", or R₀ with why it is undefined.
+std::string channelFiguresText(const ChannelResult& channel, char decimalSeparator);
+// "tв = 20,0 °C, tн = -10,0 °C, Δt = 30,0 K, q = 12,19 Вт/м²", the means over the window.
+std::string channelMeansText(const ChannelResult& channel, char decimalSeparator);
+
+// One criterion as the summary, the window and the protocol list it.
+struct CriterionLine {
+    bool pass = false;
+    std::string_view title;  // "C1 продолжительность"
+    std::string_view explanation;
+};
+std::array<CriterionLine, 3> criterionLines(const Criteria& criteria);
+std::string_view passMark(bool pass);  // "✓" or "✗"
+std::string_view verdictText(bool conforms);
+
+// Δ as "6 ч", or "не определён".
+std::string intervalText(const AnalysisResult& result);
+// "01.10.2009 20:00:00 — 05.10.2009 14:00:00", empty without a window.
+std::string windowText(const AnalysisResult& result);
+// The longest conforming period with its R₀ per channel, or "нет".
+std::string longestPeriodText(const AnalysisResult& result, char decimalSeparator);
 
 // The text of a warning from the result's figures.
 std::string warningText(WarningKind kind, const AnalysisResult& result, char decimalSeparator);

@@ -295,13 +295,108 @@ ChannelResult channelResult(int channel, const DayBlocks& blocks, const WindowDa
     return out;
 }
 
-// The longest run of whole days in which every channel conforms: longest first, latest first,
-// each candidate judged in constant time from the day sums.
-std::optional<LongestPeriod> longestPeriod(const WindowDays& days, std::span<const Reading> window,
-                                           int wholeDays) {
-    if (days.channels.empty()) {
-        return std::nullopt;
+// Per channel, prefix sums over all rows in time order: rows [lo, hi) sum to at(hi) − at(lo).
+class RowPrefix {
+  public:
+    RowPrefix(std::span<const Reading> rows, int channel) : prefix_(rows.size() + 1) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            prefix_[i + 1] = prefix_[i];
+            if ((rows[i].channels >> channel) & 1U) {
+                prefix_[i + 1].add(rows[i], channel);
+            }
+        }
     }
+    Resistance range(std::size_t lo, std::size_t hi) const {
+        return resistanceOf(prefix_[hi] - prefix_[lo]);
+    }
+
+  private:
+    std::vector<Sums> prefix_;
+};
+
+// The rows up to a time that trails the candidate's last reading by a fixed offset. As the
+// candidates move forward, so does the boundary: one pass over the rows for each length.
+class TrailingBoundary {
+  public:
+    TrailingBoundary(std::span<const Reading> rows, std::int64_t offset)
+        : rows_(rows), offset_(offset) {}
+    // The number of rows with time <= t − offset.
+    std::size_t at(std::int64_t t) {
+        while (next_ < rows_.size() && rows_[next_].time <= t - offset_) {
+            ++next_;
+        }
+        return next_;
+    }
+
+  private:
+    std::span<const Reading> rows_;
+    std::int64_t offset_;
+    std::size_t next_ = 0;
+};
+
+bool within(const std::optional<double>& deviation) {
+    return deviation && *deviation <= kLimit;
+}
+
+// The latest period of `length` whole days ending at a reading in which every channel passes
+// C2 and C3; the rows up to the reading must span the days, as for the analysis window.
+std::optional<LongestPeriod> latestConforming(std::span<const Reading> rows, double interval,
+                                              const std::vector<RowPrefix>& channels, int length) {
+    const int third = 2 * length / 3;
+    TrailingBoundary start(rows, length * kSecondsPerDay);
+    TrailingBoundary withoutLastDay(rows, kSecondsPerDay);
+    TrailingBoundary firstThirds(rows, (length - third) * kSecondsPerDay);
+    TrailingBoundary lastThirds(rows, third * kSecondsPerDay);
+    std::optional<LongestPeriod> found;
+    for (std::size_t end = 0; end < rows.size(); ++end) {
+        const std::int64_t t = rows[end].time;
+        const std::size_t lo = start.at(t);
+        const std::size_t cut = withoutLastDay.at(t);
+        const std::size_t firstEnd = firstThirds.at(t);
+        const std::size_t lastBegin = lastThirds.at(t);
+        if (static_cast<double>(end + 1) * interval <
+            length * static_cast<double>(kSecondsPerDay)) {
+            continue;
+        }
+        const auto conforms = [&](const RowPrefix& c) {
+            const Resistance r0 = c.range(lo, end + 1);
+            return within(deviation(r0, c.range(lo, cut), r0)) &&
+                   within(deviation(c.range(lo, firstEnd), c.range(lastBegin, end + 1), r0));
+        };
+        if (std::ranges::all_of(channels, conforms)) {
+            found = LongestPeriod{rows[lo].time, t, length, end + 1 - lo, {}};
+            for (const auto& c : channels) {
+                found->r0.push_back(c.range(lo, end + 1));
+            }
+        }
+    }
+    return found;
+}
+
+// Candidates beyond this many (rows × days) are searched on the analysis window's day grid.
+constexpr double kEveryReadingBudget = 2e7;
+
+// The longest run of whole days, ending at any reading, in which every channel conforms; among
+// equally long ones the latest. Prefix sums judge each candidate in constant time.
+std::optional<LongestPeriod> longestEndingAnywhere(std::span<const Reading> rows, double interval,
+                                                   const std::vector<int>& channels,
+                                                   int wholeDays) {
+    std::vector<RowPrefix> prefixes;
+    for (const int channel : channels) {
+        prefixes.emplace_back(rows, channel);
+    }
+    for (int length = wholeDays; length >= kMinimumDays; --length) {
+        if (auto period = latestConforming(rows, interval, prefixes, length)) {
+            return period;
+        }
+    }
+    return std::nullopt;
+}
+
+// The same on the window's day grid (ends at whole days back from the last reading), for
+// tables too long to try every reading.
+std::optional<LongestPeriod> longestOnDayGrid(const WindowDays& days,
+                                              std::span<const Reading> window, int wholeDays) {
     for (int length = wholeDays; length >= kMinimumDays; --length) {
         for (int first = wholeDays - length; first >= 0; --first) {
             const bool all = std::ranges::all_of(days.channels, [&](const DayBlocks& blocks) {
@@ -410,7 +505,12 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
     }
     if (options.findLongest) {
         result.longestSearched = true;
-        result.longest = longestPeriod(days, window, result.days);
+        if (!channels.empty() && result.interval) {
+            result.longest =
+                static_cast<double>(rows.size()) * result.days <= kEveryReadingBudget
+                    ? longestEndingAnywhere(rows, *result.interval, channels, result.days)
+                    : longestOnDayGrid(days, window, result.days);
+        }
     }
     addWarnings(result, options.decimalSeparator);
     return result;

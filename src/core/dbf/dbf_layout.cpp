@@ -181,6 +181,7 @@ DbfHeader DbfHeader::parse(std::span<const std::uint8_t, kSize> bytes) {
     header.recordCount = bytes::readU32(&bytes[4]);
     header.headerLength = bytes::readU16(&bytes[8]);
     header.recordLength = bytes::readU16(&bytes[10]);
+    std::copy_n(&bytes[12], header.reserved.size(), header.reserved.begin());
     header.productionIndex = bytes[28];
     header.languageId = bytes[29];
     return header;
@@ -195,6 +196,7 @@ void DbfHeader::serialize(std::span<std::uint8_t, kSize> out) const {
     bytes::writeU32(&out[4], recordCount);
     bytes::writeU16(&out[8], headerLength);
     bytes::writeU16(&out[10], recordLength);
+    std::copy(reserved.begin(), reserved.end(), &out[12]);
     out[28] = productionIndex;
     out[29] = languageId;
 }

@@ -112,7 +112,8 @@ std::size_t DbfTable::Impl::sortedPlaceOf(const SortTag& tag, std::uint32_t reco
 }
 
 void DbfTable::Impl::loadSortTags() {
-    if (header.productionIndex == 0) {
+    // Byte 28 is the production-index flag of dBase tables only; other variants keep theirs.
+    if (header.productionIndex == 0 || variant != DbfVariant::DBase) {
         return;
     }
     std::error_code ignored;
@@ -126,6 +127,7 @@ void DbfTable::Impl::loadSortTags() {
 }
 
 void DbfTable::Impl::writeIndexFile() {
+    requireWritable();
     const auto indexPath = indexPathOf(path);
     if (tags.empty()) {
         std::error_code ignored;

@@ -19,6 +19,7 @@ namespace {
 
 const char* const kExclusiveRequired = "Exclusive access is required for this operation.";
 const char* const kNotOpen = "Table is not open.";
+const char* const kReadOnly = "Table is open for reading only.";
 
 std::string quoted(const std::filesystem::path& path) {
     return "\"" + text::pathText(path) + "\"";
@@ -48,6 +49,13 @@ void DbfTable::Impl::requireOpen() const {
     }
 }
 
+void DbfTable::Impl::requireWritable() const {
+    requireOpen();
+    if (readOnly) {
+        throw DbfError(kReadOnly);
+    }
+}
+
 void DbfTable::Impl::requireRecord(std::uint32_t record) const {
     requireOpen();
     if (record == 0 || record > header.recordCount) {
@@ -63,6 +71,7 @@ const DbfFieldDescriptor& DbfTable::Impl::fieldAt(int index) const {
 }
 
 void DbfTable::Impl::writeHeader(bool stamp, bool endMarker) {
+    requireWritable();
     if (stamp) {
         stampDate(header, headerDate());
     }
@@ -107,11 +116,12 @@ void DbfTable::create(const std::filesystem::path& path, std::span<const FieldSp
     }
 }
 
-void DbfTable::open(const std::filesystem::path& requested) {
+void DbfTable::open(const std::filesystem::path& requested, OpenMode mode) {
     const std::filesystem::path path = requested;  // may be this table's own path()
     close();
     Impl& s = *impl_;
-    switch (s.file.open(path, false)) {
+    s.readOnly = mode == OpenMode::ReadOnly;
+    switch (s.readOnly ? s.file.openShared(path) : s.file.open(path, false)) {
         case LockedFile::Status::Ok:
             break;
         case LockedFile::Status::NotFound:
@@ -129,6 +139,10 @@ void DbfTable::open(const std::filesystem::path& requested) {
                           fileSize);
         s.path = path;
         s.header = structure.header;
+        s.variant = structure.variant;
+        if (s.variant == DbfVariant::DBase) {
+            s.header.reserved.fill(0);  // written as zero by every header write of a dBase table
+        }
         auto layout = std::make_shared<RecordLayout>();
         layout->fields = std::move(structure.fields);
         layout->codePage = &codePageForLanguage(s.header.languageId);
@@ -141,7 +155,9 @@ void DbfTable::open(const std::filesystem::path& requested) {
         if (records != s.header.recordCount) {
             s.header.recordCount = static_cast<std::uint32_t>(
                 std::min<std::uint64_t>(records, std::numeric_limits<std::uint32_t>::max()));
-            s.writeHeader(true, true);
+            if (!s.readOnly) {
+                s.writeHeader(true, true);
+            }
         }
         s.rebuildOrder(std::nullopt);
     } catch (...) {
@@ -157,7 +173,7 @@ void DbfTable::close() {
         return;
     }
     std::optional<DbfError> failure;
-    if (s.headerDirty) {
+    if (s.headerDirty && !s.readOnly) {
         try {
             s.writeHeader(false, false);
         } catch (const DbfError& error) {
@@ -176,6 +192,9 @@ bool DbfTable::isOpen() const {
 }
 const std::filesystem::path& DbfTable::path() const {
     return impl_->path;
+}
+const HeaderDateSource& DbfTable::headerDateSource() const {
+    return impl_->headerDate;
 }
 const DbfHeader& DbfTable::header() const {
     return impl_->header;
@@ -250,7 +269,7 @@ void requireSameLayout(const DbfRecord& record, std::size_t recordLength) {
 
 std::uint32_t DbfTable::append(const DbfRecord& record) {
     Impl& s = *impl_;
-    s.requireOpen();
+    s.requireWritable();
     requireSameLayout(record, s.header.recordLength);
     if (s.header.recordCount == std::numeric_limits<std::uint32_t>::max()) {
         throw DbfError(kWriteError);
@@ -261,15 +280,16 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
 
     const std::uint32_t number = s.header.recordCount + 1;
     const DbfHeader before = s.header;
+    // The record (with the end-of-file byte) goes in before the count that announces it, and a
+    // rollback puts the count back before it cuts the file: whichever write fails, the count on
+    // disk never names a record that is not all there.
     try {
-        s.header.recordCount = number;
-        s.writeHeader(true, false);  // the record's own write puts the end-of-file byte
         if (!s.file.writeAt(s.offsetOf(number), bytes)) {
             throw DbfError(kWriteError);
         }
+        s.header.recordCount = number;
+        s.writeHeader(true, false);
     } catch (const DbfError&) {
-        // Put the count, the end-of-file byte and the length back as they were; what a partial
-        // write left behind them goes.
         s.header = before;
         try {
             s.writeHeader(false, true);
@@ -289,6 +309,7 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
 void DbfTable::update(std::uint32_t record, const DbfRecord& values) {
     Impl& s = *impl_;
     s.requireRecord(record);
+    s.requireWritable();
     requireSameLayout(values, s.header.recordLength);
     const auto fields = values.bytes().subspan(1);
     if (!s.file.writeAt(s.offsetOf(record) + 1, fields)) {
@@ -307,14 +328,7 @@ void DbfTable::update(std::uint32_t record, const DbfRecord& values) {
 }
 
 void DbfTable::markDeleted(std::uint32_t record) {
-    Impl& s = *impl_;
-    s.requireRecord(record);
-    const std::span<const std::uint8_t> flag(&kDeletedFlag, 1);
-    if (!s.file.writeAt(s.offsetOf(record), flag)) {
-        throw DbfError(kWriteError);
-    }
-    s.cache.patch(record, 0, flag);
-    s.removeFromOrder(record);
+    markDeleted(std::span(&record, 1));
 }
 
 void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
@@ -322,77 +336,87 @@ void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
     for (const auto record : records) {
         s.requireRecord(record);
     }
+    s.requireWritable();
     std::vector<bool> gone(std::size_t{s.header.recordCount} + 1);
+    struct Marked {
+        std::uint32_t record;
+        std::uint8_t before;
+        bool noted;  // its flag before went into flagsBeforeMark here
+    };
+    std::vector<Marked> marked;
     const std::span<const std::uint8_t> flag(&kDeletedFlag, 1);
     try {
         for (const auto record : records) {
+            const std::uint8_t before = s.cache.record(record, s.header.recordCount)[0];
             if (!s.file.writeAt(s.offsetOf(record), flag)) {
                 throw DbfError(kWriteError);
             }
+            marked.push_back(
+                {record, before, s.flagsBeforeMark.try_emplace(record, before).second});
             s.cache.patch(record, 0, flag);
             gone[record] = true;
         }
     } catch (const DbfError&) {
-        s.removeFromOrder(gone);  // the ones marked before the failure
+        // All or nothing: the rows marked before the failure get their flags back; one that
+        // cannot be written back stays deleted and leaves the order.
+        for (const auto& [record, before, noted] : marked) {
+            const std::span<const std::uint8_t> back(&before, 1);
+            if (s.file.writeAt(s.offsetOf(record), back)) {
+                s.cache.patch(record, 0, back);
+                if (noted) {
+                    s.flagsBeforeMark.erase(record);
+                }
+                gone[record] = false;
+            }
+        }
+        s.removeFromOrder(gone);
         throw;
     }
     s.removeFromOrder(gone);
 }
 
-void DbfTable::pack() {
-    Impl& s = *impl_;
-    if (!s.file.isOpen()) {
-        throw DbfError(kExclusiveRequired);
-    }
-    // The packed copy is built beside the table under the first free name and renamed over it
-    // only when complete and on disk, so the table's name never holds a partial file.
-    const auto folder = s.path.parent_path();
-    std::filesystem::path packedPath;
-    LockedFile packed;
+void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& fill) {
+    // The copy is built beside the table under the first free name and renamed over it only when
+    // complete and on disk, so the table's name never holds a partial file.
+    const auto folder = path.parent_path();
+    std::filesystem::path copyPath;
+    LockedFile copy;
     for (int n = 1;; ++n) {
         // Built from path pieces: a narrow name would lose its Cyrillic letters on Windows.
-        std::filesystem::path packedName = s.path.stem();
-        packedName += "_" + std::to_string(n);
-        packedName += s.path.extension();
-        packedPath = folder / packedName;
+        std::filesystem::path copyName = path.stem();
+        copyName += "_" + std::to_string(n);
+        copyName += path.extension();
+        copyPath = folder / copyName;
         std::error_code ignored;
-        if (std::filesystem::exists(packedPath, ignored)) {
+        if (std::filesystem::exists(copyPath, ignored)) {
             continue;
         }
-        if (packed.open(packedPath, true, true) != LockedFile::Status::Ok) {
+        if (copy.open(copyPath, true, true) != LockedFile::Status::Ok) {
             throw DbfError(kWriteError);
         }
         break;
     }
 
-    const std::optional<std::uint32_t> current = s.currentRecord();
-    std::optional<std::uint32_t> currentAfter;
-    DbfHeader header = s.header;
+    DbfHeader copied = header;
     try {
-        std::vector<std::uint8_t> structure(s.header.headerLength);
-        if (!s.file.readAt(0, structure)) {
+        std::vector<std::uint8_t> structure(header.headerLength);
+        if (!file.readAt(0, structure)) {
             throw DbfError(kReadError);
         }
         std::vector<std::uint8_t> buffer;
-        buffer.reserve(kScanBytes + s.header.recordLength);
-        std::uint64_t writeAt = s.header.headerLength;
-        std::uint32_t live = 0;
+        buffer.reserve(kScanBytes + header.recordLength);
+        std::uint64_t writeAt = header.headerLength;
+        std::uint32_t count = 0;
         const auto flush = [&] {
-            if (!packed.writeAt(writeAt, buffer)) {
+            if (!copy.writeAt(writeAt, buffer)) {
                 throw DbfError(kWriteError);
             }
             writeAt += buffer.size();
             buffer.clear();
         };
-        s.scanRecords(s.file, [&](std::uint32_t record, const std::uint8_t* bytes) {
-            if (bytes[0] == kDeletedFlag) {
-                return;
-            }
-            ++live;
-            if (record == current) {
-                currentAfter = live;
-            }
-            buffer.insert(buffer.end(), bytes, bytes + s.header.recordLength);
+        fill([&](const std::uint8_t* record) {
+            ++count;
+            buffer.insert(buffer.end(), record, record + header.recordLength);
             if (buffer.size() >= kScanBytes) {
                 flush();
             }
@@ -400,26 +424,119 @@ void DbfTable::pack() {
         buffer.push_back(kEndOfFile);
         flush();
 
-        header.recordCount = live;
-        stampDate(header, s.headerDate());
-        header.serialize(std::span<std::uint8_t, DbfHeader::kSize>(structure.data(), 32));
-        if (!packed.writeAt(0, structure) || !packed.sync()) {
+        copied.recordCount = count;
+        stampDate(copied, headerDate());
+        copied.serialize(std::span<std::uint8_t, DbfHeader::kSize>(structure.data(), 32));
+        if (!copy.writeAt(0, structure) || !copy.sync()) {
             throw DbfError(kWriteError);
         }
-        if (!packed.renameOver(s.file)) {
+        if (!copy.renameOver(file)) {
             throw DbfError(kWriteError);
         }
     } catch (...) {
-        packed.close();
+        copy.close();
         std::error_code ignored;
-        std::filesystem::remove(packedPath, ignored);
+        std::filesystem::remove(copyPath, ignored);
         throw;
     }
-    s.file = std::move(packed);
-    s.header = header;
-    s.headerDirty = false;
-    s.cache.reset(&s.file, s.header.headerLength, s.header.recordLength);
+    file = std::move(copy);
+    header = copied;
+    headerDirty = false;
+    flagsBeforeMark.clear();
+    cache.reset(&file, header.headerLength, header.recordLength);
+}
+
+RemovedRecords DbfTable::pack() {
+    return removeRecords({});
+}
+
+RemovedRecords DbfTable::removeRecords(std::span<const std::uint32_t> records) {
+    Impl& s = *impl_;
+    if (!s.file.isOpen()) {
+        throw DbfError(kExclusiveRequired);
+    }
+    s.requireWritable();
+    std::vector<bool> remove(std::size_t{s.header.recordCount} + 1);
+    for (const auto record : records) {
+        s.requireRecord(record);
+        remove[record] = true;
+    }
+    const std::optional<std::uint32_t> current = s.currentRecord();
+    std::optional<std::uint32_t> currentAfter;
+    RemovedRecords removed;
+    removed.countBefore = s.header.recordCount;
+    removed.recordLength = s.header.recordLength;
+    const auto flags = s.flagsBeforeMark;  // replaceFile clears them
+    s.replaceFile([&](const Impl::RecordSink& keep) {
+        std::uint32_t live = 0;
+        s.scanRecords(s.file, [&](std::uint32_t record, const std::uint8_t* bytes) {
+            if (bytes[0] != kDeletedFlag && !remove[record]) {
+                currentAfter = record == current ? std::optional(live + 1) : currentAfter;
+                ++live;
+                keep(bytes);
+                return;
+            }
+            removed.positions.push_back(record);
+            const auto at =
+                removed.bytes.insert(removed.bytes.end(), bytes, bytes + s.header.recordLength);
+            const auto flag = flags.find(record);
+            *at = flag != flags.end() ? flag->second : bytes[0];
+        });
+    });
     s.rebuildOrder(currentAfter);
+    return removed;
+}
+
+void DbfTable::restoreRemoved(const RemovedRecords& removed) {
+    Impl& s = *impl_;
+    s.requireWritable();
+    if (removed.recordLength != s.header.recordLength ||
+        removed.bytes.size() != removed.positions.size() * removed.recordLength ||
+        removed.countBefore != s.header.recordCount + removed.positions.size()) {
+        throw DbfError("The removed records do not belong to this table.");
+    }
+    const std::optional<std::uint32_t> current = s.currentRecord();
+    std::optional<std::uint32_t> currentAfter;
+    s.replaceFile([&](const Impl::RecordSink& add) {
+        std::size_t next = 0;
+        std::uint32_t position = 0;
+        // Removed records go in wherever the next position is theirs.
+        const auto addRemovedDue = [&] {
+            for (; next < removed.positions.size() && removed.positions[next] <= position + 1;
+                 ++next) {
+                add(removed.bytes.data() + next * removed.recordLength);
+                ++position;
+            }
+        };
+        s.scanRecords(s.file, [&](std::uint32_t record, const std::uint8_t* bytes) {
+            addRemovedDue();
+            ++position;
+            currentAfter = record == current ? std::optional(position) : currentAfter;
+            add(bytes);
+        });
+        addRemovedDue();
+    });
+    s.rebuildOrder(currentAfter);
+}
+
+void DbfTable::sync() {
+    Impl& s = *impl_;
+    s.requireWritable();
+    if (s.headerDirty) {
+        s.writeHeader(false, false);
+    }
+    if (!s.file.syncData()) {
+        throw DbfError(kWriteError);
+    }
+}
+
+void DbfTable::moveTo(const std::filesystem::path& target) {
+    Impl& s = *impl_;
+    sync();
+    if (!s.file.renameTo(target)) {
+        throw DbfError(kWriteError);
+    }
+    s.path = target;
 }
 
 }  // namespace zond::dbf

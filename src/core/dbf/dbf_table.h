@@ -1,6 +1,7 @@
 // dBase IV table files: the measurement tables of the program live in these.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -50,6 +51,8 @@ struct DbfHeader {
     std::uint32_t recordCount = 0;
     std::uint16_t headerLength = 0;
     std::uint16_t recordLength = 0;
+    // Bytes 12-27: zero in the dBase tables written here, flags of their own in other variants.
+    std::array<std::uint8_t, 16> reserved{};
     std::uint8_t productionIndex = 0;
     std::uint8_t languageId = 0;
 
@@ -76,6 +79,22 @@ std::uint8_t languageIdOfCodePage(int codePage);    // the ID we write for that 
 
 class DbfTable;
 struct RecordLayout;
+
+enum class OpenMode {
+    ReadWrite,  // exclusive: every operation
+    ReadOnly,   // shared with other readers: repairs stay in memory, the file is never written
+};
+
+// The records a pack took out, as they were before they were marked deleted, with their record
+// numbers before the pack: what undoing the deletion puts back.
+struct RemovedRecords {
+    std::uint32_t countBefore = 0;  // records in the file before the pack
+    std::size_t recordLength = 0;
+    std::vector<std::uint32_t> positions;  // ascending
+    std::vector<std::uint8_t> bytes;       // recordLength bytes per position, in the same order
+
+    bool empty() const { return positions.empty(); }
+};
 
 // The raw bytes of one record with typed access through the table's field list. Values are
 // encoded and decoded in the table's code page; text in and out is UTF-8.
@@ -128,10 +147,11 @@ class DbfTable {
     static void create(const std::filesystem::path& path, std::span<const FieldSpec> fields,
                        std::uint8_t languageId, const HeaderDateSource& headerDate = localDate);
 
-    void open(const std::filesystem::path& path);
+    void open(const std::filesystem::path& path, OpenMode mode = OpenMode::ReadWrite);
     void close();
     bool isOpen() const;
     const std::filesystem::path& path() const;
+    const HeaderDateSource& headerDateSource() const;
 
     const DbfHeader& header() const;
     const std::vector<DbfFieldDescriptor>& fields() const;
@@ -171,7 +191,19 @@ class DbfTable {
     void markDeleted(std::uint32_t record);
     // Many records at once: the display order is compacted once instead of once per record.
     void markDeleted(std::span<const std::uint32_t> records);
-    void pack();
+    // Removes the deleted records physically: a complete copy is renamed over the file.
+    RemovedRecords pack();
+    // Deletes the records and packs in one file replacement, so a failure or a crash leaves the
+    // table as it was or without them, never with some of them marked.
+    RemovedRecords removeRecords(std::span<const std::uint32_t> records);
+    // Puts the records a pack removed back at their former positions, byte for byte, the same
+    // way. Throws DbfError when the table changed its record count since.
+    void restoreRemoved(const RemovedRecords& removed);
+
+    // Writes pending header bytes and flushes the records to disk.
+    void sync();
+    // Renames the open table's file (syncing it first), for a table built under another name.
+    void moveTo(const std::filesystem::path& target);
 
     // The transient sort index ("tab1" in the program) kept in an ".mdx" file beside the table.
     void addSortIndex(std::string_view tag, std::string_view field, bool descending);

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dbf/dbf_layout.h"
@@ -42,6 +44,10 @@ struct DbfTable::Impl {
     DbfHeader header;
     std::shared_ptr<RecordLayout> layout = std::make_shared<RecordLayout>();
     bool headerDirty = false;  // the header in memory differs from the file's
+    bool readOnly = false;
+    DbfVariant variant = DbfVariant::DBase;
+    // Deletion flags of records as they were before markDeleted, until the next pack.
+    std::unordered_map<std::uint32_t, std::uint8_t> flagsBeforeMark;
     mutable RecordCache cache;
 
     std::vector<std::uint32_t> order;  // record numbers of the live records in display order
@@ -60,6 +66,7 @@ struct DbfTable::Impl {
     }
 
     void requireOpen() const;
+    void requireWritable() const;
     void requireRecord(std::uint32_t record) const;
     const DbfFieldDescriptor& fieldAt(int index) const;
 
@@ -85,6 +92,12 @@ struct DbfTable::Impl {
             }
         }
     }
+
+    // Builds a new file for the table beside it from the header and descriptors and the records
+    // `fill` hands to its sink, and renames it over the table when complete and on disk; the table
+    // then reads the new file.
+    using RecordSink = std::function<void(const std::uint8_t* record)>;
+    void replaceFile(const std::function<void(const RecordSink&)>& fill);
 
     std::span<const std::uint8_t> fieldOf(const std::uint8_t* record,
                                           const DbfFieldDescriptor& field) const {

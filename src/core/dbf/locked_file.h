@@ -1,6 +1,7 @@
-// A table file held open exclusively for as long as it is open. On POSIX systems a whole-file
-// flock and an open-file-description write lock keep out programs using either kind of lock; on
-// Windows the file is opened sharing reads only, which keeps out every other writer.
+// A table file held open with a lock for as long as it is open. Writers keep out every other
+// writer and reader; readers share the file with other readers. On POSIX systems the lock is a
+// whole-file flock and an open-file-description lock, so programs using either kind are kept
+// out; on Windows it is the share mode of the open handle.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,8 @@ class LockedFile {
     // Opens for reading and writing; `create` makes the file when absent, `exclusiveCreate`
     // fails when it exists.
     Status open(const std::filesystem::path& path, bool create, bool exclusiveCreate = false);
+    // Opens for reading only under shared locks: other readers may join, writers are kept out.
+    Status openShared(const std::filesystem::path& path);
     void close();
     bool isOpen() const { return handle_ != kClosed; }
 
@@ -31,11 +34,16 @@ class LockedFile {
     bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     bool truncate(std::uint64_t size);
     bool sync();
+    // The data only (and the size), not the other metadata: enough for rows to survive a power cut.
+    bool syncData();
 
-    // Gives this file the name of the file `old` holds, in the same folder, replacing it; `old`
-    // is closed and this file stays locked, and the new name is on disk when this returns.
-    // False when the rename fails: both files are kept then, `old` held again if it can be (on
-    // Windows both are closed for the move, so the lock lapses for that moment).
+    // Gives this file the name `target`, in the same folder, replacing any file of that name;
+    // the new name is on disk when this returns. False when the move fails, the file keeps its
+    // name then. On Windows the file is closed for the move and opened again, so the lock lapses
+    // for that moment (and the file stays closed if it cannot be opened again).
+    bool renameTo(const std::filesystem::path& target);
+    // renameTo(old's name), where `old` is open: `old` is closed, and held again if the move
+    // fails.
     bool renameOver(LockedFile& old);
 
   private:
@@ -44,5 +52,8 @@ class LockedFile {
     std::intptr_t handle_ = kClosed;  // a file descriptor, or a Windows HANDLE
     std::filesystem::path path_;
 };
+
+// This process's ID, to name files that belong to one run.
+long currentProcessId();
 
 }  // namespace zond::dbf

@@ -41,6 +41,26 @@ void syncFolder(const std::filesystem::path& folder) {
     }
 }
 
+// Takes the flock and the open-file-description lock of `fd`, or closes it.
+LockedFile::Status lockOrClose(int fd, bool exclusive) {
+    struct flock range {};
+    range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 ||
+        ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES
+                   ? LockedFile::Status::InUse
+                   : LockedFile::Status::Failed;
+    }
+    return LockedFile::Status::Ok;
+}
+
+LockedFile::Status openError() {
+    return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+}
+
 }  // namespace
 
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
@@ -52,20 +72,28 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        return errno == ENOENT ? Status::NotFound : Status::Failed;
+        return openError();
     }
-    struct flock range {};
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;  // l_start = l_len = 0: the whole file, however long it grows
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fcntl(fd, F_OFD_SETLK, &range) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK || error == EAGAIN || error == EACCES ? Status::InUse
-                                                                          : Status::Failed;
+    const Status status = lockOrClose(fd, true);
+    if (status == Status::Ok) {
+        handle_ = fd;
+        path_ = path;
     }
-    handle_ = fd;
-    path_ = path;
-    return Status::Ok;
+    return status;
+}
+
+LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
+    close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return openError();
+    }
+    const Status status = lockOrClose(fd, false);
+    if (status == Status::Ok) {
+        handle_ = fd;
+        path_ = path;
+    }
+    return status;
 }
 
 void LockedFile::close() {
@@ -103,14 +131,29 @@ bool LockedFile::sync() {
     return ::fsync(static_cast<int>(handle_)) == 0;
 }
 
-bool LockedFile::renameOver(LockedFile& old) {
-    if (::rename(path_.c_str(), old.path_.c_str()) != 0) {
+bool LockedFile::syncData() {
+    return ::fdatasync(static_cast<int>(handle_)) == 0;
+}
+
+bool LockedFile::renameTo(const std::filesystem::path& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0) {
         return false;
     }
-    path_ = old.path_;
-    old.close();  // the old file goes, and its locks with it
+    path_ = target;
     syncFolder(path_.parent_path());
     return true;
+}
+
+bool LockedFile::renameOver(LockedFile& old) {
+    if (!renameTo(old.path_)) {
+        return false;
+    }
+    old.close();  // the old file goes, and its locks with it
+    return true;
+}
+
+long currentProcessId() {
+    return static_cast<long>(::getpid());
 }
 
 }  // namespace zond::dbf

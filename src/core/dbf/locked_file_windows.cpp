@@ -1,6 +1,5 @@
 // LockedFile on Windows: a handle that shares reading only, so every other open for writing is
-// refused with a sharing violation while programs that merely read still can, as with the
-// advisory locks on POSIX systems; positioned ReadFile/WriteFile, FlushFileBuffers.
+// refused with a sharing violation; positioned ReadFile/WriteFile, FlushFileBuffers.
 #include <windows.h>
 
 #include <algorithm>
@@ -40,6 +39,28 @@ bool transferAll(std::size_t size, Transfer transfer) {
     return true;
 }
 
+// Opens `path` sharing reads only. No DELETE access: readers that do not share deletion (the C
+// runtime's) could not open it.
+LockedFile::Status openHandle(const std::filesystem::path& path, DWORD access, DWORD disposition,
+                              std::intptr_t& handle) {
+    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        switch (GetLastError()) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                return LockedFile::Status::NotFound;
+            case ERROR_SHARING_VIOLATION:
+            case ERROR_LOCK_VIOLATION:
+                return LockedFile::Status::InUse;
+            default:
+                return LockedFile::Status::Failed;
+        }
+    }
+    handle = reinterpret_cast<std::intptr_t>(file);
+    return LockedFile::Status::Ok;
+}
+
 }  // namespace
 
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
@@ -47,24 +68,21 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     close();
     const DWORD disposition =
         !create ? OPEN_EXISTING : (exclusiveCreate ? CREATE_NEW : OPEN_ALWAYS);
-    // No DELETE access: readers that do not share deletion (the C runtime's) could not open it.
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        switch (GetLastError()) {
-            case ERROR_FILE_NOT_FOUND:
-            case ERROR_PATH_NOT_FOUND:
-                return Status::NotFound;
-            case ERROR_SHARING_VIOLATION:
-            case ERROR_LOCK_VIOLATION:
-                return Status::InUse;
-            default:
-                return Status::Failed;
-        }
+    const Status status = openHandle(path, GENERIC_READ | GENERIC_WRITE, disposition, handle_);
+    if (status == Status::Ok) {
+        path_ = path;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    path_ = path;
-    return Status::Ok;
+    return status;
+}
+
+// A reader shares reading only, so it fails while a writer has the file and keeps writers out.
+LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
+    close();
+    const Status status = openHandle(path, GENERIC_READ, OPEN_EXISTING, handle_);
+    if (status == Status::Ok) {
+        path_ = path;
+    }
+    return status;
 }
 
 void LockedFile::close() {
@@ -103,19 +121,31 @@ bool LockedFile::sync() {
     return FlushFileBuffers(handleOf(handle_)) != 0;
 }
 
-bool LockedFile::renameOver(LockedFile& old) {
-    // Windows moves neither an open file nor over one: both are closed for the move, which
-    // leaves the table unlocked for that moment, and this one is opened again under its name.
+bool LockedFile::syncData() {
+    return sync();
+}
+
+// Windows moves neither an open file nor over one: the files are closed for the move.
+bool LockedFile::renameTo(const std::filesystem::path& target) {
     const std::filesystem::path source = path_;
-    const std::filesystem::path target = old.path_;
     close();
+    const bool moved = MoveFileExW(source.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return open(moved ? target : source, false) == Status::Ok && moved;
+}
+
+bool LockedFile::renameOver(LockedFile& old) {
+    const std::filesystem::path target = old.path_;
     old.close();
-    if (!MoveFileExW(source.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!renameTo(target)) {
         old.open(target, false);
         return false;
     }
-    return open(target, false) == Status::Ok;
+    return true;
+}
+
+long currentProcessId() {
+    return static_cast<long>(GetCurrentProcessId());
 }
 
 }  // namespace zond::dbf

@@ -84,25 +84,25 @@ std::uint16_t ReadWord(std::span<const std::uint8_t> image, std::size_t position
     return bytes::readU16(image.data() + position);
 }
 
-double RoundTenths(std::uint16_t hundredths) {
+double roundTenths(std::uint16_t hundredths) {
     return static_cast<double>((static_cast<unsigned>(hundredths) + 5) / 10) / 10.0;
 }
 
-double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t position) {
+double decodeTemperature(std::span<const std::uint8_t> image, std::size_t position) {
     const std::uint16_t raw = ReadWord(image, position);
     if (raw == kTemperatureOverRange) {
         return 3200.1;
     }
     if (raw & 0x8000) {
-        return -RoundTenths(static_cast<std::uint16_t>(65536 - raw));
+        return -roundTenths(static_cast<std::uint16_t>(65536 - raw));
     }
-    return RoundTenths(raw);
+    return roundTenths(raw);
 }
 
-double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version) {
+double decodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version) {
     const std::uint16_t raw = ReadWord(image, position);
     if (version <= 70514) {
-        return RoundTenths(raw);  // hundredths
+        return roundTenths(raw);  // hundredths
     }
     if (version == 90818) {
         return raw / 10.0;  // tenths
@@ -110,14 +110,14 @@ double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, lon
     return raw;
 }
 
-std::string_view SensorNames(unsigned code) {
+std::string_view sensorName(unsigned code) {
     if (code >= kSensorNames.size()) {
         throw RangeCheckError();
     }
     return kSensorNames[code];
 }
 
-std::string_view ModeNames(unsigned modeBit) {
+std::string_view modeName(unsigned modeBit) {
     if (modeBit >= kModeNames.size()) {
         throw RangeCheckError();
     }
@@ -145,22 +145,22 @@ long versionNumber(const DeviceInfo& info) {
     return value;
 }
 
-std::string TypeText(const DeviceInfo& info) {
+std::string typeText(const DeviceInfo& info) {
     const auto& codes = info.sensorCodes;
     if (codes[1] == 0 && codes[2] == 0) {
-        return std::string(SensorNames(codes[0]));
+        return std::string(sensorName(codes[0]));
     }
     std::string text;
     for (std::size_t i = 0; i < codes.size(); ++i) {
         if (i > 0) {
             text += '/';
         }
-        text += SensorNames(codes[i]);
+        text += sensorName(codes[i]);
     }
     return text;
 }
 
-std::string TimeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
+std::string timeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
     std::string text;
     appendPart(text, hour, 0, 23, ":", "00:");
     appendPart(text, minute, 0, 59, ":", "00:");
@@ -168,7 +168,7 @@ std::string TimeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second
     return text;
 }
 
-std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
+std::string dateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
     std::string text;
     appendPart(text, day, 1, 31, ".", "01.");
     appendPart(text, month, 1, 12, ".", "01.");
@@ -176,7 +176,7 @@ std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
     return text;
 }
 
-std::string TemperatureText(double celsius, char decimalSeparator) {
+std::string temperatureText(double celsius, char decimalSeparator) {
     if (celsius < kLowestTemperature) {
         return text::generalNumberText(kLowestTemperature, decimalSeparator);
     }
@@ -195,7 +195,11 @@ std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeTe
     if (!date || !time) {
         throw invalid();
     }
-    const auto [day, month, year] = *date;
+    auto [day, month, year] = *date;
+    // "dd.mm.yy", as other programs write it: the years of this century, as DateText writes them.
+    if (dateText.size() - dateText.rfind('.') <= 3) {
+        year += 2000;
+    }
     const auto [hour, minute, second] = *time;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
         hour > 23 || minute > 59 || second > 59) {

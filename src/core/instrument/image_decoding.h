@@ -50,14 +50,14 @@ inline constexpr std::uint16_t kTemperatureOverRange = 0x7D01;
 std::uint16_t ReadWord(std::span<const std::uint8_t> image, std::size_t position);
 
 // Hundredths to tenths, halves rounded up: 1234 -> 12.3, 1235 -> 12.4.
-double RoundTenths(std::uint16_t hundredths);
+double roundTenths(std::uint16_t hundredths);
 
-double DecodeTemperature(std::span<const std::uint8_t> image, std::size_t position);
-double DecodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version);
+double decodeTemperature(std::span<const std::uint8_t> image, std::size_t position);
+double decodeFlux(std::span<const std::uint8_t> image, std::size_t position, long version);
 
 // Texts of the sensor codes 0 ... 6 (RangeCheckError above) and of the mode bit.
-std::string_view SensorNames(unsigned code);
-std::string_view ModeNames(unsigned modeBit);
+std::string_view sensorName(unsigned code);
+std::string_view modeName(unsigned modeBit);
 
 // Newer firmware reports the 10X52 sensor as code 2; map it to its own code 6. Idempotent.
 void applySensorSubstitution(DeviceInfo& info);
@@ -66,14 +66,15 @@ void applySensorSubstitution(DeviceInfo& info);
 long versionNumber(const DeviceInfo& info);
 
 // One sensor name, or the three channels' names joined by "/".
-std::string TypeText(const DeviceInfo& info);
+std::string typeText(const DeviceInfo& info);
 
-std::string TimeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second);
-std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year);
-std::string TemperatureText(double celsius, char decimalSeparator);
+std::string timeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second);
+std::string dateText(std::uint8_t day, std::uint8_t month, std::uint8_t year);
+std::string temperatureText(double celsius, char decimalSeparator);
 
-// Seconds since the start of day 1 (1 January of year 1, proleptic Gregorian) of "dd.mm.yyyy" and
-// "hh:mm:ss"; InvalidDateTimeError for a text that is no real date and time.
+// Seconds since the start of day 1 (1 January of year 1, proleptic Gregorian) of "dd.mm.yyyy" (or
+// "dd.mm.yy", a year of 2000-2099) and "hh:mm:ss"; InvalidDateTimeError for a text that is no real
+// date and time.
 std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeText);
 
 }  // namespace zond::instrument

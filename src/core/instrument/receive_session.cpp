@@ -19,7 +19,7 @@ std::string twoDigitText(std::uint8_t value) {
 
 }  // namespace
 
-std::string InstrumentCaption(const DeviceInfo& info) {
+std::string instrumentCaption(const DeviceInfo& info) {
     const bool threeChannels = info.sensorCodes[1] != 0 || info.sensorCodes[2] != 0;
     return threeChannels ? "ЗОНД-8Т \"Тавис\" - трехканальный"
                          : "ЗОНД-8Т \"Тавис\" - одноканальный";
@@ -202,7 +202,7 @@ void ReceiveSession::acceptHeader() {
     info.channelCount = static_cast<std::uint8_t>(
         std::count_if(sensors.begin(), sensors.end(), [](std::uint8_t code) { return code != 0; }));
 
-    display_.instrumentCaption = InstrumentCaption(info);
+    display_.instrumentCaption = instrumentCaption(info);
     display_.versionText = info.versionText;
     display_.status = kStatusReceiving;
     host_.showDisplay(display_);

@@ -33,7 +33,7 @@ inline constexpr std::string_view kErrorCaption = "Ошибка";
 inline constexpr std::string_view kWrongInstrumentCaption = "Error";
 
 // "ЗОНД-8Т "Тавис" - трехканальный" when channel 2 or 3 has a sensor, else "... одноканальный".
-std::string InstrumentCaption(const DeviceInfo& info);
+std::string instrumentCaption(const DeviceInfo& info);
 
 // What the window shows besides its caption.
 struct ReceiveDisplay {

@@ -12,17 +12,30 @@ namespace {
 constexpr std::size_t kFirstRecord = 2;
 
 std::string recordDate(std::span<const std::uint8_t> record) {
-    return DateText(record[record_offset::kDay], record[record_offset::kMonth],
+    return dateText(record[record_offset::kDay], record[record_offset::kMonth],
                     record[record_offset::kYear]);
 }
 
 std::string recordTime(std::span<const std::uint8_t> record) {
-    return TimeText(record[record_offset::kHour], record[record_offset::kMinute],
+    return timeText(record[record_offset::kHour], record[record_offset::kMinute],
                     record[record_offset::kSecond]);
 }
 
 std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
     return TimeStampSeconds(recordDate(record), recordTime(record));
+}
+
+// Texts the rows take that could be lost to the table's code page: the mode names and the sensor
+// type (the other fields are digits and separators).
+void requireStorableTexts(const dbf::DbfTable& table, const std::string& type) {
+    for (const std::string_view text : {modeName(0), modeName(1), std::string_view(type)}) {
+        if (table.codePage().encode(text).lossy) {
+            throw dbf::DbfError("Таблица записана в кодовой странице " +
+                                std::to_string(table.codePage().number()) +
+                                ", в которой нельзя сохранить текст \"" + std::string(text) +
+                                "\". Записи не добавлены.");
+        }
+    }
 }
 
 std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
@@ -36,12 +49,29 @@ std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
 
 }  // namespace
 
+namespace {
+
+std::size_t arrivedRecordCount(std::span<const std::uint8_t> image) {
+    return image.size() < kFirstRecord ? 0
+                                       : (image.size() - kFirstRecord) / DeviceImage::kRecordSize;
+}
+
+}  // namespace
+
 std::size_t imageRecordCount(std::span<const std::uint8_t> image) {
     if (image.size() < kFirstRecord) {
         return 0;
     }
-    const std::size_t arrived = (image.size() - kFirstRecord) / DeviceImage::kRecordSize;
-    return std::min<std::size_t>(ReadWord(image, 0), arrived);
+    return std::min<std::size_t>(ReadWord(image, 0), arrivedRecordCount(image));
+}
+
+std::string shortImageWarning(std::span<const std::uint8_t> image) {
+    if (image.size() < kFirstRecord || ReadWord(image, 0) <= arrivedRecordCount(image)) {
+        return {};
+    }
+    return "Прибор сообщил о " + std::to_string(ReadWord(image, 0)) +
+           " записях, а получено только " + std::to_string(arrivedRecordCount(image)) +
+           ". Импортированы полученные записи.";
 }
 
 ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
@@ -53,7 +83,8 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
     table.refresh();
     applySensorSubstitution(info);
-    const std::string type = TypeText(info);
+    const std::string type = typeText(info);
+    requireStorableTexts(table, type);
     const long version = versionNumber(info);
 
     const std::size_t count = imageRecordCount(image);
@@ -80,19 +111,19 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
 
         dbf::DbfRecord row = table.blankRecord();
         row.setInteger(fields.n, static_cast<long long>(index + 1));
-        row.setText(fields.mode, ModeNames(flags >> 7));
+        row.setText(fields.mode, modeName(flags >> 7));
         row.setInteger(fields.channel, flags & 0x07);
         row.setInteger(fields.enCh, info.channelCount);
-        row.setText(fields.tIn, TemperatureText(DecodeTemperature(record, record_offset::kTempIn),
+        row.setText(fields.tIn, temperatureText(decodeTemperature(record, record_offset::kTempIn),
                                                 decimalSeparator));
-        row.setText(fields.tExt, TemperatureText(DecodeTemperature(record, record_offset::kTempExt),
+        row.setText(fields.tExt, temperatureText(decodeTemperature(record, record_offset::kTempExt),
                                                  decimalSeparator));
         row.setText(fields.time, time);
         row.setText(fields.date, date);
         row.setText(fields.timeSec, std::to_string(TimeStampSeconds(date, time)));
-        row.setDouble(fields.tavis1, DecodeFlux(record, record_offset::kFlux1, version));
-        row.setDouble(fields.tavis2, DecodeFlux(record, record_offset::kFlux2, version));
-        row.setDouble(fields.tavis3, DecodeFlux(record, record_offset::kFlux3, version));
+        row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
+        row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
+        row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
         row.setText(fields.type, type);
         table.append(row);
         ++result.added;
@@ -101,6 +132,9 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
             result.cancelled = true;
             break;
         }
+    }
+    if (result.added > 0) {
+        table.sync();
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 #include "dbf/dbf_table.h"
 #include "instrument/device_data.h"
@@ -28,10 +29,15 @@ using ImportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 // Records the image holds: its record count, but never more than the bytes that arrived carry.
 std::size_t imageRecordCount(std::span<const std::uint8_t> image);
 
+// When the image's count announces more records than arrived, the warning that says so (both
+// numbers); empty otherwise.
+std::string shortImageWarning(std::span<const std::uint8_t> image);
+
 // Appends the image's records to `table`, whose measurement fields are `fields` (nothing happens
 // when it is not open). In append mode the table must be in file order, so its last row is the one
-// added last. `info` receives the sensor code substitution. Throws RangeCheckError or
-// InvalidDateTimeError; rows posted before stay.
+// added last. `info` receives the sensor code substitution. The rows are on disk when it returns.
+// Throws dbf::DbfError before any row is written when the table's code page cannot hold the
+// texts of the rows; RangeCheckError or InvalidDateTimeError, and rows posted before stay.
 ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
                            DeviceInfo& info, std::span<const std::uint8_t> image, ImportMode mode,
                            char decimalSeparator, const ImportProgress& progress = {});

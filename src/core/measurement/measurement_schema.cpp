@@ -1,6 +1,9 @@
 #include "measurement/measurement_schema.h"
 
+#include <algorithm>
 #include <string>
+
+#include "dbf/pending_table.h"
 
 namespace zond::measurement {
 
@@ -57,12 +60,33 @@ std::span<const dbf::FieldSpec> measurementFields() {
 
 void createMeasurementTable(const std::filesystem::path& path, std::uint8_t languageId,
                             const dbf::HeaderDateSource& headerDate) {
-    dbf::DbfTable::create(path, kFields, languageId, headerDate);
+    dbf::DbfTable table(headerDate);
+    createMeasurementTable(table, path, languageId, {});
+}
+
+MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
+                                               const std::filesystem::path& target,
+                                               std::uint8_t languageId, const TableFiller& fill) {
+    table.close();
+    dbf::PendingTable pending(target);
+    dbf::DbfTable::create(pending.path(), kFields, languageId, table.headerDateSource());
+    const MeasurementFieldIndexes fields = openMeasurementTable(table, pending.path());
+    try {
+        if (fill) {
+            fill(fields);
+        }
+        pending.commit(table);
+    } catch (...) {
+        table.close();
+        throw;
+    }
+    return fields;
 }
 
 MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
-                                             const std::filesystem::path& path) {
-    table.open(path);
+                                             const std::filesystem::path& path,
+                                             dbf::OpenMode mode) {
+    table.open(path, mode);
     try {
         MeasurementFieldIndexes bound;
         int* const slots[kFieldCount] = {&bound.n,      &bound.mode,   &bound.channel, &bound.enCh,
@@ -79,10 +103,24 @@ MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
     }
 }
 
+namespace {
+
+// The program's texts (mode and sensor names, comments) are Russian: a code page without the
+// Russian letters would turn them into '?'.
+bool holdsRussian(const text::CodePage& page) {
+    const std::u32string letters =
+        U"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдеёжзийклмнопрстуфхцчшщъыьэюя";
+    return std::ranges::all_of(letters, [&](char32_t ch) { return page.canEncode(ch); });
+}
+
+}  // namespace
+
 void NewTableLanguage::noteOpened(const dbf::DbfTable& table) {
     // An ID that names no code page we know means the program's own; write it out as such.
     const std::uint8_t opened = table.header().languageId;
-    id_ = dbf::codePageOfLanguageId(opened) != 0 ? opened : kProgramLanguageId;
+    id_ = dbf::codePageOfLanguageId(opened) != 0 && holdsRussian(table.codePage())
+              ? opened
+              : kProgramLanguageId;
 }
 
 }  // namespace zond::measurement

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -58,15 +59,27 @@ struct MeasurementFieldIndexes {
     std::array<int, 3> tavis() const { return {tavis1, tavis2, tavis3}; }
 };
 
-// Writes a new empty measurement table, replacing a file of that name.
+// Writes a new empty measurement table, replacing a file of that name only when it is complete.
 void createMeasurementTable(const std::filesystem::path& path,
                             std::uint8_t languageId = kProgramLanguageId,
                             const dbf::HeaderDateSource& headerDate = dbf::localDate);
 
+struct MeasurementFieldIndexes;
+using TableFiller = std::function<void(const MeasurementFieldIndexes& fields)>;
+
+// A new measurement table filled before it takes its name: built beside `target` under a
+// temporary name, opened in `table` and handed to `fill`; then flushed to disk and renamed over
+// the target, where it stays open. When anything throws, the temporary goes, `table` is closed
+// and an existing target stays as it was.
+MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
+                                               const std::filesystem::path& target,
+                                               std::uint8_t languageId, const TableFiller& fill);
+
 // Opens a table and binds the measurement fields by name. A missing field, or one of a kind that
 // cannot hold its values, closes the table again and throws dbf::DbfError.
 MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
-                                             const std::filesystem::path& path);
+                                             const std::filesystem::path& path,
+                                             dbf::OpenMode mode = dbf::OpenMode::ReadWrite);
 
 // The language ID for the next new table: the program's own until a table is opened, then the
 // code page of the table opened last, so a new table writes its text as that one did.

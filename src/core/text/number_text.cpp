@@ -85,4 +85,11 @@ std::optional<double> parseNumber(std::string_view text, char decimalSeparator) 
     return value;
 }
 
+char decimalSeparatorFromLocale(std::u16string_view decimal, std::u16string_view group) {
+    if (decimal.size() == 1 && decimal[0] > u' ' && decimal[0] < 0x7F) {
+        return static_cast<char>(decimal[0]);
+    }
+    return group == u"." ? ',' : '.';
+}
+
 }  // namespace zond::text

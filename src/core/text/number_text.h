@@ -21,4 +21,9 @@ std::string fixedNumberText(double value, int decimals, char decimalSeparator);
 // are allowed. Returns nothing for an empty or malformed text.
 std::optional<double> parseNumber(std::string_view text, char decimalSeparator = '.');
 
+// The separator of number texts from the locale's decimal and group separators: the decimal one
+// when it is a single ASCII character (tables hold single bytes); otherwise '.', or ',' where '.'
+// groups the digits.
+char decimalSeparatorFromLocale(std::u16string_view decimal, std::u16string_view group);
+
 }  // namespace zond::text

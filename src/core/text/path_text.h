@@ -12,4 +12,8 @@ inline std::string pathText(const std::filesystem::path& path) {
     return {utf8.begin(), utf8.end()};
 }
 
+inline std::filesystem::path pathFromText(const std::string& text) {
+    return std::u8string(text.begin(), text.end());
+}
+
 }  // namespace zond::text

@@ -170,7 +170,12 @@ void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stre
         fail("StgCreateDocFile", storageCode(error));
     }
     try {
+        errno = 0;
         writeContainer(file, temporary, stream);
+        // The container's writes go through the stream; one that failed leaves its error flag.
+        if (std::ferror(file) != 0) {
+            throw XlsError(std::system_category().message(errno != 0 ? errno : EIO));
+        }
         if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0) {
             throw XlsError(std::system_category().message(errno));
         }

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "dbf/dbf_table.h"
+#include "report/report_painter.h"
 #include "report/report_template.h"
 #include "report/table_report_rows.h"
 #include "report/windows/preview_window.h"
@@ -32,7 +33,7 @@ std::optional<ReportDocument> ReportCommands::layOut(QWidget* parent, const dbf:
     std::unique_ptr<LayoutProgress> progress = progressFactory_(parent);
     try {
         TableReportRows rows(table);
-        return layoutReport(measurementReportTemplate(), rows, progress.get());
+        return layoutReport(measurementReportTemplate(), rows, progress.get(), paintedTextHeight());
     } catch (const std::exception& error) {
         progress.reset();
         dialogs_.error(parent, QString::fromStdString(error.what()));

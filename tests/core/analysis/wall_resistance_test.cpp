@@ -11,6 +11,7 @@
 #include "analysis/reading_loader.h"
 #include "analysis/resistance_text.h"
 #include "measurement_table_test.h"
+#include "wall_example.h"
 
 namespace zond::analysis {
 namespace {
@@ -18,22 +19,10 @@ namespace {
 constexpr std::int64_t kHour = 3600;
 const std::int64_t kStart = secondsOf(2009, 10, 1, 8, 0, 0);
 
-struct ExampleRow {
-    double tExt;
-    double q1;
-};
-
-// Rows 1–18 of the worked example.
-const ExampleRow kExample[] = {
-    {-10, 30},   {-10, 30},                             // start-up
-    {-10, 12},   {-12, 13},   {-8, 11},    {-10, 12},   // day 1
-    {-11, 12.5}, {-9, 11.5},  {-10, 12},   {-10, 12},   // day 2
-    {-12, 13},   {-10, 12},   {-9, 12.5},  {-9, 12.5},  // day 3
-    {-10, 12},   {-10, 12.5}, {-10, 12.5}, {-10, 12},   // day 4
-};
+const auto& kExample = zond::testing::kWallExample;
 
 std::int64_t timeOfRow(int row) {  // 1-based
-    return kStart + (row - 1) * 6 * kHour;
+    return kStart + (row - 1) * zond::testing::kWallExampleStepHours * kHour;
 }
 
 Readings example(int rows = 18) {
@@ -127,20 +116,25 @@ TEST(WallResistance, DisturbedLastDayFailsAndTheLongestPeriodCutsItOff) {
     EXPECT_FALSE(c.thirds.pass);
     EXPECT_FALSE(c.conforms);
     EXPECT_FALSE(result.conforms);
-    // Days 1–3: R0 = 360/146, C2 1.389 %, C3 2.069 %.
+    // No four days conform; the latest three ending at a reading are rows 4–15 (one disturbed
+    // row): R0 = 360/149, R' (rows 4–11) = 242/97, C2 3.26 %; thirds rows 4–11 and 8–15
+    // (239/100.5), C3 4.83 %.
     ASSERT_TRUE(result.longest);
     EXPECT_EQ(result.longest->days, 3);
-    EXPECT_EQ(result.longest->from, timeOfRow(3));
-    EXPECT_EQ(result.longest->to, timeOfRow(14));
+    EXPECT_EQ(result.longest->from, timeOfRow(4));
+    EXPECT_EQ(result.longest->to, timeOfRow(15));
     EXPECT_EQ(result.longest->rows, 12u);
-    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 146, 1e-9);
+    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 149, 1e-9);
 }
 
 TEST(WallResistance, NoConformingPeriodIsReportedAsNone) {
     Readings readings = example();
-    // Daily flux sums 48, 96, 50, 96: every run of three or four days fails C2.
-    for (const int row : {7, 8, 9, 10, 15, 16, 17, 18}) {
-        readings.rows[static_cast<std::size_t>(row - 1)].q = {24, 48, 0};
+    // Δt 30 and a flux rising by 4 a reading: in any twelve rows the first and the last eight
+    // differ by 16 in mean flux, so C3 is far beyond 5 % wherever a period ends.
+    for (std::size_t i = 0; i < readings.rows.size(); ++i) {
+        const double q = 4.0 * static_cast<double>(i + 1);
+        readings.rows[i].tExt = -10;
+        readings.rows[i].q = {q, 2 * q, 0};
     }
     const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
     EXPECT_TRUE(result.longestSearched);

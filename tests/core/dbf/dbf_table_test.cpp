@@ -12,6 +12,7 @@
 namespace zond::dbf {
 namespace {
 
+using testing::foxProTable;
 using testing::OpenTableTest;
 using testing::readBytes;
 using testing::writeBytes;
@@ -326,6 +327,62 @@ TEST_F(OpenTableTest, CyrillicNamesWorkThroughCreateOpenLockAndPack) {
     second.open(path);
     EXPECT_EQ(second.recordCount(), 2U);
     EXPECT_EQ(second.read(2).asInteger(n), 3);
+}
+
+TEST_F(OpenTableTest, ReadersShareATableAndKeepWritersOut) {
+    add(1, 1.0);
+    table_.close();
+    DbfTable reader;
+    DbfTable another;
+    reader.open(path_, OpenMode::ReadOnly);
+    another.open(path_, OpenMode::ReadOnly);
+    EXPECT_EQ(another.read(1).asInteger(n_), 1);
+    EXPECT_THROW(table_.open(path_), DbfError);
+    EXPECT_THROW(another.append(another.blankRecord()), DbfError);
+    reader.close();
+    another.close();
+    table_.open(path_);
+    EXPECT_THROW(reader.open(path_, OpenMode::ReadOnly), DbfError);
+}
+
+TEST_F(OpenTableTest, RemovedRecordsGoBackToTheirPlacesByteForByte) {
+    for (int i = 1; i <= 7; ++i) {
+        add(i, i * 0.5, "row " + std::to_string(i));
+    }
+    table_.close();
+    const auto before = readBytes(path_);
+    table_.open(path_);
+    const std::uint32_t scattered[] = {6, 2, 3};
+    table_.markDeleted(scattered);
+    const RemovedRecords removed = table_.pack();
+    EXPECT_EQ(removed.positions, (std::vector<std::uint32_t>{2, 3, 6}));
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 4, 5, 7}));
+
+    table_.restoreRemoved(removed);
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(readBytes(path_), before);                     // the header date is pinned
+    EXPECT_THROW(table_.restoreRemoved(removed), DbfError);  // once only: the count changed
+}
+
+TEST_F(OpenTableTest, AnotherFormatsHeaderFlagsSurviveOpenAndRepair) {
+    table_.close();
+    const auto foxPro = file("fox.dbf");
+    writeBytes(foxPro, foxProTable(3));  // a wrong count: repaired on open
+    DbfTable reader(pinnedDate);
+    reader.open(foxPro, OpenMode::ReadOnly);
+    EXPECT_EQ(reader.recordCount(), 1U);
+    EXPECT_EQ(reader.read(1).text(0), "abcde");
+    reader.close();
+    EXPECT_EQ(readBytes(foxPro), foxProTable(3));  // looking changes nothing
+
+    DbfTable writer(pinnedDate);
+    writer.open(foxPro);
+    writer.close();
+    auto expected = foxProTable(1);
+    expected[1] = 124;  // the repair's header write: 15.03.2024
+    expected[2] = 3;
+    expected[3] = 15;
+    EXPECT_EQ(readBytes(foxPro), expected);
 }
 
 }  // namespace

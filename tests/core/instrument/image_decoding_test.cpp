@@ -15,10 +15,10 @@ std::vector<std::uint8_t> word(std::uint16_t value) {
 }
 
 double temperature(std::uint16_t raw) {
-    return DecodeTemperature(word(raw), 0);
+    return decodeTemperature(word(raw), 0);
 }
-std::string temperatureText(std::uint16_t raw, char separator = ',') {
-    return TemperatureText(temperature(raw), separator);
+std::string rawTemperatureText(std::uint16_t raw, char separator = ',') {
+    return temperatureText(temperature(raw), separator);
 }
 
 DeviceInfo infoWithCodes(std::uint8_t c1, std::uint8_t c2, std::uint8_t c3, int firmware = 27) {
@@ -41,11 +41,11 @@ TEST(ImageDecoding, ReadWordIsLittleEndianAndStaysInsideTheSpan) {
 }
 
 TEST(ImageDecoding, RoundTenthsRoundsHalvesUp) {
-    EXPECT_DOUBLE_EQ(RoundTenths(1234), 12.3);
-    EXPECT_DOUBLE_EQ(RoundTenths(1235), 12.4);
-    EXPECT_DOUBLE_EQ(RoundTenths(4), 0.0);
-    EXPECT_DOUBLE_EQ(RoundTenths(5), 0.1);
-    EXPECT_DOUBLE_EQ(RoundTenths(65535), 655.4);  // no 16-bit wrap in the +5
+    EXPECT_DOUBLE_EQ(roundTenths(1234), 12.3);
+    EXPECT_DOUBLE_EQ(roundTenths(1235), 12.4);
+    EXPECT_DOUBLE_EQ(roundTenths(4), 0.0);
+    EXPECT_DOUBLE_EQ(roundTenths(5), 0.1);
+    EXPECT_DOUBLE_EQ(roundTenths(65535), 655.4);  // no 16-bit wrap in the +5
 }
 
 TEST(ImageDecoding, TemperatureSignAndMarker) {
@@ -62,44 +62,44 @@ TEST(ImageDecoding, TemperatureSignAndMarker) {
 }
 
 TEST(ImageDecoding, TemperatureTextLimitsAndSeparator) {
-    EXPECT_EQ(temperatureText(2345), "23,5");
-    EXPECT_EQ(temperatureText(2345, '.'), "23.5");
-    EXPECT_EQ(temperatureText(2000), "20");
-    EXPECT_EQ(temperatureText(65536 - 4000), "-40");  // exactly -40.0
-    EXPECT_EQ(temperatureText(65536 - 4005), "-40");  // -40.1 is clamped
-    EXPECT_EQ(temperatureText(65536 - 4500), "-40");
-    EXPECT_EQ(temperatureText(65536 - 3990), "-39,9");
-    EXPECT_EQ(temperatureText(65532), "0");  // -0.04 shows no minus sign
-    EXPECT_EQ(temperatureText(32000), "320");
-    EXPECT_EQ(temperatureText(32004), "320");     // 320.0 after rounding
-    EXPECT_EQ(temperatureText(32005), ">320.0");  // 320.1, always with a full stop
-    EXPECT_EQ(temperatureText(0x7D01), ">320.0");
+    EXPECT_EQ(rawTemperatureText(2345), "23,5");
+    EXPECT_EQ(rawTemperatureText(2345, '.'), "23.5");
+    EXPECT_EQ(rawTemperatureText(2000), "20");
+    EXPECT_EQ(rawTemperatureText(65536 - 4000), "-40");  // exactly -40.0
+    EXPECT_EQ(rawTemperatureText(65536 - 4005), "-40");  // -40.1 is clamped
+    EXPECT_EQ(rawTemperatureText(65536 - 4500), "-40");
+    EXPECT_EQ(rawTemperatureText(65536 - 3990), "-39,9");
+    EXPECT_EQ(rawTemperatureText(65532), "0");  // -0.04 shows no minus sign
+    EXPECT_EQ(rawTemperatureText(32000), "320");
+    EXPECT_EQ(rawTemperatureText(32004), "320");     // 320.0 after rounding
+    EXPECT_EQ(rawTemperatureText(32005), ">320.0");  // 320.1, always with a full stop
+    EXPECT_EQ(rawTemperatureText(0x7D01), ">320.0");
 }
 
 TEST(ImageDecoding, FluxScalingFollowsTheVersion) {
     const auto raw = word(1234);
-    EXPECT_DOUBLE_EQ(DecodeFlux(raw, 0, 70514), 12.3);
-    EXPECT_DOUBLE_EQ(DecodeFlux(raw, 0, 61201), 12.3);
-    EXPECT_DOUBLE_EQ(DecodeFlux(raw, 0, 90818), 123.4);
-    EXPECT_DOUBLE_EQ(DecodeFlux(raw, 0, 70515), 1234.0);
-    EXPECT_DOUBLE_EQ(DecodeFlux(raw, 0, 90819), 1234.0);
-    EXPECT_DOUBLE_EQ(DecodeFlux(word(65535), 0, 90818), 6553.5);  // unsigned
-    EXPECT_DOUBLE_EQ(DecodeFlux(word(65535), 0, 100101), 65535.0);
+    EXPECT_DOUBLE_EQ(decodeFlux(raw, 0, 70514), 12.3);
+    EXPECT_DOUBLE_EQ(decodeFlux(raw, 0, 61201), 12.3);
+    EXPECT_DOUBLE_EQ(decodeFlux(raw, 0, 90818), 123.4);
+    EXPECT_DOUBLE_EQ(decodeFlux(raw, 0, 70515), 1234.0);
+    EXPECT_DOUBLE_EQ(decodeFlux(raw, 0, 90819), 1234.0);
+    EXPECT_DOUBLE_EQ(decodeFlux(word(65535), 0, 90818), 6553.5);  // unsigned
+    EXPECT_DOUBLE_EQ(decodeFlux(word(65535), 0, 100101), 65535.0);
 }
 
 TEST(ImageDecoding, SensorAndModeNames) {
-    EXPECT_EQ(SensorNames(0), "НЕТ");
-    EXPECT_EQ(SensorNames(1), "диам. 27 мм");
-    EXPECT_EQ(SensorNames(5), "110X110");
-    EXPECT_EQ(SensorNames(6), "10X52");
+    EXPECT_EQ(sensorName(0), "НЕТ");
+    EXPECT_EQ(sensorName(1), "диам. 27 мм");
+    EXPECT_EQ(sensorName(5), "110X110");
+    EXPECT_EQ(sensorName(6), "10X52");
     try {
-        SensorNames(7);
+        sensorName(7);
         FAIL() << "code 7 has no name";
     } catch (const RangeCheckError& error) {
         EXPECT_STREQ(error.what(), "Range check error");
     }
-    EXPECT_EQ(ModeNames(0), "Оперативный");
-    EXPECT_EQ(ModeNames(1), "Наблюдения");
+    EXPECT_EQ(modeName(0), "Оперативный");
+    EXPECT_EQ(modeName(1), "Наблюдения");
 }
 
 TEST(ImageDecoding, SensorSubstitutionDependsOnFirmwareAndIsIdempotent) {
@@ -107,20 +107,20 @@ TEST(ImageDecoding, SensorSubstitutionDependsOnFirmwareAndIsIdempotent) {
     applySensorSubstitution(info);
     applySensorSubstitution(info);
     EXPECT_EQ(info.sensorCodes, (std::array<std::uint8_t, 3>{1, 6, 0}));
-    EXPECT_EQ(TypeText(info), "диам. 27 мм/10X52/НЕТ");
+    EXPECT_EQ(typeText(info), "диам. 27 мм/10X52/НЕТ");
 
     auto old = infoWithCodes(2, 2, 2, 8);
     applySensorSubstitution(old);
-    EXPECT_EQ(TypeText(old), "12X80/12X80/12X80");
+    EXPECT_EQ(typeText(old), "12X80/12X80/12X80");
 }
 
 TEST(ImageDecoding, TypeTextOneOrThreeNames) {
-    EXPECT_EQ(TypeText(infoWithCodes(3, 3, 0)), "20X80/20X80/НЕТ");
-    EXPECT_EQ(TypeText(infoWithCodes(1, 0, 0)), "диам. 27 мм");
-    EXPECT_EQ(TypeText(infoWithCodes(0, 0, 4)), "НЕТ/НЕТ/40X80");
-    EXPECT_EQ(TypeText(infoWithCodes(1, 1, 1)), "диам. 27 мм/диам. 27 мм/диам. 27 мм");
-    EXPECT_THROW(TypeText(infoWithCodes(7, 0, 0)), RangeCheckError);
-    EXPECT_THROW(TypeText(infoWithCodes(1, 0, 9)), RangeCheckError);
+    EXPECT_EQ(typeText(infoWithCodes(3, 3, 0)), "20X80/20X80/НЕТ");
+    EXPECT_EQ(typeText(infoWithCodes(1, 0, 0)), "диам. 27 мм");
+    EXPECT_EQ(typeText(infoWithCodes(0, 0, 4)), "НЕТ/НЕТ/40X80");
+    EXPECT_EQ(typeText(infoWithCodes(1, 1, 1)), "диам. 27 мм/диам. 27 мм/диам. 27 мм");
+    EXPECT_THROW(typeText(infoWithCodes(7, 0, 0)), RangeCheckError);
+    EXPECT_THROW(typeText(infoWithCodes(1, 0, 9)), RangeCheckError);
 }
 
 TEST(ImageDecoding, VersionNumberReadsTheDigits) {
@@ -133,22 +133,22 @@ TEST(ImageDecoding, VersionNumberReadsTheDigits) {
 }
 
 TEST(ImageDecoding, TimeTextReplacesOutOfRangeParts) {
-    EXPECT_EQ(TimeText(12, 15, 30), "12:15:30");
-    EXPECT_EQ(TimeText(0, 0, 0), "00:00:00");
-    EXPECT_EQ(TimeText(23, 59, 59), "23:59:59");
-    EXPECT_EQ(TimeText(25, 61, 9), "00:00:09");
-    EXPECT_EQ(TimeText(24, 10, 5), "00:10:05");
-    EXPECT_EQ(TimeText(7, 60, 60), "07:00:00");
-    EXPECT_EQ(TimeText(255, 255, 255), "00:00:00");
+    EXPECT_EQ(timeText(12, 15, 30), "12:15:30");
+    EXPECT_EQ(timeText(0, 0, 0), "00:00:00");
+    EXPECT_EQ(timeText(23, 59, 59), "23:59:59");
+    EXPECT_EQ(timeText(25, 61, 9), "00:00:09");
+    EXPECT_EQ(timeText(24, 10, 5), "00:10:05");
+    EXPECT_EQ(timeText(7, 60, 60), "07:00:00");
+    EXPECT_EQ(timeText(255, 255, 255), "00:00:00");
 }
 
 TEST(ImageDecoding, DateTextReplacesOutOfRangeDayAndMonth) {
-    EXPECT_EQ(DateText(18, 8, 9), "18.08.2009");
-    EXPECT_EQ(DateText(0, 13, 10), "01.01.2010");
-    EXPECT_EQ(DateText(0, 0, 9), "01.01.2009");
-    EXPECT_EQ(DateText(32, 12, 0), "01.12.2000");
-    EXPECT_EQ(DateText(31, 4, 9), "31.04.2009");  // not checked against the month
-    EXPECT_EQ(DateText(1, 1, 255), "01.01.2255");
+    EXPECT_EQ(dateText(18, 8, 9), "18.08.2009");
+    EXPECT_EQ(dateText(0, 13, 10), "01.01.2010");
+    EXPECT_EQ(dateText(0, 0, 9), "01.01.2009");
+    EXPECT_EQ(dateText(32, 12, 0), "01.12.2000");
+    EXPECT_EQ(dateText(31, 4, 9), "31.04.2009");  // not checked against the month
+    EXPECT_EQ(dateText(1, 1, 255), "01.01.2255");
 }
 
 TEST(ImageDecoding, TimeStampSecondsCountsFromDayOne) {
@@ -193,13 +193,13 @@ TEST(ImageDecoding, SampleRecordDecodes) {
     const std::vector<std::uint8_t> record = {0x80, 0x29, 0x09, 0x9C, 0xFF, 30, 15,   12, 18,
                                               8,    9,    0xD2, 0x04, 0,    0,  0x7B, 0};
     namespace at = record_offset;
-    EXPECT_EQ(ModeNames(record[at::kFlags] >> 7), "Наблюдения");
+    EXPECT_EQ(modeName(record[at::kFlags] >> 7), "Наблюдения");
     EXPECT_EQ(record[at::kFlags] & 7, 0);
-    EXPECT_DOUBLE_EQ(DecodeTemperature(record, at::kTempIn), 23.5);
-    EXPECT_DOUBLE_EQ(DecodeTemperature(record, at::kTempExt), -1.0);
-    EXPECT_EQ(TimeText(record[at::kHour], record[at::kMinute], record[at::kSecond]), "12:15:30");
-    EXPECT_EQ(DateText(record[at::kDay], record[at::kMonth], record[at::kYear]), "18.08.2009");
-    EXPECT_DOUBLE_EQ(DecodeFlux(record, at::kFlux1, 90819), 1234);
-    EXPECT_DOUBLE_EQ(DecodeFlux(record, at::kFlux2, 90819), 0);
-    EXPECT_DOUBLE_EQ(DecodeFlux(record, at::kFlux3, 90819), 123);
+    EXPECT_DOUBLE_EQ(decodeTemperature(record, at::kTempIn), 23.5);
+    EXPECT_DOUBLE_EQ(decodeTemperature(record, at::kTempExt), -1.0);
+    EXPECT_EQ(timeText(record[at::kHour], record[at::kMinute], record[at::kSecond]), "12:15:30");
+    EXPECT_EQ(dateText(record[at::kDay], record[at::kMonth], record[at::kYear]), "18.08.2009");
+    EXPECT_DOUBLE_EQ(decodeFlux(record, at::kFlux1, 90819), 1234);
+    EXPECT_DOUBLE_EQ(decodeFlux(record, at::kFlux2, 90819), 0);
+    EXPECT_DOUBLE_EQ(decodeFlux(record, at::kFlux3, 90819), 123);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf_test_files.h"
 #include "image_builder.h"
 #include "instrument/image_decoding.h"
 #include "measurement_table_test.h"
@@ -229,6 +230,42 @@ TEST_F(RecordImport, CountBeyondTheArrivedBytesImportsOnlyWholeRecords) {
 
     EXPECT_EQ(imageRecordCount(std::vector<std::uint8_t>{5}), 0u);
     EXPECT_EQ(imageRecordCount(buildImage(minuteRecords(3), 2)), 2u);  // the count still rules
+}
+
+TEST_F(RecordImport, ShortImageIsImportedWithAWarningNamingBothCounts) {
+    const auto image = buildImage(minuteRecords(3), 5);
+    EXPECT_EQ(shortImageWarning(image),
+              "Прибор сообщил о 5 записях, а получено только 3. Импортированы полученные записи.");
+    EXPECT_EQ(shortImageWarning(buildImage(minuteRecords(3))), "");
+    EXPECT_EQ(shortImageWarning(buildImage(minuteRecords(3), 2)), "");
+}
+
+TEST_F(RecordImport, TwoDigitYearOfTheLastRowIsThisCentury) {
+    run(std::vector{recordAtMinute(10)}, ImportMode::Create);
+    auto row = table_.read(table_.recordAt(0));
+    row.setText(fields_.date, "01.01.09");  // as other programs write it
+    table_.update(table_.recordAt(0), row);
+    const auto result = run(std::vector{recordAtMinute(9), recordAtMinute(10), recordAtMinute(11)},
+                            ImportMode::Append);
+    EXPECT_EQ(result.skipped, 2u);
+    EXPECT_EQ(result.added, 1u);
+    EXPECT_EQ(text(1, "TIME"), "00:11:00");
+}
+
+TEST_F(RecordImport, TableWithoutCyrillicIsRefusedBeforeAnyRow) {
+    table_.close();
+    zond::measurement::createMeasurementTable(path_, 0x57);  // code page 1252
+    fields_ = zond::measurement::openMeasurementTable(table_, path_);
+    const auto before = zond::testing::readBytes(path_);
+    try {
+        run(minuteRecords(3), ImportMode::Create);
+        FAIL() << "Cyrillic written into a code page 1252 table";
+    } catch (const zond::dbf::DbfError& error) {
+        EXPECT_STREQ(error.what(),
+                     "Таблица записана в кодовой странице 1252, в которой нельзя сохранить текст "
+                     "\"Оперативный\". Записи не добавлены.");
+    }
+    EXPECT_EQ(zond::testing::readBytes(path_), before);
 }
 
 TEST_F(RecordImport, ClosedTableIsLeftAlone) {

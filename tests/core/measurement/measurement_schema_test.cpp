@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "dbf/dbf_table.h"
+#include "dbf/locked_file.h"
+#include "dbf/pending_table.h"
 #include "dbf_test_files.h"
 #include "measurement/measurement_schema.h"
 
@@ -82,14 +84,62 @@ TEST_F(MeasurementSchemaTest, NewTablesTakeTheLanguageOfTheTableOpenedLast) {
     NewTableLanguage language;
     EXPECT_EQ(language.id(), 0xC9);
     const auto path = file("t.db");
-    for (const auto& [opened, next] : {std::pair{0x26, 0x26}, std::pair{0x00, 0xC9},
-                                       std::pair{0x57, 0x57}, std::pair{0xF0, 0xC9}}) {
+    // Code page 1252 (0x57, 0x03) cannot hold the program's Russian texts: 1251 instead.
+    for (const auto& [opened, next] :
+         {std::pair{0x26, 0x26}, std::pair{0x00, 0xC9}, std::pair{0x57, 0xC9},
+          std::pair{0x65, 0x65}, std::pair{0x03, 0xC9}, std::pair{0xF0, 0xC9}}) {
         createMeasurementTable(path, static_cast<std::uint8_t>(opened));
         DbfTable table;
         openMeasurementTable(table, path);
         language.noteOpened(table);
         EXPECT_EQ(language.id(), next) << "after a table with ID " << opened;
     }
+}
+
+TEST_F(MeasurementSchemaTest, FailedCreateLeavesTheOldTableAndNoPartialFile) {
+    const auto path = file("t.db");
+    createMeasurementTable(path);
+    DbfTable table;
+    openMeasurementTable(table, path);
+    table.append(table.blankRecord());
+    table.close();
+    const auto before = testing::readBytes(path);
+    try {
+        createMeasurementTable(table, path, kProgramLanguageId, [&](const auto&) {
+            table.append(table.blankRecord());
+            throw DbfError("transfer broke");
+        });
+        FAIL() << "the failure was lost";
+    } catch (const DbfError& error) {
+        EXPECT_STREQ(error.what(), "transfer broke");
+    }
+    EXPECT_FALSE(table.isOpen());
+    EXPECT_EQ(testing::readBytes(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+
+    // Complete: in place under the name, still open, and the old table is gone.
+    createMeasurementTable(table, path, kProgramLanguageId,
+                           [&](const auto&) { table.append(table.blankRecord()); });
+    EXPECT_EQ(table.path(), path);
+    table.append(table.blankRecord());
+    table.close();
+    EXPECT_EQ(testing::readBytes(path).size(), 481U + 2 * 228 + 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+}
+
+TEST_F(MeasurementSchemaTest, PartialFileOfAKilledCreateIsRemovedByTheNextOne) {
+    const auto path = file("t.db");
+    const auto abandoned = file(dbf::partialNamePrefix(path) + "99999");
+    const auto held = file(dbf::partialNamePrefix(path) + "99998");
+    testing::writeBytes(abandoned, {1, 2, 3});
+    testing::writeBytes(held, {4, 5, 6});
+    dbf::LockedFile lock;  // a create still running holds its file locked
+    ASSERT_EQ(lock.open(held, false), dbf::LockedFile::Status::Ok);
+
+    createMeasurementTable(path);
+    EXPECT_FALSE(std::filesystem::exists(abandoned));
+    EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_EQ(testing::readBytes(path).size(), 482U);
 }
 
 }  // namespace

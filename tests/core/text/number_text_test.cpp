@@ -36,3 +36,11 @@ TEST(NumberText, ParsesWithEitherSeparator) {
     EXPECT_FALSE(parseNumber("   ").has_value());
     EXPECT_FALSE(parseNumber("1.2.3").has_value());
 }
+
+TEST(NumberText, SeparatorOutsideASCIIFallsBackToOneThatDoesNotGroup) {
+    EXPECT_EQ(decimalSeparatorFromLocale(u",", u"\u00A0"), ',');
+    EXPECT_EQ(decimalSeparatorFromLocale(u".", u","), '.');
+    EXPECT_EQ(decimalSeparatorFromLocale(u"\u066B", u"\u066C"), '.');  // Arabic
+    EXPECT_EQ(decimalSeparatorFromLocale(u"\u066B", u"."), ',');
+    EXPECT_EQ(decimalSeparatorFromLocale(u"", u""), '.');
+}

@@ -1,0 +1,289 @@
+#include "app/resistance_window.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "analysis/reading_loader.h"
+#include "analysis/resistance_text.h"
+#include "chart/resistance_chart.h"
+#include "link/settings_store.h"
+#include "report/resistance_protocol.h"
+#include "report/windows/report_printing.h"
+#include "ui/user_dialogs.h"
+
+namespace zond::app {
+
+namespace {
+
+const QString kAlphaInValue = QStringLiteral("Resistance/AlphaIn");
+const QString kAlphaOutValue = QStringLiteral("Resistance/AlphaOut");
+// The chart needs no more points than it has pixels; a narrow window still gets a smooth curve.
+constexpr int kMinChartPoints = 400;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QDoubleSpinBox* coefficientBox(const char* name, double value, char decimalSeparator) {
+    auto* box = new QDoubleSpinBox;
+    box->setObjectName(QString::fromLatin1(name));
+    box->setLocale(QLocale(decimalSeparator == ',' ? QLocale::Russian : QLocale::C));
+    box->setDecimals(2);
+    box->setRange(0.1, 1000);
+    box->setSingleStep(0.1);
+    box->setValue(value);
+    box->setSuffix(QStringLiteral(" Вт/(м²·К)"));
+    return box;
+}
+
+QString paragraph(const QString& text, const char* style = "") {
+    return QStringLiteral("<p style=\"margin:2px 0; %1\">%2</p>")
+        .arg(QLatin1String(style), text.toHtmlEscaped());
+}
+
+QString channelHtml(const analysis::ChannelResult& channel, char separator) {
+    QString html = QStringLiteral("<h3>%1</h3>").arg(qs(analysis::channelName(channel.channel)));
+    html += paragraph(qs(analysis::channelFiguresText(channel, separator)), "font-weight:bold;");
+    html +=
+        paragraph(QStringLiteral("Средние: ") + qs(analysis::channelMeansText(channel, separator)));
+    for (const auto& line : analysis::criterionLines(channel.criteria)) {
+        html += paragraph(qs(analysis::passMark(line.pass)) + QLatin1Char(' ') + qs(line.title) +
+                              QStringLiteral(": ") + qs(line.explanation),
+                          line.pass ? "color:#1a7f1a;" : "color:#b00020;");
+    }
+    html += paragraph(qs(analysis::verdictText(channel.criteria.conforms)), "font-weight:bold;");
+    return html;
+}
+
+}  // namespace
+
+ResistanceWindow::ResistanceWindow(ui::UserDialogs& dialogs, char decimalSeparator, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      dialogs_(dialogs),
+      decimalSeparator_(decimalSeparator),
+      settings_(link::openProgramSettings()),
+      printers_(std::make_unique<report::SystemPrinters>()) {
+    setObjectName(QStringLiteral("ResistanceWindow"));
+    setWindowTitle(QStringLiteral("Термическое сопротивление"));
+    resize(1100, 720);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildControls());
+    layout->addWidget(buildResults(), 1);
+}
+
+ResistanceWindow::~ResistanceWindow() = default;
+
+QWidget* ResistanceWindow::buildControls() {
+    auto* controls = new QWidget;
+    auto* row = new QHBoxLayout(controls);
+    row->setContentsMargins(0, 0, 0, 0);
+    alphaIn_ = coefficientBox("alphaIn", settings_->value(kAlphaInValue, 8.7).toDouble(),
+                              decimalSeparator_);
+    alphaOut_ = coefficientBox("alphaOut", settings_->value(kAlphaOutValue, 23.0).toDouble(),
+                               decimalSeparator_);
+    longest_ = new QCheckBox(QStringLiteral("Найти наиболее длинный соответствующий период"));
+    longest_->setObjectName(QStringLiteral("longest"));
+    auto* print = new QPushButton(QStringLiteral("Печать"));
+    print->setObjectName(QStringLiteral("print"));
+    auto* pdf = new QPushButton(QStringLiteral("Сохранить PDF…"));
+    pdf->setObjectName(QStringLiteral("savePdf"));
+    row->addWidget(new QLabel(QStringLiteral("αв:")));
+    row->addWidget(alphaIn_);
+    row->addWidget(new QLabel(QStringLiteral("αн:")));
+    row->addWidget(alphaOut_);
+    row->addWidget(longest_);
+    row->addStretch(1);
+    row->addWidget(print);
+    row->addWidget(pdf);
+
+    connect(alphaIn_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onAlphaChanged);
+    connect(alphaOut_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onAlphaChanged);
+    connect(longest_, &QCheckBox::toggled, this, &ResistanceWindow::recompute);
+    connect(print, &QPushButton::clicked, this, &ResistanceWindow::print);
+    connect(pdf, &QPushButton::clicked, this, &ResistanceWindow::savePdf);
+    return controls;
+}
+
+QWidget* ResistanceWindow::buildResults() {
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    heading_ = new QLabel;
+    heading_->setObjectName(QStringLiteral("heading"));
+    heading_->setWordWrap(true);
+    heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    results_ = new QTextBrowser;
+    results_->setObjectName(QStringLiteral("results"));
+    leftLayout->addWidget(heading_);
+    leftLayout->addWidget(results_, 1);
+
+    chart_ = new chart::ResistanceChart;
+    auto* view = new QChartView(chart_);  // the view owns the chart
+    view->setObjectName(QStringLiteral("chart"));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(260);
+    chartView_ = view;
+    daily_ = new QTableWidget;
+    daily_->setObjectName(QStringLiteral("daily"));
+    daily_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    daily_->verticalHeader()->setVisible(false);
+    auto* right = new QSplitter(Qt::Vertical);
+    right->addWidget(view);
+    right->addWidget(daily_);
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 1);
+
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    return split;
+}
+
+void ResistanceWindow::analyse(const dbf::DbfTable& table,
+                               const measurement::MeasurementFieldIndexes& fields,
+                               std::span<const measurement::RowSnapshot> selection) {
+    if (selection.size() >= 2) {
+        std::vector<std::uint32_t> records;
+        records.reserve(selection.size());
+        for (const auto& row : selection) {
+            records.push_back(row.record);
+        }
+        readings_ = analysis::loadReadings(table, fields, records);
+    } else {
+        readings_ = analysis::loadAllReadings(table, fields);
+    }
+    const QFileInfo file(QString::fromStdU16String(table.path().u16string()));
+    tableName_ = file.completeBaseName();
+    tableFolder_ = file.absolutePath();
+    recompute();
+}
+
+void ResistanceWindow::onAlphaChanged() {
+    settings_->setValue(kAlphaInValue, alphaIn_->value());
+    settings_->setValue(kAlphaOutValue, alphaOut_->value());
+    recompute();
+}
+
+void ResistanceWindow::recompute() {
+    analysis::AnalysisOptions options;
+    options.alphaIn = alphaIn_->value();
+    options.alphaOut = alphaOut_->value();
+    options.findLongest = longest_->isChecked();
+    options.cumulativePoints =
+        static_cast<std::size_t>(std::max(chartView_->width(), kMinChartPoints));
+    options.decimalSeparator = decimalSeparator_;
+    result_ = analysis::analyseResistance(readings_, options);
+    calculatedAt_ = QDateTime::currentDateTime();
+    showSummary();
+    showDaily();
+    chart_->rebuild(result_);
+}
+
+void ResistanceWindow::showSummary() {
+    const std::string window = analysis::windowText(result_);
+    heading_->setText(
+        QStringLiteral("%1 · строк в расчёте: %2, пропущено: %3 · интервал: %4 · полных суток: "
+                       "%5 · период: %6")
+            .arg(tableName_)
+            .arg(result_.rowsUsed)
+            .arg(result_.rowsLeftOut)
+            .arg(qs(analysis::intervalText(result_)))
+            .arg(result_.days)
+            .arg(window.empty() ? QStringLiteral("не определён") : qs(window)));
+
+    QString html;
+    if (result_.channels.empty()) {
+        html += paragraph(QStringLiteral("Нет каналов теплового потока с показаниями"));
+    }
+    for (const auto& channel : result_.channels) {
+        html += channelHtml(channel, decimalSeparator_);
+    }
+    if (result_.longestSearched) {
+        html += paragraph(QStringLiteral("Наиболее длинный соответствующий период: ") +
+                          qs(analysis::longestPeriodText(result_, decimalSeparator_)));
+    }
+    html += paragraph(qs(analysis::storageHeatNote()), "color:#555;");
+    for (const auto& warning : result_.warnings) {
+        html += paragraph(QStringLiteral("⚠ ") + qs(warning.text), "color:#a05a00;");
+    }
+    results_->setHtml(html);
+}
+
+void ResistanceWindow::showDaily() {
+    QStringList titles{QStringLiteral("Сутки"), QStringLiteral("С"), QStringLiteral("По")};
+    for (const auto& channel : result_.channels) {
+        titles << QStringLiteral("R %1").arg(qs(analysis::channelName(channel.channel)));
+    }
+    daily_->clear();
+    daily_->setColumnCount(static_cast<int>(titles.size()));
+    daily_->setHorizontalHeaderLabels(titles);
+    daily_->setRowCount(result_.channels.empty() ? 0 : result_.days);
+    for (int day = 0; day < daily_->rowCount(); ++day) {
+        const auto d = static_cast<std::size_t>(day);
+        const auto& first = result_.channels.front().daily[d];
+        daily_->setItem(day, 0, new QTableWidgetItem(QString::number(day + 1)));
+        daily_->setItem(day, 1, new QTableWidgetItem(qs(analysis::dateTimeText(first.from))));
+        daily_->setItem(day, 2, new QTableWidgetItem(qs(analysis::dateTimeText(first.to))));
+        for (std::size_t k = 0; k < result_.channels.size(); ++k) {
+            const auto& r = result_.channels[k].daily[d].r;
+            daily_->setItem(
+                day, static_cast<int>(k) + 3,
+                new QTableWidgetItem(qs(analysis::resistanceText(r, decimalSeparator_))));
+        }
+    }
+    daily_->resizeColumnsToContents();
+}
+
+void ResistanceWindow::print() {
+    auto job = printers_->choose(this, std::nullopt);
+    if (!job) {
+        return;
+    }
+    try {
+        report::paintResistanceProtocol(*job->printer, result_,
+                                        {tableName_, calculatedAt_, decimalSeparator_});
+    } catch (const std::exception& error) {
+        dialogs_.error(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void ResistanceWindow::savePdf() {
+    ui::FileDialogRequest request;
+    request.title = QStringLiteral("Сохранить PDF");
+    request.directory = tableFolder_;
+    request.fileName = tableName_ + QStringLiteral(".pdf");
+    request.filter = QStringLiteral("Документ PDF (*.pdf)");
+    request.defaultSuffix = QStringLiteral("pdf");
+    const QString path = dialogs_.saveFileName(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        report::writeResistanceProtocolPdf(std::filesystem::path(path.toStdU16String()), result_,
+                                           {tableName_, calculatedAt_, decimalSeparator_});
+    } catch (const std::exception& error) {
+        dialogs_.error(this, QString::fromUtf8(error.what()));
+    }
+}
+
+}  // namespace zond::app

@@ -1,0 +1,84 @@
+// ResistanceWindow "Термическое сопротивление": the wall's thermal resistance from the grid's
+// selection (two or more rows) or every live row, per heat-flux channel with the validity
+// criteria, the daily R and the convergence chart. αв and αн recompute at once and are
+// remembered; the protocol is printed or saved as PDF.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <span>
+
+#include "analysis/wall_resistance.h"
+#include "dbf/dbf_table.h"
+#include "measurement/measurement_schema.h"
+#include "measurement/row_snapshot.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QSettings;
+class QTableWidget;
+class QTextBrowser;
+
+namespace zond::chart {
+class ResistanceChart;
+}
+namespace zond::report {
+class PrinterAccess;
+}
+namespace zond::ui {
+class UserDialogs;
+}
+
+namespace zond::app {
+
+class ResistanceWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    ResistanceWindow(ui::UserDialogs& dialogs, char decimalSeparator, QWidget* parent = nullptr);
+    ~ResistanceWindow() override;
+
+    // Reads the rows (the selection when it has two or more, otherwise every live row of the
+    // table's order) and shows their analysis.
+    void analyse(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
+                 std::span<const measurement::RowSnapshot> selection);
+
+    const analysis::AnalysisResult& result() const { return result_; }
+
+    // "Печать" and "Сохранить PDF…": the one-page protocol.
+    void print();
+    void savePdf();
+
+  private:
+    QWidget* buildControls();
+    QWidget* buildResults();
+    void onAlphaChanged();
+    // Analyses the rows read last with the present options and shows the result.
+    void recompute();
+    void showSummary();
+    void showDaily();
+
+    ui::UserDialogs& dialogs_;
+    char decimalSeparator_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<report::PrinterAccess> printers_;
+    QDoubleSpinBox* alphaIn_ = nullptr;
+    QDoubleSpinBox* alphaOut_ = nullptr;
+    QCheckBox* longest_ = nullptr;
+    QLabel* heading_ = nullptr;
+    QTextBrowser* results_ = nullptr;
+    QTableWidget* daily_ = nullptr;
+    chart::ResistanceChart* chart_ = nullptr;
+    QWidget* chartView_ = nullptr;
+
+    analysis::Readings readings_;
+    analysis::AnalysisResult result_;
+    QString tableName_;
+    QString tableFolder_;
+    QDateTime calculatedAt_;
+};
+
+}  // namespace zond::app

@@ -1,0 +1,55 @@
+#include "dbf/pending_table.h"
+
+#include <string>
+#include <system_error>
+
+#include "dbf/locked_file.h"
+#include "text/path_text.h"
+
+namespace zond::dbf {
+
+namespace {
+
+// A partial file is held locked by the table building it; one nobody holds is left over.
+void removeAbandonedPartials(const std::filesystem::path& target) {
+    const std::string prefix = partialNamePrefix(target);
+    const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (!text::pathText(entry.path().filename()).starts_with(prefix)) {
+            continue;
+        }
+        LockedFile probe;
+        if (probe.open(entry.path(), false) == LockedFile::Status::Ok) {
+            probe.close();
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
+}
+
+}  // namespace
+
+std::string partialNamePrefix(const std::filesystem::path& target) {
+    return "." + text::pathText(target.filename()) + ".partial-";
+}
+
+PendingTable::PendingTable(std::filesystem::path target) : target_(std::move(target)) {
+    removeAbandonedPartials(target_);
+    path_ = target_;
+    path_.replace_filename(
+        text::pathFromText(partialNamePrefix(target_) + std::to_string(currentProcessId())));
+}
+
+PendingTable::~PendingTable() {
+    if (!committed_) {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+}
+
+void PendingTable::commit(DbfTable& table) {
+    table.moveTo(target_);
+    committed_ = true;
+}
+
+}  // namespace zond::dbf

@@ -1,0 +1,176 @@
+// The thermal resistance window on the worked example's table: opened from the main window's
+// menu, on a selection, with other coefficients, and its PDF protocol read back by pdftotext.
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "analysis/wall_resistance.h"
+#include "app/resistance_window.h"
+#include "app_fixture.h"
+#include "grid_fixture.h"
+#include "measurement/measurement_schema.h"
+#include "wall_example.h"
+
+using zond::app::ResistanceWindow;
+
+namespace {
+
+// The example's rows 1–18 and one row whose outside temperature is over the range.
+std::filesystem::path writeExampleTable(const QString& folder) {
+    std::vector<zond::test::TestRow> rows;
+    const QDateTime start(QDate(2009, 10, 1), QTime(8, 0));
+    int n = 0;
+    for (const auto& example : zond::testing::kWallExample) {
+        zond::test::TestRow row = zond::test::fluxRow(n + 1, example.q1, 2 * example.q1);
+        const QDateTime moment = start.addSecs(3600LL * zond::testing::kWallExampleStepHours * n);
+        row.date = moment.toString(QStringLiteral("dd.MM.yyyy"));
+        row.time = moment.toString(QStringLiteral("hh:mm:ss"));
+        row.enCh = 2;
+        row.tIn = QStringLiteral("20,0");
+        row.tExt = QString::number(example.tExt, 'f', 1).replace('.', ',');
+        rows.push_back(row);
+        ++n;
+    }
+    zond::test::TestRow overRange = rows.back();
+    overRange.n = ++n;
+    overRange.tExt = QStringLiteral(">320.0");
+    rows.push_back(overRange);
+    return zond::test::writeTable(folder, QStringLiteral("Стена.db"), rows);
+}
+
+// A window of its own, with private settings, over the example's table.
+struct ExampleWindow {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    zond::dbf::DbfTable table;
+    zond::measurement::MeasurementFieldIndexes fields =
+        zond::measurement::openMeasurementTable(table, writeExampleTable(tables.path()));
+    zond::test::ScriptedDialogs dialogs;
+    ResistanceWindow window{dialogs, ','};
+};
+
+QString resultsText(const ResistanceWindow& window) {
+    return window.findChild<QTextBrowser*>(QStringLiteral("results"))->toPlainText();
+}
+
+}  // namespace
+
+class ResistanceWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void menuOpensTheWindowOnEveryRow();
+    void selectionAndCoefficients();
+    void savesTheProtocolAsPdf();
+};
+
+void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    const auto path = writeExampleTable(tables.path());
+    zond::test::ProgramWindows program;
+    auto* command = program.form1.findChild<QAction*>(QStringLiteral("Resistance1"));
+    QVERIFY(command != nullptr);
+    QCOMPARE(command->text(), QStringLiteral("Термическое сопротивление…"));
+    QVERIFY(!command->isEnabled());
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    QVERIFY(command->isEnabled());
+    QVERIFY(program.form1.findChild<QAction*>(QStringLiteral("Resistance2"))->isEnabled());
+
+    command->trigger();
+    ResistanceWindow* window = program.form1.resistanceWindow();
+    QVERIFY(window->isVisible());
+    // The window writes numbers as the user's locale does.
+    const QString point = QLocale::system().decimalPoint();
+    const auto number = [&](QString text) {
+        return text.replace(QRegularExpression("(\\d),(\\d)"), "\\1" + point + "\\2");
+    };
+    const QString text = resultsText(*window);
+    QVERIFY2(text.contains(number("R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)")),
+             qPrintable(text));
+    QVERIFY(text.contains(number("R₀ = 1,231 м²·К/Вт")));  // q2 = 2·q1
+    QVERIFY(text.contains("✓ C1 продолжительность: Продолжительность 4 сут"));
+    QVERIFY(
+        text.contains(number("✓ C2 последние сутки: R без последних суток 2,466, "
+                             "отклонение 0,17 % не более 5 % от R₀")));
+    QVERIFY(
+        text.contains(number("✓ C3 трети: R первых 2 сут 2,500, последних 2 сут 2,424, "
+                             "отклонение 3,08 % не более 5 % от R₀")));
+    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
+    QVERIFY(text.contains("теплосодержания"));
+    const QString heading = window->findChild<QLabel*>(QStringLiteral("heading"))->text();
+    QVERIFY2(heading.contains("строк в расчёте: 16, пропущено: 1"), qPrintable(heading));
+    QVERIFY(heading.contains("01.10.2009 20:00:00 — 05.10.2009 14:00:00"));
+
+    const auto* daily = window->findChild<QTableWidget*>(QStringLiteral("daily"));
+    QCOMPARE(daily->rowCount(), 4);
+    QCOMPARE(daily->item(2, 3)->text(), number("2,400"));
+    QCOMPARE(daily->item(3, 3)->text(), number("2,449"));
+
+    program.form1.closeTable();
+    QVERIFY(!window->isVisible());
+}
+
+void ResistanceWindowTest::selectionAndCoefficients() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+
+    // Rows 7–18: three whole days, Σ(tв − tн) = 360 over Σq = 147.
+    std::vector<zond::measurement::RowSnapshot> selection;
+    for (std::uint32_t record = 18; record >= 7; --record) {
+        selection.push_back({record, {}});
+    }
+    window.analyse(table, fields, selection);
+    QVERIFY2(resultsText(window).contains("R₀ = 2,449 м²·К/Вт"), qPrintable(resultsText(window)));
+    QCOMPARE(window.result().rowsUsed, 12u);
+
+    // One selected row is no selection: every row counts.
+    window.analyse(table, fields, std::span(selection).first(1));
+    QVERIFY(resultsText(window).contains("R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт"));
+
+    // αв = 10: Rк = 2,461538 − 0,1 − 1/23 at once, and remembered for the next window.
+    window.findChild<QDoubleSpinBox*>(QStringLiteral("alphaIn"))->setValue(10);
+    QVERIFY(resultsText(window).contains("Rк = 2,318 м²·К/Вт"));
+    QCOMPARE(settings.open()->value("Resistance/AlphaIn").toDouble(), 10.0);
+    ResistanceWindow next(dialogs, ',');
+    QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaIn"))->value(), 10.0);
+    QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaOut"))->value(), 23.0);
+}
+
+void ResistanceWindowTest::savesTheProtocolAsPdf() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+    window.analyse(table, fields, {});
+
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("протокол.pdf"));
+    dialogs.fileNames.push_back(pdf);
+    window.findChild<QPushButton*>(QStringLiteral("savePdf"))->click();
+    QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.messageTexts().join('\n')));
+    QCOMPARE(dialogs.saveRequests.front().fileName, QStringLiteral("Стена.pdf"));
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("протокол.pdf")});
+
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    QVERIFY(reader.waitForFinished(30000) && reader.exitCode() == 0);
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
+    QVERIFY2(text.contains("q1: R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)"),
+             qPrintable(text));
+    QVERIFY(text.contains("q2: R₀ = 1,231 м²·К/Вт"));
+    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
+    QVERIFY(text.contains("Таблица: Стена"));
+    QVERIFY(text.contains("Период: 01.10.2009 20:00:00 — 05.10.2009 14:00:00"));
+    QVERIFY(text.contains("Строк в расчёте: 16, пропущено: 1"));
+    QVERIFY(text.contains("αв = 8,7, αн = 23 Вт/(м²·К)"));
+    QVERIFY(text.contains("Дата расчёта: " + QDate::currentDate().toString("dd.MM.yyyy")));
+}
+
+QTEST_MAIN(ResistanceWindowTest)
+#include "resistance_window_test.moc"
