@@ -107,10 +107,15 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
 
     const std::size_t total = count - result.skipped;
-    // What every row shares is set once; rows go to the table in batches, one write each.
-    dbf::DbfRecord shared = table.blankRecord();
-    shared.setInteger(fields.enCh, info.channelCount);
-    shared.setText(fields.type, type);
+    // What rows share is set once (a row for each mode); rows go to the table in batches, one
+    // write each.
+    std::vector<dbf::DbfRecord> rowOfMode;
+    for (unsigned mode = 0; mode < 2; ++mode) {
+        dbf::DbfRecord& row = rowOfMode.emplace_back(table.blankRecord());
+        row.setText(fields.mode, modeName(mode));
+        row.setInteger(fields.enCh, info.channelCount);
+        row.setText(fields.type, type);
+    }
     std::vector<dbf::DbfRecord> batch;
     batch.reserve(std::min(total, kRowsPerWrite));
     const auto post = [&] {
@@ -118,13 +123,13 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
         result.added += batch.size();
         batch.clear();
     };
-    const auto fillRow = [&](dbf::DbfRecord& row, std::size_t index) {
+    const auto addRow = [&](std::size_t index) {
         const auto record = recordAt(index);
         const std::uint8_t flags = record[record_offset::kFlags];
         const std::string date = recordDate(record);
         const std::string time = recordTime(record);
+        dbf::DbfRecord row = rowOfMode[flags >> 7];
         row.setInteger(fields.n, static_cast<long long>(index + 1));
-        row.setText(fields.mode, modeName(flags >> 7));
         row.setInteger(fields.channel, flags & 0x07);
         row.setText(fields.tIn, temperatureText(decodeTemperature(record, record_offset::kTempIn),
                                                 decimalSeparator));
@@ -136,12 +141,12 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
         row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
         row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
         row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
+        batch.push_back(std::move(row));
     };
     for (std::size_t index = result.skipped; index < count; ++index) {
         try {
-            fillRow(batch.emplace_back(shared), index);
+            addRow(index);
         } catch (...) {
-            batch.pop_back();
             post();  // the rows before a bad record stay
             if (result.added > 0) {
                 table.sync();

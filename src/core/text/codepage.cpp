@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -122,6 +123,11 @@ std::string CodePage::decode(std::string_view bytes) const {
 
 EncodedText CodePage::encode(std::string_view utf8) const {
     EncodedText result;
+    // Every code page here keeps ASCII as it is, and most texts are nothing else.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+        result.bytes = utf8;
+        return result;
+    }
     result.bytes.reserve(utf8.size());
     forEachCodePoint(utf8, [&](char32_t ch) {
         if (ch < 0x80) {
