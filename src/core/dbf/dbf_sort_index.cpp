@@ -134,12 +134,16 @@ void DbfTable::Impl::writeIndexFile() {
         std::filesystem::remove(indexPath, ignored);
         return;
     }
-    std::ofstream out(indexPath, std::ios::binary | std::ios::trunc);
-    out << kIndexSignature << '\n';
+    std::string text = std::string(kIndexSignature) + '\n';
     for (const auto& tag : tags) {
-        out << tag.name << ' ' << layout->fields[static_cast<std::size_t>(tag.field)].name << ' '
-            << (tag.descending ? "DESC" : "ASC") << '\n';
+        text += tag.name + ' ' + layout->fields[static_cast<std::size_t>(tag.field)].name + ' ' +
+                (tag.descending ? "DESC" : "ASC") + '\n';
     }
+    // One write of the whole text, without a stream buffer for a few dozen bytes.
+    std::ofstream out;
+    out.rdbuf()->pubsetbuf(nullptr, 0);
+    out.open(indexPath, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) {
         throw DbfError(kWriteError);

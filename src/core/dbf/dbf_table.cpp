@@ -20,6 +20,7 @@ namespace {
 const char* const kExclusiveRequired = "Exclusive access is required for this operation.";
 const char* const kNotOpen = "Table is not open.";
 const char* const kReadOnly = "Table is open for reading only.";
+constexpr std::uint64_t kStructureReadBytes = 4096;
 
 std::string quoted(const std::filesystem::path& path) {
     return "\"" + text::pathText(path) + "\"";
@@ -133,10 +134,23 @@ void DbfTable::open(const std::filesystem::path& requested, OpenMode mode) {
     }
     try {
         const std::uint64_t fileSize = s.file.size();
-        DbfStructure structure =
-            readStructure([&](std::uint64_t offset,
-                              std::span<std::uint8_t> out) { return s.file.readAt(offset, out); },
-                          fileSize);
+        // The structure is read from the file's first bytes, taken in one read: a header with
+        // its field descriptors is rarely longer.
+        std::vector<std::uint8_t> start(
+            static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kStructureReadBytes)));
+        if (!s.file.readAt(0, start)) {
+            throw DbfError(kReadError);
+        }
+        DbfStructure structure = readStructure(
+            [&](std::uint64_t offset, std::span<std::uint8_t> out) {
+                if (offset <= start.size() && out.size() <= start.size() - offset) {
+                    std::copy_n(start.begin() + static_cast<std::ptrdiff_t>(offset), out.size(),
+                                out.begin());
+                    return true;
+                }
+                return s.file.readAt(offset, out);
+            },
+            fileSize);
         s.path = path;
         s.header = structure.header;
         s.variant = structure.variant;
@@ -268,26 +282,38 @@ void requireSameLayout(const DbfRecord& record, std::size_t recordLength) {
 }  // namespace
 
 std::uint32_t DbfTable::append(const DbfRecord& record) {
+    return append(std::span(&record, 1));
+}
+
+std::uint32_t DbfTable::append(std::span<const DbfRecord> records) {
     Impl& s = *impl_;
     s.requireWritable();
-    requireSameLayout(record, s.header.recordLength);
-    if (s.header.recordCount == std::numeric_limits<std::uint32_t>::max()) {
+    const std::uint32_t first = s.header.recordCount + 1;
+    if (records.size() > std::numeric_limits<std::uint32_t>::max() - s.header.recordCount) {
         throw DbfError(kWriteError);
     }
-    std::vector<std::uint8_t> bytes(record.bytes().begin(), record.bytes().end());
-    bytes[0] = kLiveFlag;
+    if (records.empty()) {
+        return s.header.recordCount;
+    }
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(records.size() * s.header.recordLength + 1);
+    for (const DbfRecord& record : records) {
+        requireSameLayout(record, s.header.recordLength);
+        const auto at = bytes.insert(bytes.end(), record.bytes().begin(), record.bytes().end());
+        *at = kLiveFlag;
+    }
     bytes.push_back(kEndOfFile);
 
-    const std::uint32_t number = s.header.recordCount + 1;
+    const std::uint32_t last = first + static_cast<std::uint32_t>(records.size() - 1);
     const DbfHeader before = s.header;
-    // The record (with the end-of-file byte) goes in before the count that announces it, and a
+    // The records (with the end-of-file byte) go in before the count that announces them, and a
     // rollback puts the count back before it cuts the file: whichever write fails, the count on
     // disk never names a record that is not all there.
     try {
-        if (!s.file.writeAt(s.offsetOf(number), bytes)) {
+        if (!s.file.writeAt(s.offsetOf(first), bytes)) {
             throw DbfError(kWriteError);
         }
-        s.header.recordCount = number;
+        s.header.recordCount = last;
         s.writeHeader(true, false);
     } catch (const DbfError&) {
         s.header = before;
@@ -301,9 +327,11 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
         }
         throw;
     }
-    s.row = s.insertIntoOrder(number);
+    for (std::uint32_t record = first; record <= last; ++record) {
+        s.row = s.insertIntoOrder(record);
+    }
     s.atEof = false;
-    return number;
+    return last;
 }
 
 void DbfTable::update(std::uint32_t record, const DbfRecord& values) {
@@ -404,7 +432,11 @@ void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& f
             throw DbfError(kReadError);
         }
         std::vector<std::uint8_t> buffer;
-        buffer.reserve(kScanBytes + header.recordLength);
+        // A small table gets a small buffer, not a whole scan's worth.
+        const std::uint64_t tableBytes =
+            (std::uint64_t{header.recordCount} + 1) * header.recordLength;
+        buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(kScanBytes, tableBytes)) +
+                       header.recordLength);
         std::uint64_t writeAt = header.headerLength;
         std::uint32_t count = 0;
         const auto flush = [&] {

@@ -186,7 +186,11 @@ class DbfTable {
     DbfRecord current() const { return read(currentRecord()); }
 
     DbfRecord blankRecord() const;
+    // Returns the new record's number; the cursor moves to it.
     std::uint32_t append(const DbfRecord& record);
+    // Many records at once, in one write of their bytes and one of the count: all of them are
+    // added or (on an error) none. Returns the number of the last; the cursor moves to it.
+    std::uint32_t append(std::span<const DbfRecord> records);
     void update(std::uint32_t record, const DbfRecord& values);
     void markDeleted(std::uint32_t record);
     // Many records at once: the display order is compacted once instead of once per record.

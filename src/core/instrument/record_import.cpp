@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "instrument/image_decoding.h"
 
@@ -10,6 +11,9 @@ namespace zond::instrument {
 namespace {
 
 constexpr std::size_t kFirstRecord = 2;
+// Rows written to the table at once: few writes for a whole memory, and a progress report
+// every few tenths of a second on the slowest disk.
+constexpr std::size_t kRowsPerWrite = 64;
 
 std::string recordDate(std::span<const std::uint8_t> record) {
     return dateText(record[record_offset::kDay], record[record_offset::kMonth],
@@ -103,17 +107,30 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
 
     const std::size_t total = count - result.skipped;
-    for (std::size_t index = result.skipped; index < count; ++index) {
+    // What rows share is set once (a row for each mode); rows go to the table in batches, one
+    // write each.
+    std::vector<dbf::DbfRecord> rowOfMode;
+    for (unsigned mode = 0; mode < 2; ++mode) {
+        dbf::DbfRecord& row = rowOfMode.emplace_back(table.blankRecord());
+        row.setText(fields.mode, modeName(mode));
+        row.setInteger(fields.enCh, info.channelCount);
+        row.setText(fields.type, type);
+    }
+    std::vector<dbf::DbfRecord> batch;
+    batch.reserve(std::min(total, kRowsPerWrite));
+    const auto post = [&] {
+        table.append(batch);
+        result.added += batch.size();
+        batch.clear();
+    };
+    const auto addRow = [&](std::size_t index) {
         const auto record = recordAt(index);
         const std::uint8_t flags = record[record_offset::kFlags];
         const std::string date = recordDate(record);
         const std::string time = recordTime(record);
-
-        dbf::DbfRecord row = table.blankRecord();
+        dbf::DbfRecord row = rowOfMode[flags >> 7];
         row.setInteger(fields.n, static_cast<long long>(index + 1));
-        row.setText(fields.mode, modeName(flags >> 7));
         row.setInteger(fields.channel, flags & 0x07);
-        row.setInteger(fields.enCh, info.channelCount);
         row.setText(fields.tIn, temperatureText(decodeTemperature(record, record_offset::kTempIn),
                                                 decimalSeparator));
         row.setText(fields.tExt, temperatureText(decodeTemperature(record, record_offset::kTempExt),
@@ -124,10 +141,22 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
         row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
         row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
         row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
-        row.setText(fields.type, type);
-        table.append(row);
-        ++result.added;
-
+        batch.push_back(std::move(row));
+    };
+    for (std::size_t index = result.skipped; index < count; ++index) {
+        try {
+            addRow(index);
+        } catch (...) {
+            post();  // the rows before a bad record stay
+            if (result.added > 0) {
+                table.sync();
+            }
+            throw;
+        }
+        if (batch.size() < kRowsPerWrite && index + 1 < count) {
+            continue;
+        }
+        post();
         if (progress && !progress(result.added, total)) {
             result.cancelled = true;
             break;

@@ -22,8 +22,8 @@ struct ImportResult {
     bool cancelled = false;
 };
 
-// Told after each posted row how many of how many are done; returning false stops the import
-// (the rows posted so far stay).
+// Told after each batch of posted rows (up to 64) how many of how many are done; returning false
+// stops the import (the rows posted so far stay).
 using ImportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // Records the image holds: its record count, but never more than the bytes that arrived carry.

@@ -1,5 +1,6 @@
 #include "text/codepage.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,57 @@
 
 namespace zond::text {
 
+namespace {
+
+// Calls visit(code point) for each character of UTF-8 text; a malformed sequence is one
+// replacement character.
+template <typename Visit>
+void forEachCodePoint(std::string_view utf8, Visit&& visit) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        int extra = 0;
+        char32_t ch = 0;
+        if (lead < 0x80) {
+            ch = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            ch = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            ch = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            ch = lead & 0x07;
+        } else {
+            visit(kReplacementCharacter);
+            ++i;
+            continue;
+        }
+        if (i + static_cast<std::size_t>(extra) >= utf8.size()) {
+            visit(kReplacementCharacter);
+            break;
+        }
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const auto cont = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((cont & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            ch = (ch << 6) | (cont & 0x3F);
+        }
+        if (!valid) {
+            visit(kReplacementCharacter);
+            ++i;
+            continue;
+        }
+        visit(ch);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+}
+
+}  // namespace
 CodePage::CodePage(int number) : number_(number) {
     const std::optional<UpperHalf> upper = systemUpperHalf(number);
     if (!upper) {
@@ -49,8 +101,13 @@ std::string CodePage::decode(std::string_view bytes) const {
 
 EncodedText CodePage::encode(std::string_view utf8) const {
     EncodedText result;
+    // Every code page here keeps ASCII as it is, and most texts are nothing else.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+        result.bytes = utf8;
+        return result;
+    }
     result.bytes.reserve(utf8.size());
-    for (const char32_t ch : toUtf32(utf8)) {
+    forEachCodePoint(utf8, [&](char32_t ch) {
         if (ch < 0x80) {
             result.bytes.push_back(static_cast<char>(ch));
         } else if (const auto it = reverse_.find(ch); it != reverse_.end()) {
@@ -59,7 +116,7 @@ EncodedText CodePage::encode(std::string_view utf8) const {
             result.bytes.push_back('?');
             result.lossy = true;
         }
-    }
+    });
     return result;
 }
 
@@ -84,48 +141,7 @@ void appendUtf8(std::string& out, char32_t ch) {
 std::u32string toUtf32(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int extra = 0;
-        char32_t ch = 0;
-        if (lead < 0x80) {
-            ch = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            ch = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            ch = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            ch = lead & 0x07;
-        } else {
-            out.push_back(kReplacementCharacter);
-            ++i;
-            continue;
-        }
-        if (i + static_cast<std::size_t>(extra) >= utf8.size()) {
-            out.push_back(kReplacementCharacter);
-            break;
-        }
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            const auto cont = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((cont & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            ch = (ch << 6) | (cont & 0x3F);
-        }
-        if (!valid) {
-            out.push_back(kReplacementCharacter);
-            ++i;
-            continue;
-        }
-        out.push_back(ch);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
+    forEachCodePoint(utf8, [&](char32_t ch) { out.push_back(ch); });
     return out;
 }
 
@@ -151,7 +167,7 @@ std::size_t characterCount(std::string_view utf8) {
 std::u16string toUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    for (const char32_t ch : toUtf32(utf8)) {
+    forEachCodePoint(utf8, [&](char32_t ch) {
         if (ch < 0x10000) {
             out.push_back(static_cast<char16_t>(ch));
         } else {
@@ -159,7 +175,7 @@ std::u16string toUtf16(std::string_view utf8) {
             out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
         }
-    }
+    });
     return out;
 }
 

@@ -276,16 +276,17 @@ TEST_F(RecordImport, ClosedTableIsLeftAlone) {
     EXPECT_EQ(table_.rowCount(), 0u);
 }
 
-TEST_F(RecordImport, ProgressSeesEveryRowAndCanStop) {
+TEST_F(RecordImport, ProgressSeesEveryBatchAndCanStop) {
     std::vector<std::size_t> seen;
-    const auto result = run(buildImage(minuteRecords(5)), ImportMode::Create,
+    const auto result = run(buildImage(minuteRecords(150)), ImportMode::Create,
                             [&](std::size_t done, std::size_t total) {
-                                EXPECT_EQ(total, 5u);
+                                EXPECT_EQ(total, 150u);
                                 seen.push_back(done);
-                                return done < 2;
+                                return done < 100;
                             });
     EXPECT_TRUE(result.cancelled);
-    EXPECT_EQ(result.added, 2u);
-    EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2}));
-    EXPECT_EQ(table_.rowCount(), 2u);
+    EXPECT_EQ(result.added, 128u);
+    EXPECT_EQ(seen, (std::vector<std::size_t>{64, 128}));
+    EXPECT_EQ(table_.rowCount(), 128u);
+    EXPECT_EQ(integer(127, "N"), 128);
 }
