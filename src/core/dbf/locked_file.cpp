@@ -17,4 +17,13 @@ LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
     return *this;
 }
 
+LockedFile::Status LockedFile::keep(Status status, std::intptr_t handle,
+                                    const std::filesystem::path& path) {
+    if (status == Status::Ok) {
+        handle_ = handle;
+        path_ = path;
+    }
+    return status;
+}
+
 }  // namespace zond::dbf

@@ -49,6 +49,9 @@ class LockedFile {
   private:
     static constexpr std::intptr_t kClosed = -1;  // as INVALID_HANDLE_VALUE on Windows
 
+    // Holds `handle` under `path` when `status` is Ok; returns `status`.
+    Status keep(Status status, std::intptr_t handle, const std::filesystem::path& path);
+
     std::intptr_t handle_ = kClosed;  // a file descriptor, or a Windows HANDLE
     std::filesystem::path path_;
 };

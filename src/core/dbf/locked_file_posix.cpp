@@ -57,8 +57,14 @@ LockedFile::Status lockOrClose(int fd, bool exclusive) {
     return LockedFile::Status::Ok;
 }
 
-LockedFile::Status openError() {
-    return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+// Opens `path` with `flags` and takes its locks; `fd` is the open file when this returns Ok.
+LockedFile::Status openLocked(const std::filesystem::path& path, int flags, bool exclusive,
+                              int& fd) {
+    fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+    }
+    return lockOrClose(fd, exclusive);
 }
 
 }  // namespace
@@ -70,30 +76,16 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     if (create) {
         flags |= O_CREAT | (exclusiveCreate ? O_EXCL : 0);
     }
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        return openError();
-    }
-    const Status status = lockOrClose(fd, true);
-    if (status == Status::Ok) {
-        handle_ = fd;
-        path_ = path;
-    }
-    return status;
+    int fd = -1;
+    const Status status = openLocked(path, flags, true, fd);
+    return keep(status, fd, path);
 }
 
 LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return openError();
-    }
-    const Status status = lockOrClose(fd, false);
-    if (status == Status::Ok) {
-        handle_ = fd;
-        path_ = path;
-    }
-    return status;
+    int fd = -1;
+    const Status status = openLocked(path, O_RDONLY | O_CLOEXEC, false, fd);
+    return keep(status, fd, path);
 }
 
 void LockedFile::close() {

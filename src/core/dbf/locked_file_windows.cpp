@@ -68,21 +68,17 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
     close();
     const DWORD disposition =
         !create ? OPEN_EXISTING : (exclusiveCreate ? CREATE_NEW : OPEN_ALWAYS);
-    const Status status = openHandle(path, GENERIC_READ | GENERIC_WRITE, disposition, handle_);
-    if (status == Status::Ok) {
-        path_ = path;
-    }
-    return status;
+    std::intptr_t handle = kClosed;
+    const Status status = openHandle(path, GENERIC_READ | GENERIC_WRITE, disposition, handle);
+    return keep(status, handle, path);
 }
 
 // A reader shares reading only, so it fails while a writer has the file and keeps writers out.
 LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
     close();
-    const Status status = openHandle(path, GENERIC_READ, OPEN_EXISTING, handle_);
-    if (status == Status::Ok) {
-        path_ = path;
-    }
-    return status;
+    std::intptr_t handle = kClosed;
+    const Status status = openHandle(path, GENERIC_READ, OPEN_EXISTING, handle);
+    return keep(status, handle, path);
 }
 
 void LockedFile::close() {

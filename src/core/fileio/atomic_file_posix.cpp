@@ -8,12 +8,11 @@
 #include <string>
 
 #include "fileio/atomic_file.h"
+#include "fileio/write_buffer.h"
 
 namespace zond::fileio {
 
 namespace {
-
-constexpr std::size_t kBufferSize = 256 * 1024;
 
 std::error_code lastError() {
     // A full quota is a full disk for the user.
@@ -82,7 +81,7 @@ AtomicFile::AtomicFile(const std::filesystem::path& target) : impl_(std::make_un
         throw FileWriteError(target, std::make_error_code(std::errc::file_exists));
     }
     impl_->pending = true;
-    impl_->buffer.reserve(kBufferSize);
+    impl_->buffer.reserve(kWriteBufferSize);
 }
 
 AtomicFile::~AtomicFile() {
@@ -106,15 +105,7 @@ const std::filesystem::path& AtomicFile::handOverTemporary() {
 }
 
 void AtomicFile::write(std::string_view bytes) {
-    if (impl_->buffer.size() + bytes.size() > kBufferSize) {
-        impl_->flushBuffer();
-    }
-    if (bytes.size() >= kBufferSize) {
-        impl_->buffer.assign(bytes);
-        impl_->flushBuffer();
-    } else {
-        impl_->buffer.append(bytes);
-    }
+    bufferedWrite(impl_->buffer, bytes, [this] { impl_->flushBuffer(); });
 }
 
 void AtomicFile::commit() {
