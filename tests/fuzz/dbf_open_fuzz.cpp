@@ -10,13 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "dbf/dbf_layout.h"
 #include "dbf/dbf_table.h"
 #include "memory_file.h"
 
