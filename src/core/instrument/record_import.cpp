@@ -110,9 +110,9 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     // What rows share is set once (a row for each mode); rows go to the table in batches, one
     // write each.
     std::vector<dbf::DbfRecord> rowOfMode;
-    for (unsigned mode = 0; mode < 2; ++mode) {
+    for (unsigned modeBit = 0; modeBit < 2; ++modeBit) {
         dbf::DbfRecord& row = rowOfMode.emplace_back(table.blankRecord());
-        row.setText(fields.mode, modeName(mode));
+        row.setText(fields.mode, modeName(modeBit));
         row.setInteger(fields.enCh, info.channelCount);
         row.setText(fields.type, type);
     }
