@@ -1,50 +1,17 @@
 // Opens arbitrary bytes as a table file and, when that succeeds, reads every field of every row
 // and makes the edits the input's first byte asks for: bit 0 a sort index, bit 1 an appended row,
-// bit 2 a deletion and pack (each writes files, so not every run pays for all of them). The rest
-// of the input is the file. The table's bytes live in a memfd, reached through a link in a folder
-// of memory, where the sort index and the packed copy that are written beside a table go.
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+// bit 2 a deletion and pack. The rest of the input is the file. The table layer keeps its files
+// in memory here, the sort index and the packed copy beside the table included.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <span>
-#include <string>
-#include <string_view>
 
 #include "dbf/dbf_table.h"
-#include "memory_file.h"
+#include "dbf/memory_files.h"
 
 namespace {
 
 using namespace zond::dbf;
-
-// libFuzzer may end the process without running exit handlers, so each run first clears the
-// folders of runs that are gone.
-void removeStaleFolders(const std::filesystem::path& base, std::string_view prefix) {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(prefix) && ::kill(std::atoi(name.c_str() + prefix.size()), 0) != 0 &&
-            errno == ESRCH) {
-            std::filesystem::remove_all(entry.path(), ignored);
-        }
-    }
-}
-
-std::filesystem::path linkFolder() {
-    const std::filesystem::path memory = "/dev/shm";
-    const auto base =
-        std::filesystem::is_directory(memory) ? memory : std::filesystem::temp_directory_path();
-    constexpr std::string_view kPrefix = "dbf_open_fuzz_";
-    removeStaleFolders(base, kPrefix);
-    const auto folder = base / (std::string(kPrefix) + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    return folder;
-}
 
 enum Edit : std::uint8_t { kSort = 1, kAppend = 2, kPack = 4 };
 
@@ -85,19 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) {
         return 0;
     }
-    static const MemoryFile file("dbf_open_fuzz");
-    static const std::filesystem::path link = linkFolder() / "table.db";
-    static bool linked = false;
-    file.fill(std::span(data + 1, size - 1));
-    if (!linked) {
-        std::filesystem::remove(link);
-        std::filesystem::create_symlink(file.path(), link);
-        linked = true;
-    }
+    const std::filesystem::path path = "/fuzz/table.db";
+    putMemoryFile(path, std::span(data + 1, size - 1));
     DbfTable table;
     try {
-        table.open(link);
-        linked = (data[0] & kPack) == 0;  // a pack renames its copy over the link
+        table.open(path);
         exercise(table, data[0]);
     } catch (const DbfError&) {
     }

@@ -2,21 +2,15 @@
 // Input: one byte of options (bit 0 append, bits 1-2 the flux scaling, bit 3 new firmware, bit 4
 // import the same image a second time), three sensor codes, then the image as the transfer
 // assembles it.
-#include <unistd.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <span>
-#include <string>
 #include <vector>
 
-#include "memory_file.h"
-
+#include "dbf/memory_files.h"
 #include "instrument/image_decoding.h"
 #include "instrument/record_import.h"
 #include "measurement/measurement_schema.h"
@@ -27,16 +21,11 @@ using namespace zond;
 
 constexpr std::array<const char*, 4> kVersions = {"070514", "090818", "090819", "061201"};
 
-// The bytes of a new empty measurement table, made once on disk.
+// The bytes of a new empty measurement table, made once.
 std::vector<std::uint8_t> emptyTableBytes() {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("image_import_fuzz_" + std::to_string(::getpid()) + ".db");
+    const std::filesystem::path path = "/fuzz/empty.db";
     measurement::createMeasurementTable(path);
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    std::filesystem::remove(path);
-    return bytes;
+    return dbf::memoryFileBytes(path);
 }
 
 }  // namespace
@@ -58,10 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (options & 1) ? instrument::ImportMode::Append : instrument::ImportMode::Create;
 
     static const std::vector<std::uint8_t> emptyTable = emptyTableBytes();
-    static const MemoryFile file("image_import_fuzz");
-    file.fill(emptyTable);
+    const std::filesystem::path path = "/fuzz/table.db";
+    dbf::putMemoryFile(path, emptyTable);
     dbf::DbfTable table;
-    const auto fields = measurement::openMeasurementTable(table, file.path());
+    const auto fields = measurement::openMeasurementTable(table, path);
     try {
         const auto first = instrument::importRecords(table, fields, info, image, mode, ',');
         if (first.added != instrument::imageRecordCount(image) || table.rowCount() != first.added) {

@@ -2,12 +2,12 @@
 // beside the table.
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <numeric>
 #include <sstream>
 
 #include "dbf/dbf_table.h"
 #include "dbf/dbf_table_impl.h"
+#include "dbf/locked_file.h"
 
 namespace zond::dbf {
 
@@ -116,8 +116,7 @@ void DbfTable::Impl::loadSortTags() {
     if (header.productionIndex == 0 || variant != DbfVariant::DBase) {
         return;
     }
-    std::error_code ignored;
-    if (!std::filesystem::exists(indexPathOf(path), ignored)) {
+    if (!fileExists(indexPathOf(path))) {
         // The index went away with the last close; the flag follows at the next write.
         header.productionIndex = 0;
         headerDirty = true;
@@ -130,8 +129,7 @@ void DbfTable::Impl::writeIndexFile() {
     requireWritable();
     const auto indexPath = indexPathOf(path);
     if (tags.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(indexPath, ignored);
+        removeFile(indexPath);
         return;
     }
     std::string text = std::string(kIndexSignature) + '\n';
@@ -139,19 +137,26 @@ void DbfTable::Impl::writeIndexFile() {
         text += tag.name + ' ' + layout->fields[static_cast<std::size_t>(tag.field)].name + ' ' +
                 (tag.descending ? "DESC" : "ASC") + '\n';
     }
-    // One write of the whole text, without a stream buffer for a few dozen bytes.
-    std::ofstream out;
-    out.rdbuf()->pubsetbuf(nullptr, 0);
-    out.open(indexPath, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
+    LockedFile out;
+    if (out.open(indexPath, true) != LockedFile::Status::Ok ||
+        !out.writeAt(0, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) ||
+        !out.truncate(text.size())) {
         throw DbfError(kWriteError);
     }
 }
 
 std::vector<SortTag> DbfTable::Impl::readIndexFile() const {
-    std::ifstream in(indexPathOf(path), std::ios::binary);
+    LockedFile file;
+    if (file.openShared(indexPathOf(path)) != LockedFile::Status::Ok) {
+        return {};
+    }
+    // A few dozen bytes are ours; anything much longer is some other program's index.
+    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), 64 * 1024)),
+                     '\0');
+    if (!file.readAt(0, {reinterpret_cast<std::uint8_t*>(text.data()), text.size()})) {
+        return {};
+    }
+    std::istringstream in(text);
     std::string line;
     if (!std::getline(in, line) || line != kIndexSignature) {
         return {};

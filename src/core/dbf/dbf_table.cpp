@@ -111,8 +111,7 @@ void DbfTable::create(const std::filesystem::path& path, std::span<const FieldSp
     }
     if (!file.truncate(0) || !file.writeAt(0, bytes)) {
         file.close();
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        removeFile(path);
         throw DbfError(kWriteError);
     }
 }
@@ -415,8 +414,7 @@ void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& f
         copyName += "_" + std::to_string(n);
         copyName += path.extension();
         copyPath = folder / copyName;
-        std::error_code ignored;
-        if (std::filesystem::exists(copyPath, ignored)) {
+        if (fileExists(copyPath)) {
             continue;
         }
         if (copy.open(copyPath, true, true) != LockedFile::Status::Ok) {
@@ -467,8 +465,7 @@ void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& f
         }
     } catch (...) {
         copy.close();
-        std::error_code ignored;
-        std::filesystem::remove(copyPath, ignored);
+        removeFile(copyPath);
         throw;
     }
     file = std::move(copy);

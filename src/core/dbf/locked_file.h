@@ -59,4 +59,10 @@ class LockedFile {
 // This process's ID, to name files that belong to one run.
 long currentProcessId();
 
+// Whether a file of that name exists, and its removal (quietly: a file that stays is no error).
+// A table's companion files (its sort index, its copies) are found and removed through these, so
+// that they live wherever the table's file layer keeps files.
+bool fileExists(const std::filesystem::path& path);
+void removeFile(const std::filesystem::path& path);
+
 }  // namespace zond::dbf

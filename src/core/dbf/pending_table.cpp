@@ -22,7 +22,7 @@ void removeAbandonedPartials(const std::filesystem::path& target) {
         LockedFile probe;
         if (probe.open(entry.path(), false) == LockedFile::Status::Ok) {
             probe.close();
-            std::filesystem::remove(entry.path(), error);
+            removeFile(entry.path());
         }
     }
 }
@@ -42,8 +42,7 @@ PendingTable::PendingTable(std::filesystem::path target) : target_(std::move(tar
 
 PendingTable::~PendingTable() {
     if (!committed_) {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
+        removeFile(path_);
     }
 }
 
