@@ -19,12 +19,12 @@ constexpr double kLowestTemperature = -40.0;
 constexpr double kHighestTemperature = 320.0;
 
 // Two decimal digits and the separator, or `fallback` when the value is out of its range.
-void appendPart(std::string& out, unsigned value, unsigned low, unsigned high,
-                std::string_view separator, std::string_view fallback) {
-    if (value < low || value > high) {
-        out += fallback;
-        return;
-    }
+// A date or time part as the texts show it: `fallback` when the instrument's value is out of range.
+int shownPart(unsigned value, unsigned low, unsigned high, int fallback) {
+    return value < low || value > high ? fallback : static_cast<int>(value);
+}
+
+void appendPart(std::string& out, int value, std::string_view separator) {
     out += static_cast<char>('0' + value / 10);
     out += static_cast<char>('0' + value % 10);
     out += separator;
@@ -73,6 +73,16 @@ std::int64_t dayNumber(int year, int month, int day) {
     const std::int64_t daysBeforeYear = 365 * y + y / 4 - y / 100 + y / 400;
     // 306 days from 1 March of year 0 to 1 January of year 1, which is day 1.
     return daysBeforeYear + dayOfYear - 306 + 1;
+}
+
+// Seconds since the start of day 1 of a real date and time; nothing for any other.
+std::optional<std::int64_t> momentSeconds(int year, int month, int day, int hour, int minute,
+                                          int second) {
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    return dayNumber(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 }  // namespace
@@ -162,16 +172,16 @@ std::string typeText(const DeviceInfo& info) {
 
 std::string timeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
     std::string text;
-    appendPart(text, hour, 0, 23, ":", "00:");
-    appendPart(text, minute, 0, 59, ":", "00:");
-    appendPart(text, second, 0, 59, "", "00");
+    appendPart(text, shownPart(hour, 0, 23, 0), ":");
+    appendPart(text, shownPart(minute, 0, 59, 0), ":");
+    appendPart(text, shownPart(second, 0, 59, 0), "");
     return text;
 }
 
 std::string dateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
     std::string text;
-    appendPart(text, day, 1, 31, ".", "01.");
-    appendPart(text, month, 1, 12, ".", "01.");
+    appendPart(text, shownPart(day, 1, 31, 1), ".");
+    appendPart(text, shownPart(month, 1, 12, 1), ".");
     text += std::to_string(2000 + year);
     return text;
 }
@@ -201,11 +211,20 @@ std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeTe
         year += 2000;
     }
     const auto [hour, minute, second] = *time;
-    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
-        hour > 23 || minute > 59 || second > 59) {
-        throw invalid();
+    if (const auto seconds = momentSeconds(year, month, day, hour, minute, second)) {
+        return *seconds;
     }
-    return dayNumber(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    throw invalid();
+}
+
+std::int64_t timeStampOf(std::uint8_t day, std::uint8_t month, std::uint8_t year, std::uint8_t hour,
+                         std::uint8_t minute, std::uint8_t second) {
+    if (const auto seconds = momentSeconds(
+            2000 + year, shownPart(month, 1, 12, 1), shownPart(day, 1, 31, 1),
+            shownPart(hour, 0, 23, 0), shownPart(minute, 0, 59, 0), shownPart(second, 0, 59, 0))) {
+        return *seconds;
+    }
+    throw InvalidDateTimeError(dateText(day, month, year) + " " + timeText(hour, minute, second));
 }
 
 }  // namespace zond::instrument

@@ -76,5 +76,9 @@ std::string temperatureText(double celsius, char decimalSeparator);
 // "dd.mm.yy", a year of 2000-2099) and "hh:mm:ss"; InvalidDateTimeError for a text that is no real
 // date and time.
 std::int64_t TimeStampSeconds(std::string_view dateText, std::string_view timeText);
+// TimeStampSeconds(dateText(day, month, year), timeText(hour, minute, second)), without making
+// the texts.
+std::int64_t timeStampOf(std::uint8_t day, std::uint8_t month, std::uint8_t year, std::uint8_t hour,
+                         std::uint8_t minute, std::uint8_t second);
 
 }  // namespace zond::instrument

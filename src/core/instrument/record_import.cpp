@@ -1,6 +1,7 @@
 #include "instrument/record_import.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,20 +27,33 @@ std::string recordTime(std::span<const std::uint8_t> record) {
 }
 
 std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
-    return TimeStampSeconds(recordDate(record), recordTime(record));
+    return timeStampOf(record[record_offset::kDay], record[record_offset::kMonth],
+                       record[record_offset::kYear], record[record_offset::kHour],
+                       record[record_offset::kMinute], record[record_offset::kSecond]);
 }
 
-// Texts the rows take that could be lost to the table's code page: the mode names and the sensor
-// type (the other fields are digits and separators).
-void requireStorableTexts(const dbf::DbfTable& table, const std::string& type) {
-    for (const std::string_view text : {modeName(0), modeName(1), std::string_view(type)}) {
-        if (table.codePage().encode(text).lossy) {
+// The texts every row of a mode shares, set once: the mode name, the channel count and the sensor
+// type. Refused when the table's code page cannot hold them (the other fields are digits and
+// separators).
+std::vector<dbf::DbfRecord> rowsOfModes(const dbf::DbfTable& table,
+                                        const measurement::MeasurementFieldIndexes& fields,
+                                        const DeviceInfo& info, std::string_view type) {
+    std::vector<dbf::DbfRecord> rows;
+    const auto setStorable = [&](dbf::DbfRecord& row, int field, std::string_view text) {
+        if (!row.setText(field, text)) {
             throw dbf::DbfError("Таблица записана в кодовой странице " +
                                 std::to_string(table.codePage().number()) +
                                 ", в которой нельзя сохранить текст \"" + std::string(text) +
                                 "\". Записи не добавлены.");
         }
+    };
+    for (unsigned modeBit = 0; modeBit < 2; ++modeBit) {
+        dbf::DbfRecord& row = rows.emplace_back(table.blankRecord());
+        setStorable(row, fields.mode, modeName(modeBit));
+        setStorable(row, fields.type, type);
+        row.setInteger(fields.enCh, info.channelCount);
     }
+    return rows;
 }
 
 std::int64_t lastRowTimeStamp(dbf::DbfTable& table,
@@ -87,8 +101,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
     table.refresh();
     applySensorSubstitution(info);
-    const std::string type = typeText(info);
-    requireStorableTexts(table, type);
+    const std::vector<dbf::DbfRecord> rowOfMode = rowsOfModes(table, fields, info, typeText(info));
     const long version = versionNumber(info);
 
     const std::size_t count = imageRecordCount(image);
@@ -107,28 +120,22 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
 
     const std::size_t total = count - result.skipped;
-    // What rows share is set once (a row for each mode); rows go to the table in batches, one
-    // write each.
-    std::vector<dbf::DbfRecord> rowOfMode;
-    for (unsigned modeBit = 0; modeBit < 2; ++modeBit) {
-        dbf::DbfRecord& row = rowOfMode.emplace_back(table.blankRecord());
-        row.setText(fields.mode, modeName(modeBit));
-        row.setInteger(fields.enCh, info.channelCount);
-        row.setText(fields.type, type);
-    }
-    std::vector<dbf::DbfRecord> batch;
-    batch.reserve(std::min(total, kRowsPerWrite));
+    // Rows go to the table in batches, one write each; the batch's rows are filled again for the
+    // next one, without new memory.
+    std::vector<dbf::DbfRecord> batch(std::min(total, kRowsPerWrite));
+    std::size_t filled = 0;
     const auto post = [&] {
-        table.append(batch);
-        result.added += batch.size();
-        batch.clear();
+        table.append(std::span(batch).first(filled));
+        result.added += filled;
+        filled = 0;
     };
     const auto addRow = [&](std::size_t index) {
         const auto record = recordAt(index);
         const std::uint8_t flags = record[record_offset::kFlags];
         const std::string date = recordDate(record);
         const std::string time = recordTime(record);
-        dbf::DbfRecord row = rowOfMode[flags >> 7];
+        dbf::DbfRecord& row = batch[filled];
+        row = rowOfMode[flags >> 7];
         row.setInteger(fields.n, static_cast<long long>(index + 1));
         row.setInteger(fields.channel, flags & 0x07);
         row.setText(fields.tIn, temperatureText(decodeTemperature(record, record_offset::kTempIn),
@@ -137,11 +144,11 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
                                                  decimalSeparator));
         row.setText(fields.time, time);
         row.setText(fields.date, date);
-        row.setText(fields.timeSec, std::to_string(TimeStampSeconds(date, time)));
+        row.setText(fields.timeSec, std::to_string(recordTimeStamp(record)));
         row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
         row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
         row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
-        batch.push_back(std::move(row));
+        ++filled;
     };
     for (std::size_t index = result.skipped; index < count; ++index) {
         try {
@@ -153,7 +160,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
             }
             throw;
         }
-        if (batch.size() < kRowsPerWrite && index + 1 < count) {
+        if (filled < batch.size() && index + 1 < count) {
             continue;
         }
         post();

@@ -67,11 +67,35 @@ CodePage::CodePage(int number) : number_(number) {
         throw std::invalid_argument("Unsupported code page " + std::to_string(number));
     }
     for (int b = 0; b < 256; ++b) {
-        forward_[b] = b < 0x80 ? static_cast<char32_t>(b) : (*upper)[b - 0x80];
-        if (b >= 0x80 && forward_[b] != kReplacementCharacter) {
-            reverse_.emplace(forward_[b], static_cast<unsigned char>(b));
+        const char32_t ch = b < 0x80 ? static_cast<char32_t>(b) : (*upper)[b - 0x80];
+        forward_[b] = ch;
+        if (b < 0x80 || ch == kReplacementCharacter) {
+            continue;
+        }
+        // A character with two bytes takes the first.
+        if (ch >= kAlphabetsEnd) {
+            otherBytes_.emplace_back(ch, static_cast<unsigned char>(b));
+        } else if (alphabetBytes_[ch] == 0) {
+            alphabetBytes_[ch] = static_cast<unsigned char>(b);
         }
     }
+    std::stable_sort(otherBytes_.begin(), otherBytes_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+std::optional<unsigned char> CodePage::byteOf(char32_t ch) const {
+    if (ch < 0x80) {
+        return static_cast<unsigned char>(ch);
+    }
+    if (ch < kAlphabetsEnd) {
+        const unsigned char b = alphabetBytes_[ch];
+        return b != 0 ? std::optional(b) : std::nullopt;
+    }
+    const auto found =
+        std::lower_bound(otherBytes_.begin(), otherBytes_.end(), ch,
+                         [](const auto& entry, char32_t c) { return entry.first < c; });
+    return found != otherBytes_.end() && found->first == ch ? std::optional(found->second)
+                                                            : std::nullopt;
 }
 
 const CodePage& CodePage::get(int number) {
@@ -108,10 +132,8 @@ EncodedText CodePage::encode(std::string_view utf8) const {
     }
     result.bytes.reserve(utf8.size());
     forEachCodePoint(utf8, [&](char32_t ch) {
-        if (ch < 0x80) {
-            result.bytes.push_back(static_cast<char>(ch));
-        } else if (const auto it = reverse_.find(ch); it != reverse_.end()) {
-            result.bytes.push_back(static_cast<char>(it->second));
+        if (const auto b = byteOf(ch)) {
+            result.bytes.push_back(static_cast<char>(*b));
         } else {
             result.bytes.push_back('?');
             result.lossy = true;

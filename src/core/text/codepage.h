@@ -2,9 +2,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace zond::text {
 
@@ -27,14 +29,21 @@ class CodePage {
 
     std::string decode(std::string_view bytes) const;
     EncodedText encode(std::string_view utf8) const;
-    bool canEncode(char32_t ch) const { return ch < 0x80 || reverse_.contains(ch); }
+    bool canEncode(char32_t ch) const { return byteOf(ch).has_value(); }
 
   private:
     explicit CodePage(int number);
 
+    std::optional<unsigned char> byteOf(char32_t ch) const;
+
     int number_;
     std::array<char32_t, 256> forward_{};
-    std::unordered_map<char32_t, unsigned char> reverse_;
+    // Upper-half bytes by code point: a table for the alphabets below U+0500 (Latin-1, Greek,
+    // Cyrillic), where a text's letters are, and the rest (dashes, quotes, signs) in a list
+    // sorted by code point.
+    static constexpr char32_t kAlphabetsEnd = 0x500;
+    std::array<unsigned char, kAlphabetsEnd> alphabetBytes_{};  // 0 where the page has none
+    std::vector<std::pair<char32_t, unsigned char>> otherBytes_;
 };
 
 // Splits UTF-8 into code points; malformed bytes become U+FFFD.

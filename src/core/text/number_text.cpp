@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <system_error>
 
 namespace zond::text {
@@ -15,6 +13,16 @@ std::string withSeparator(std::string text, char decimalSeparator) {
         text[dot] = decimalSeparator;
     }
     return text;
+}
+
+// The value rounded to 15 significant digits, as "%.15g" and reading back would give it.
+double toFifteenDigits(double value) {
+    char buffer[64];
+    const auto text =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, 15);
+    double rounded = value;
+    std::from_chars(buffer, text.ptr, rounded);
+    return rounded;
 }
 
 std::string fixedShortest(double value) {
@@ -35,25 +43,20 @@ std::string generalNumberText(double value, char decimalSeparator) {
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
     }
-    char buffer[64];
-    std::snprintf(buffer, sizeof(buffer), "%.15g", value);
-    const double rounded = std::strtod(buffer, nullptr);
-    return withSeparator(fixedShortest(rounded), decimalSeparator);
+    return withSeparator(fixedShortest(toFifteenDigits(value)), decimalSeparator);
 }
 
 std::string fixedNumberText(double value, int decimals, char decimalSeparator) {
     // Round half away from zero on the decimal text, as users expect (12.25 -> 12.3), not on the
     // binary value that printf would round.
     const double scale = std::pow(10.0, decimals);
-    double scaled = value * scale;
-    char probe[64];
-    std::snprintf(probe, sizeof(probe), "%.15g", scaled);
-    scaled = std::strtod(probe, nullptr);
+    const double scaled = toFifteenDigits(value * scale);
     // Adding +0.0 turns a negative zero into zero, so -0.04 shows as "0.0", not "-0.0".
     const double rounded = std::round(scaled) / scale + 0.0;
     char buffer[512];
-    std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, rounded);
-    return withSeparator(buffer, decimalSeparator);
+    const auto text =
+        std::to_chars(buffer, buffer + sizeof(buffer), rounded, std::chars_format::fixed, decimals);
+    return withSeparator({buffer, text.ptr}, decimalSeparator);
 }
 
 std::optional<double> parseNumber(std::string_view text, char decimalSeparator) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 using namespace zond::instrument;
@@ -187,6 +189,37 @@ TEST(ImageDecoding, TimeStampSecondsRejectsImpossibleMoments) {
     EXPECT_THROW(TimeStampSeconds("18-08-2009", "12:15:30"), InvalidDateTimeError);
     EXPECT_THROW(TimeStampSeconds("18.08.-2009", "12:15:30"), InvalidDateTimeError);
     EXPECT_THROW(TimeStampSeconds("18.08.2009x", "12:15:30"), InvalidDateTimeError);
+}
+
+// A record's moment straight from its bytes is the moment its texts show, out-of-range parts
+// and impossible dates (31 April, 29 February 2009) included.
+TEST(ImageDecoding, TimeStampOfBytesMatchesItsTexts) {
+    const auto secondsOfTexts = [](auto... bytes) -> std::optional<std::int64_t> {
+        const auto [day, month, year, hour, minute, second] = std::array{bytes...};
+        try {
+            return TimeStampSeconds(dateText(day, month, year), timeText(hour, minute, second));
+        } catch (const InvalidDateTimeError&) {
+            return std::nullopt;
+        }
+    };
+    int impossible = 0;
+    for (const std::uint8_t day : {0, 1, 28, 29, 30, 31, 32, 255}) {
+        for (const std::uint8_t month : {0, 1, 2, 4, 12, 13}) {
+            for (const std::uint8_t year : {0, 8, 9, 100, 255}) {
+                for (const std::uint8_t time : {0, 23, 24, 59, 60, 255}) {
+                    const auto expected = secondsOfTexts(day, month, year, time, time, time);
+                    if (expected) {
+                        EXPECT_EQ(timeStampOf(day, month, year, time, time, time), *expected);
+                    } else {
+                        ++impossible;
+                        EXPECT_THROW(timeStampOf(day, month, year, time, time, time),
+                                     InvalidDateTimeError);
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(impossible, 0);
 }
 
 TEST(ImageDecoding, SampleRecordDecodes) {
