@@ -130,7 +130,7 @@ EncodedText CodePage::encode(std::string_view utf8) const {
         result.bytes = utf8;
         return result;
     }
-    result.bytes.reserve(utf8.size());
+    result.bytes.reserve(characterCount(utf8));  // a short text stays in the string itself
     forEachCodePoint(utf8, [&](char32_t ch) {
         if (const auto b = byteOf(ch)) {
             result.bytes.push_back(static_cast<char>(*b));
