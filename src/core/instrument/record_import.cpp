@@ -132,8 +132,6 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     const auto addRow = [&](std::size_t index) {
         const auto record = recordAt(index);
         const std::uint8_t flags = record[record_offset::kFlags];
-        const std::string date = recordDate(record);
-        const std::string time = recordTime(record);
         dbf::DbfRecord& row = batch[filled];
         row = rowOfMode[flags >> 7];
         row.setInteger(fields.n, static_cast<long long>(index + 1));
@@ -142,8 +140,8 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
                                                 decimalSeparator));
         row.setText(fields.tExt, temperatureText(decodeTemperature(record, record_offset::kTempExt),
                                                  decimalSeparator));
-        row.setText(fields.time, time);
-        row.setText(fields.date, date);
+        row.setText(fields.time, recordTime(record));
+        row.setText(fields.date, recordDate(record));
         row.setText(fields.timeSec, std::to_string(recordTimeStamp(record)));
         row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
         row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
