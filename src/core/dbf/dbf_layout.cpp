@@ -132,14 +132,11 @@ std::size_t countDescriptors(const ByteReader& read, std::uint64_t fileSize,
 }
 
 std::string formatFixed(double value, int decimals) {
-    // Rounded to 18 significant digits first, as the format asks.
+    // The format asks for 18 significant digits at most; a double needs no more than 17 to be
+    // told from every other, so it is written as it is.
     char buffer[400];
-    auto result =
-        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::scientific, 17);
-    double rounded = value;
-    std::from_chars(buffer, result.ptr, rounded);
-    result =
-        std::to_chars(buffer, buffer + sizeof(buffer), rounded, std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
     std::string text(buffer, result.ptr);
     if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
         text.erase(0, 1);
