@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "dbf/locked_file.h"
@@ -27,8 +28,9 @@ struct OpenFile {
     bool exclusive = false;
 };
 
-std::map<std::filesystem::path, std::shared_ptr<MemoryFile>>& files() {
-    static std::map<std::filesystem::path, std::shared_ptr<MemoryFile>> byName;
+// By the name's text: comparing paths piece by piece would cost more than the file work.
+std::map<std::string, std::shared_ptr<MemoryFile>, std::less<>>& files() {
+    static std::map<std::string, std::shared_ptr<MemoryFile>, std::less<>> byName;
     return byName;
 }
 
@@ -67,7 +69,7 @@ LockedFile::Status lockAndHold(const std::shared_ptr<MemoryFile>& file, bool exc
 }  // namespace
 
 void putMemoryFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    auto& file = files()[path];
+    auto& file = files()[path.native()];
     if (!file || file->writer || file->readers > 0) {
         file = std::make_shared<MemoryFile>();  // an open one keeps its bytes, as if replaced
     }
@@ -75,20 +77,20 @@ void putMemoryFile(const std::filesystem::path& path, std::span<const std::uint8
 }
 
 std::vector<std::uint8_t> memoryFileBytes(const std::filesystem::path& path) {
-    const auto found = files().find(path);
+    const auto found = files().find(path.native());
     return found == files().end() ? std::vector<std::uint8_t>{} : found->second->bytes;
 }
 
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
                                     bool exclusiveCreate) {
     close();
-    auto& file = files()[path];
+    auto& file = files()[path.native()];
     if (file && create && exclusiveCreate) {
         return Status::Failed;
     }
     if (!file) {
         if (!create) {
-            files().erase(path);
+            files().erase(path.native());
             return Status::NotFound;
         }
         file = std::make_shared<MemoryFile>();
@@ -100,7 +102,7 @@ LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool crea
 
 LockedFile::Status LockedFile::openShared(const std::filesystem::path& path) {
     close();
-    const auto found = files().find(path);
+    const auto found = files().find(path.native());
     if (found == files().end()) {
         return Status::NotFound;
     }
@@ -165,13 +167,13 @@ bool LockedFile::syncData() {
 }
 
 bool LockedFile::renameTo(const std::filesystem::path& target) {
-    const auto found = files().find(path_);
+    const auto found = files().find(path_.native());
     if (found == files().end() || found->second != openFile(handle_).file) {
         return false;  // this file's name was taken by another or removed
     }
     auto file = found->second;
     files().erase(found);
-    files()[target] = std::move(file);
+    files()[target.native()] = std::move(file);
     path_ = target;
     return true;
 }
@@ -189,11 +191,11 @@ long currentProcessId() {
 }
 
 bool fileExists(const std::filesystem::path& path) {
-    return files().contains(path);
+    return files().contains(path.native());
 }
 
 void removeFile(const std::filesystem::path& path) {
-    files().erase(path);
+    files().erase(path.native());
 }
 
 }  // namespace zond::dbf
