@@ -84,19 +84,17 @@ std::vector<std::uint8_t> memoryFileBytes(const std::filesystem::path& path) {
 LockedFile::Status LockedFile::open(const std::filesystem::path& path, bool create,
                                     bool exclusiveCreate) {
     close();
-    auto& file = files()[path.native()];
-    if (file && create && exclusiveCreate) {
-        return Status::Failed;
-    }
-    if (!file) {
+    auto found = files().find(path.native());
+    if (found == files().end()) {
         if (!create) {
-            files().erase(path.native());
             return Status::NotFound;
         }
-        file = std::make_shared<MemoryFile>();
+        found = files().emplace(path.native(), std::make_shared<MemoryFile>()).first;
+    } else if (create && exclusiveCreate) {
+        return Status::Failed;
     }
     std::intptr_t handle = kClosed;
-    const Status status = lockAndHold(file, true, handle);
+    const Status status = lockAndHold(found->second, true, handle);
     return keep(status, handle, path);
 }
 

@@ -18,12 +18,12 @@ constexpr std::array<std::string_view, 2> kModeNames = {"Оперативный"
 constexpr double kLowestTemperature = -40.0;
 constexpr double kHighestTemperature = 320.0;
 
-// Two decimal digits and the separator, or `fallback` when the value is out of its range.
 // A date or time part as the texts show it: `fallback` when the instrument's value is out of range.
 int shownPart(unsigned value, unsigned low, unsigned high, int fallback) {
     return value < low || value > high ? fallback : static_cast<int>(value);
 }
 
+// Two decimal digits and the separator.
 void appendPart(std::string& out, int value, std::string_view separator) {
     out += static_cast<char>('0' + value / 10);
     out += static_cast<char>('0' + value % 10);
