@@ -72,17 +72,13 @@ FieldKind kindOf(char type, int width, int decimals) {
     }
 }
 
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 DbfFieldDescriptor parseDescriptor(std::span<const std::uint8_t> bytes, const Geometry& geometry,
                                    int offset) {
     DbfFieldDescriptor field;
     for (std::size_t i = 0; i < geometry.nameLength && bytes[i] != 0; ++i) {
-        field.name.push_back(upper(static_cast<char>(bytes[i])));
+        field.name.push_back(upperAscii(static_cast<char>(bytes[i])));
     }
-    field.type = upper(static_cast<char>(bytes[geometry.typeAt]));
+    field.type = upperAscii(static_cast<char>(bytes[geometry.typeAt]));
     if (field.name.empty() || std::string_view("CNFDLMI").find(field.type) == std::string::npos) {
         invalidFile();
     }
@@ -144,12 +140,12 @@ std::string formatFixed(double value, int decimals) {
     return text;
 }
 
-[[noreturn]] void doesNotFit(const DbfFieldDescriptor& field, const std::string& text) {
-    throw DbfError("Value " + text + " does not fit field \"" + field.name + "\" (" +
+[[noreturn]] void doesNotFit(const DbfFieldDescriptor& field, std::string_view text) {
+    throw DbfError("Value " + std::string(text) + " does not fit field \"" + field.name + "\" (" +
                    std::to_string(field.width) + " characters).");
 }
 
-void putNumberText(const DbfFieldDescriptor& field, const std::string& text,
+void putNumberText(const DbfFieldDescriptor& field, std::string_view text,
                    std::span<std::uint8_t> out) {
     if (text.size() > out.size()) {
         doesNotFit(field, text);
@@ -341,7 +337,7 @@ std::vector<std::uint8_t> buildStructure(std::span<const FieldSpec> fields, std:
         const StoredForm form = storedFormOf(wanted);
         std::uint8_t* descriptor = out.data() + DbfHeader::kSize * (i + 1);
         for (std::size_t c = 0; c < wanted.name.size(); ++c) {
-            descriptor[c] = static_cast<std::uint8_t>(upper(wanted.name[c]));
+            descriptor[c] = static_cast<std::uint8_t>(upperAscii(wanted.name[c]));
         }
         descriptor[11] = static_cast<std::uint8_t>(form.type);
         descriptor[16] = static_cast<std::uint8_t>(form.width & 0xFF);
@@ -407,7 +403,7 @@ void encodeDouble(const DbfFieldDescriptor& field, double value, std::span<std::
     } else if (field.kind == FieldKind::Text) {
         char buffer[32];
         const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-        putNumberText(field, std::string(buffer, result.ptr), out);
+        putNumberText(field, std::string_view(buffer, result.ptr), out);
     } else {
         throw DbfError("Field \"" + field.name + "\" does not hold numbers.");
     }
@@ -422,7 +418,9 @@ void encodeInteger(const DbfFieldDescriptor& field, long long value, std::span<s
     } else if (field.kind == FieldKind::Float) {
         encodeDouble(field, static_cast<double>(value), out);
     } else if (isIntegerKind(field.kind) || field.kind == FieldKind::Text) {
-        putNumberText(field, std::to_string(value), out);
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+        putNumberText(field, std::string_view(buffer, result.ptr), out);
     } else {
         throw DbfError("Field \"" + field.name + "\" does not hold numbers.");
     }

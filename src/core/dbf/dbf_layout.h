@@ -19,6 +19,11 @@ inline constexpr std::uint8_t kLiveFlag = ' ';
 inline constexpr std::uint8_t kDeletedFlag = '*';
 inline constexpr int kMaxFields = 4095;
 
+// Field and tag names are ASCII: their case is folded without the process's locale.
+inline char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // The variants the version byte can name; they differ in the header and descriptor layout.
 enum class DbfVariant { DBase, FoxPro, DBase7 };
 

@@ -15,21 +15,20 @@ const DbfFieldDescriptor& DbfRecord::field(int index) const {
     return layout_->fields[static_cast<std::size_t>(index)];
 }
 
-std::span<std::uint8_t> DbfRecord::fieldBytes(int index) {
-    const auto& descriptor = field(index);
+std::span<std::uint8_t> DbfRecord::fieldBytes(const DbfFieldDescriptor& descriptor) {
     return std::span<std::uint8_t>(bytes_).subspan(static_cast<std::size_t>(descriptor.offset),
                                                    static_cast<std::size_t>(descriptor.width));
 }
 
-std::span<const std::uint8_t> DbfRecord::fieldBytes(int index) const {
-    const auto& descriptor = field(index);
+std::span<const std::uint8_t> DbfRecord::fieldBytes(const DbfFieldDescriptor& descriptor) const {
     return std::span<const std::uint8_t>(bytes_).subspan(
         static_cast<std::size_t>(descriptor.offset), static_cast<std::size_t>(descriptor.width));
 }
 
 bool DbfRecord::isNull(int index) const {
-    const auto bytes = fieldBytes(index);
-    if (field(index).type == 'I') {
+    const auto& descriptor = field(index);
+    const auto bytes = fieldBytes(descriptor);
+    if (descriptor.type == 'I') {
         return false;
     }
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == ' '; });
@@ -40,14 +39,15 @@ std::string DbfRecord::text(int index) const {
     if (descriptor.type == 'I') {
         return std::to_string(asInteger(index));
     }
-    std::string_view raw = bytes::asText(fieldBytes(index));
+    std::string_view raw = bytes::asText(fieldBytes(descriptor));
     const auto end = raw.find_last_not_of(' ');
     raw = end == std::string_view::npos ? std::string_view() : raw.substr(0, end + 1);
     return layout_->codePage->decode(raw);
 }
 
 std::optional<double> DbfRecord::number(int index) const {
-    return decodeNumber(field(index), fieldBytes(index));
+    const auto& descriptor = field(index);
+    return decodeNumber(descriptor, fieldBytes(descriptor));
 }
 
 long long DbfRecord::asInteger(int index) const {
@@ -68,21 +68,21 @@ bool DbfRecord::setText(int index, std::string_view utf8) {
         }
         return true;
     }
-    const auto encoded = layout_->codePage->encode(utf8);
-    bytes::putLeftAligned(fieldBytes(index), encoded.bytes);
-    return !encoded.lossy;
+    return layout_->codePage->encodeField(utf8, fieldBytes(descriptor));
 }
 
 void DbfRecord::setInteger(int index, long long value) {
-    encodeInteger(field(index), value, fieldBytes(index));
+    const auto& descriptor = field(index);
+    encodeInteger(descriptor, value, fieldBytes(descriptor));
 }
 
 void DbfRecord::setDouble(int index, double value) {
-    encodeDouble(field(index), value, fieldBytes(index));
+    const auto& descriptor = field(index);
+    encodeDouble(descriptor, value, fieldBytes(descriptor));
 }
 
 void DbfRecord::setNull(int index) {
-    const auto bytes = fieldBytes(index);
+    const auto bytes = fieldBytes(field(index));
     std::fill(bytes.begin(), bytes.end(), static_cast<std::uint8_t>(' '));
 }
 

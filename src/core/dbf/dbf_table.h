@@ -124,8 +124,8 @@ class DbfRecord {
         : layout_(std::move(layout)), bytes_(std::move(bytes)) {}
 
     const DbfFieldDescriptor& field(int index) const;
-    std::span<std::uint8_t> fieldBytes(int index);
-    std::span<const std::uint8_t> fieldBytes(int index) const;
+    std::span<std::uint8_t> fieldBytes(const DbfFieldDescriptor& descriptor);
+    std::span<const std::uint8_t> fieldBytes(const DbfFieldDescriptor& descriptor) const;
 
     // Shared with the table, so a record stays usable after the table is closed.
     std::shared_ptr<const RecordLayout> layout_;

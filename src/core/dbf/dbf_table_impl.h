@@ -26,7 +26,7 @@ inline constexpr const char* kReadError = "Error while reading occurred.";
 
 inline constexpr std::size_t kScanBytes = 1 << 20;
 
-// Field and tag names compare without regard to case.
+// Field and tag names compare without regard to ASCII case.
 bool sameName(std::string_view a, std::string_view b);
 
 struct SortTag {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <iterator>
 #include <optional>
 
 #include "text/byte_order.h"
@@ -23,11 +24,14 @@ int shownPart(unsigned value, unsigned low, unsigned high, int fallback) {
     return value < low || value > high ? fallback : static_cast<int>(value);
 }
 
-// Two decimal digits and the separator.
-void appendPart(std::string& out, int value, std::string_view separator) {
-    out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
-    out += separator;
+// Two decimal digits and the separator after them (none after the last part).
+char* putPart(char* out, int value, char separator = '\0') {
+    *out++ = static_cast<char>('0' + value / 10);
+    *out++ = static_cast<char>('0' + value % 10);
+    if (separator != '\0') {
+        *out++ = separator;
+    }
+    return out;
 }
 
 // Reads "a<sep>b<sep>c", each part one to four decimal digits.
@@ -171,19 +175,19 @@ std::string typeText(const DeviceInfo& info) {
 }
 
 std::string timeText(std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
-    std::string text;
-    appendPart(text, shownPart(hour, 0, 23, 0), ":");
-    appendPart(text, shownPart(minute, 0, 59, 0), ":");
-    appendPart(text, shownPart(second, 0, 59, 0), "");
-    return text;
+    char text[8];
+    char* out = putPart(text, shownPart(hour, 0, 23, 0), ':');
+    out = putPart(out, shownPart(minute, 0, 59, 0), ':');
+    out = putPart(out, shownPart(second, 0, 59, 0));
+    return {text, out};
 }
 
 std::string dateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
-    std::string text;
-    appendPart(text, shownPart(day, 1, 31, 1), ".");
-    appendPart(text, shownPart(month, 1, 12, 1), ".");
-    text += std::to_string(2000 + year);
-    return text;
+    char text[10];
+    char* out = putPart(text, shownPart(day, 1, 31, 1), '.');
+    out = putPart(out, shownPart(month, 1, 12, 1), '.');
+    out = std::to_chars(out, std::end(text), 2000 + year).ptr;  // 2000 to 2255: four digits
+    return {text, out};
 }
 
 std::string temperatureText(double celsius, char decimalSeparator) {

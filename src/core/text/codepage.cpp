@@ -1,6 +1,7 @@
 #include "text/codepage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -123,23 +124,73 @@ std::string CodePage::decode(std::string_view bytes) const {
     return out;
 }
 
+template <typename Put>
+bool CodePage::encodeEach(std::string_view utf8, Put&& put) const {
+    bool exact = true;
+    forEachCodePoint(utf8, [&](char32_t ch) {
+        if (const auto b = byteOf(ch)) {
+            put(*b);
+        } else {
+            put(static_cast<unsigned char>('?'));
+            exact = false;
+        }
+    });
+    return exact;
+}
+
+namespace {
+
+// Every code page here keeps ASCII as it is, and most texts are nothing else. Eight bytes at a
+// time, since this runs for every text field written.
+bool isAscii(std::string_view text) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        bits |= word;
+    }
+    if (i < text.size()) {
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, text.data() + i, text.size() - i);
+        bits |= tail;
+    }
+    return (bits & kHighBits) == 0;
+}
+
+}  // namespace
+
 EncodedText CodePage::encode(std::string_view utf8) const {
     EncodedText result;
-    // Every code page here keeps ASCII as it is, and most texts are nothing else.
-    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    if (isAscii(utf8)) {
         result.bytes = utf8;
         return result;
     }
     result.bytes.reserve(characterCount(utf8));  // a short text stays in the string itself
-    forEachCodePoint(utf8, [&](char32_t ch) {
-        if (const auto b = byteOf(ch)) {
-            result.bytes.push_back(static_cast<char>(*b));
-        } else {
-            result.bytes.push_back('?');
-            result.lossy = true;
-        }
-    });
+    result.lossy =
+        !encodeEach(utf8, [&](unsigned char b) { result.bytes.push_back(static_cast<char>(b)); });
     return result;
+}
+
+bool CodePage::encodeField(std::string_view utf8, std::span<std::uint8_t> field) const {
+    std::size_t filled = 0;
+    bool exact = true;
+    if (isAscii(utf8)) {
+        filled = std::min(utf8.size(), field.size());
+        if (filled > 0) {
+            std::memcpy(field.data(), utf8.data(), filled);
+        }
+    } else {
+        exact = encodeEach(utf8, [&](unsigned char b) {
+            if (filled < field.size()) {
+                field[filled++] = b;
+            }
+        });
+    }
+    std::fill(field.begin() + static_cast<std::ptrdiff_t>(filled), field.end(),
+              static_cast<std::uint8_t>(' '));
+    return exact;
 }
 
 void appendUtf8(std::string& out, char32_t ch) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,12 +31,19 @@ class CodePage {
 
     std::string decode(std::string_view bytes) const;
     EncodedText encode(std::string_view utf8) const;
+    // Writes the text into a fixed-width field: cut at the field's end, padded with spaces.
+    // Returns false when some character had no place in the code page (stored as '?').
+    bool encodeField(std::string_view utf8, std::span<std::uint8_t> field) const;
     bool canEncode(char32_t ch) const { return byteOf(ch).has_value(); }
 
   private:
     explicit CodePage(int number);
 
     std::optional<unsigned char> byteOf(char32_t ch) const;
+    // Calls put(byte) for each character of the text, '?' for one the page lacks; returns
+    // false when there was such a character.
+    template <typename Put>
+    bool encodeEach(std::string_view utf8, Put&& put) const;
 
     int number_;
     std::array<char32_t, 256> forward_{};

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 namespace zond::text {
 
@@ -25,6 +26,17 @@ double toFifteenDigits(double value) {
     return rounded;
 }
 
+// Digits of a plain decimal text without its leading and trailing zeros.
+std::size_t significantDigits(std::string_view text) {
+    const auto first = text.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return 0;
+    }
+    const auto last = text.find_last_of("123456789");
+    const bool pointBetween = text.find('.', first) < last;
+    return last - first + 1 - (pointBetween ? 1 : 0);
+}
+
 std::string fixedShortest(double value) {
     char buffer[512];
     // + 0.0 turns a negative zero into zero, which users never want to see as "-0".
@@ -43,7 +55,14 @@ std::string generalNumberText(double value, char decimalSeparator) {
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
     }
-    return withSeparator(fixedShortest(toFifteenDigits(value)), decimalSeparator);
+    // A shortest text of 15 significant digits or fewer is already what rounding to 15 digits
+    // gives (the value is within half an ulp of it, far less than half a unit of the 15th
+    // digit), so the rounding, the costly part, is needed only for longer ones.
+    std::string text = fixedShortest(value);
+    if (text.size() > 15 && significantDigits(text) > 15) {
+        text = fixedShortest(toFifteenDigits(value));
+    }
+    return withSeparator(std::move(text), decimalSeparator);
 }
 
 std::string fixedNumberText(double value, int decimals, char decimalSeparator) {
