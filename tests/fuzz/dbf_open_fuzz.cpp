@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) {
         return 0;
     }
-    const std::filesystem::path path = "/fuzz/table.db";
+    static const std::filesystem::path path = "/fuzz/table.db";
     putMemoryFile(path, std::span(data + 1, size - 1));
     DbfTable table;
     try {

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (options & 1) ? instrument::ImportMode::Append : instrument::ImportMode::Create;
 
     static const std::vector<std::uint8_t> emptyTable = emptyTableBytes();
-    const std::filesystem::path path = "/fuzz/table.db";
+    static const std::filesystem::path path = "/fuzz/table.db";
     dbf::putMemoryFile(path, emptyTable);
     dbf::DbfTable table;
     const auto fields = measurement::openMeasurementTable(table, path);

@@ -359,12 +359,24 @@ std::vector<std::uint8_t> buildStructure(std::span<const FieldSpec> fields, std:
     return out;
 }
 
+namespace {
+
+// Kinds as bits, so a kind is tested against a set at once: this runs for every value written.
+constexpr unsigned bitOf(FieldKind kind) {
+    return 1U << static_cast<unsigned>(kind);
+}
+constexpr unsigned kIntegerKinds =
+    bitOf(FieldKind::SmallInt) | bitOf(FieldKind::Int32) | bitOf(FieldKind::Int64);
+constexpr unsigned kNumericKinds = kIntegerKinds | bitOf(FieldKind::Float);
+
+}  // namespace
+
 bool isIntegerKind(FieldKind kind) {
-    return kind == FieldKind::SmallInt || kind == FieldKind::Int32 || kind == FieldKind::Int64;
+    return (bitOf(kind) & kIntegerKinds) != 0;
 }
 
 bool isNumericKind(FieldKind kind) {
-    return isIntegerKind(kind) || kind == FieldKind::Float;
+    return (bitOf(kind) & kNumericKinds) != 0;
 }
 
 std::optional<double> decodeNumber(const DbfFieldDescriptor& field,

@@ -9,7 +9,8 @@
 namespace zond::dbf {
 
 const DbfFieldDescriptor& DbfRecord::field(int index) const {
-    if (!layout_ || index < 0 || static_cast<std::size_t>(index) >= layout_->fields.size()) {
+    // A negative index wraps to a size no table has.
+    if (!layout_ || static_cast<std::size_t>(index) >= layout_->fields.size()) {
         throw DbfError("Field index " + std::to_string(index) + " out of range.");
     }
     return layout_->fields[static_cast<std::size_t>(index)];

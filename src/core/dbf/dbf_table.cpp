@@ -88,7 +88,7 @@ DbfTable::DbfTable(HeaderDateSource headerDate)
 
 DbfTable::~DbfTable() {
     try {
-        close();
+        impl_->closeFile();
     } catch (const DbfError&) {
         // Nothing more can be done for the header bytes of a table being destroyed.
     }
@@ -178,20 +178,35 @@ void DbfTable::open(const std::filesystem::path& requested, OpenMode mode) {
     }
 }
 
+void DbfTable::Impl::closeFile() {
+    if (!file.isOpen()) {
+        return;
+    }
+    std::optional<DbfError> failure;
+    if (headerDirty && !readOnly) {
+        try {
+            writeHeader(false, false);
+        } catch (const DbfError& error) {
+            failure = error;
+        }
+    }
+    file.close();
+    if (failure) {
+        throw *failure;
+    }
+}
+
 void DbfTable::close() {
     Impl& s = *impl_;
     if (!s.file.isOpen()) {
         return;
     }
     std::optional<DbfError> failure;
-    if (s.headerDirty && !s.readOnly) {
-        try {
-            s.writeHeader(false, false);
-        } catch (const DbfError& error) {
-            failure = error;
-        }
+    try {
+        s.closeFile();
+    } catch (const DbfError& error) {
+        failure = error;
     }
-    s.file.close();
     impl_ = std::make_unique<Impl>(std::move(s.headerDate));
     if (failure) {
         throw *failure;
@@ -324,6 +339,7 @@ std::uint32_t DbfTable::append(std::span<const DbfRecord> records) {
         }
         throw;
     }
+    s.order.reserve(s.order.size() + records.size());
     for (std::uint32_t record = first; record <= last; ++record) {
         s.row = s.insertIntoOrder(record);
     }

@@ -73,6 +73,9 @@ struct DbfTable::Impl {
     // Header write: the 32 header bytes, with today's date when `stamp`, and the end-of-file byte
     // after the last record when `endMarker`.
     void writeHeader(bool stamp, bool endMarker);
+    // Writes a header still pending and closes the file; a failed header write is thrown after
+    // the file is closed.
+    void closeFile();
 
     // Calls visit(record, bytes) for every record in file order, reading about a MiB at a time.
     template <typename Visit>

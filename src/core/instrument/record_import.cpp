@@ -39,6 +39,7 @@ std::vector<dbf::DbfRecord> rowsOfModes(const dbf::DbfTable& table,
                                         const measurement::MeasurementFieldIndexes& fields,
                                         const DeviceInfo& info, std::string_view type) {
     std::vector<dbf::DbfRecord> rows;
+    rows.reserve(2);
     const auto setStorable = [&](dbf::DbfRecord& row, int field, std::string_view text) {
         if (!row.setText(field, text)) {
             throw dbf::DbfError("Таблица записана в кодовой странице " +

@@ -20,6 +20,14 @@ void forEachCodePoint(std::string_view utf8, Visit&& visit) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
+        // Two bytes (Latin-1, Greek, Cyrillic) are most of what is not ASCII: decoded at once.
+        if ((lead & 0xE0) == 0xC0 && i + 1 < utf8.size() &&
+            (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            visit(static_cast<char32_t>(((lead & 0x1F) << 6) |
+                                        (static_cast<unsigned char>(utf8[i + 1]) & 0x3F)));
+            i += 2;
+            continue;
+        }
         int extra = 0;
         char32_t ch = 0;
         if (lead < 0x80) {
