@@ -38,7 +38,7 @@ const text::CodePage& codePageForLanguage(std::uint8_t languageId) {
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upperAscii(x) == upperAscii(y);
+               return x == y || upperAscii(x) == upperAscii(y);
            });
 }
 
@@ -298,25 +298,39 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
 }
 
 std::uint32_t DbfTable::append(std::span<const DbfRecord> records) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(records.size() * impl_->header.recordLength);
+    for (const DbfRecord& record : records) {
+        requireSameLayout(record, impl_->header.recordLength);
+        bytes.insert(bytes.end(), record.bytes().begin(), record.bytes().end());
+    }
+    return appendRecordBytes(bytes);
+}
+
+std::uint32_t DbfTable::appendRecordBytes(std::span<const std::uint8_t> records) {
     Impl& s = *impl_;
     s.requireWritable();
+    const std::size_t length = s.header.recordLength;
+    if (records.size() % length != 0) {
+        throw DbfError("The records do not belong to this table.");
+    }
+    const std::size_t count = records.size() / length;
     const std::uint32_t first = s.header.recordCount + 1;
-    if (records.size() > std::numeric_limits<std::uint32_t>::max() - s.header.recordCount) {
+    if (count > std::numeric_limits<std::uint32_t>::max() - s.header.recordCount) {
         throw DbfError(kWriteError);
     }
-    if (records.empty()) {
+    if (count == 0) {
         return s.header.recordCount;
     }
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(records.size() * s.header.recordLength + 1);
-    for (const DbfRecord& record : records) {
-        requireSameLayout(record, s.header.recordLength);
-        const auto at = bytes.insert(bytes.end(), record.bytes().begin(), record.bytes().end());
-        *at = kLiveFlag;
+    bytes.reserve(records.size() + 1);
+    bytes.assign(records.begin(), records.end());
+    for (std::size_t at = 0; at < bytes.size(); at += length) {
+        bytes[at] = kLiveFlag;
     }
     bytes.push_back(kEndOfFile);
 
-    const std::uint32_t last = first + static_cast<std::uint32_t>(records.size() - 1);
+    const std::uint32_t last = first + static_cast<std::uint32_t>(count - 1);
     const DbfHeader before = s.header;
     // The records (with the end-of-file byte) go in before the count that announces them, and a
     // rollback puts the count back before it cuts the file: whichever write fails, the count on
@@ -339,7 +353,7 @@ std::uint32_t DbfTable::append(std::span<const DbfRecord> records) {
         }
         throw;
     }
-    s.order.reserve(s.order.size() + records.size());
+    s.order.reserve(s.order.size() + count);
     for (std::uint32_t record = first; record <= last; ++record) {
         s.row = s.insertIntoOrder(record);
     }

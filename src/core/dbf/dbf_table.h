@@ -191,6 +191,9 @@ class DbfTable {
     // Many records at once, in one write of their bytes and one of the count: all of them are
     // added or (on an error) none. Returns the number of the last; the cursor moves to it.
     std::uint32_t append(std::span<const DbfRecord> records);
+    // The same for records given as their bytes one after another (as DbfRecord::bytes() holds
+    // them), so a caller can gather many rows without a record object for each.
+    std::uint32_t appendRecordBytes(std::span<const std::uint8_t> records);
     void update(std::uint32_t record, const DbfRecord& values);
     void markDeleted(std::uint32_t record);
     // Many records at once: the display order is compacted once instead of once per record.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "instrument/image_decoding.h"
@@ -38,8 +39,6 @@ std::int64_t recordTimeStamp(std::span<const std::uint8_t> record) {
 std::vector<dbf::DbfRecord> rowsOfModes(const dbf::DbfTable& table,
                                         const measurement::MeasurementFieldIndexes& fields,
                                         const DeviceInfo& info, std::string_view type) {
-    std::vector<dbf::DbfRecord> rows;
-    rows.reserve(2);
     const auto setStorable = [&](dbf::DbfRecord& row, int field, std::string_view text) {
         if (!row.setText(field, text)) {
             throw dbf::DbfError("Таблица записана в кодовой странице " +
@@ -48,12 +47,18 @@ std::vector<dbf::DbfRecord> rowsOfModes(const dbf::DbfTable& table,
                                 "\". Записи не добавлены.");
         }
     };
-    for (unsigned modeBit = 0; modeBit < 2; ++modeBit) {
-        dbf::DbfRecord& row = rows.emplace_back(table.blankRecord());
-        setStorable(row, fields.mode, modeName(modeBit));
-        setStorable(row, fields.type, type);
-        row.setInteger(fields.enCh, info.channelCount);
-    }
+    // The second row is the first with its own mode name: the texts are checked in the order
+    // the rows would be built one by one.
+    dbf::DbfRecord first = table.blankRecord();
+    setStorable(first, fields.mode, modeName(0));
+    setStorable(first, fields.type, type);
+    first.setInteger(fields.enCh, info.channelCount);
+    dbf::DbfRecord second = first;
+    setStorable(second, fields.mode, modeName(1));
+    std::vector<dbf::DbfRecord> rows;
+    rows.reserve(2);
+    rows.push_back(std::move(first));
+    rows.push_back(std::move(second));
     return rows;
 }
 
@@ -121,19 +126,22 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     }
 
     const std::size_t total = count - result.skipped;
-    // Rows go to the table in batches, one write each; the batch's rows are filled again for the
-    // next one, without new memory.
-    std::vector<dbf::DbfRecord> batch(std::min(total, kRowsPerWrite));
+    // Rows go to the table in batches, one write each. Each row is filled in one record and its
+    // bytes are gathered, so the batch needs no memory of its own beyond them.
+    const std::size_t batchSize = std::min(total, kRowsPerWrite);
+    std::vector<std::uint8_t> batch;
+    batch.reserve(batchSize * table.header().recordLength);
     std::size_t filled = 0;
     const auto post = [&] {
-        table.append(std::span(batch).first(filled));
+        table.appendRecordBytes(batch);
         result.added += filled;
+        batch.clear();
         filled = 0;
     };
+    dbf::DbfRecord row;
     const auto addRow = [&](std::size_t index) {
         const auto record = recordAt(index);
         const std::uint8_t flags = record[record_offset::kFlags];
-        dbf::DbfRecord& row = batch[filled];
         row = rowOfMode[flags >> 7];
         row.setInteger(fields.n, static_cast<long long>(index + 1));
         row.setInteger(fields.channel, flags & 0x07);
@@ -147,6 +155,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
         row.setDouble(fields.tavis1, decodeFlux(record, record_offset::kFlux1, version));
         row.setDouble(fields.tavis2, decodeFlux(record, record_offset::kFlux2, version));
         row.setDouble(fields.tavis3, decodeFlux(record, record_offset::kFlux3, version));
+        batch.insert(batch.end(), row.bytes().begin(), row.bytes().end());
         ++filled;
     };
     for (std::size_t index = result.skipped; index < count; ++index) {
@@ -159,7 +168,7 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
             }
             throw;
         }
-        if (filled < batch.size() && index + 1 < count) {
+        if (filled < batchSize && index + 1 < count) {
             continue;
         }
         post();
