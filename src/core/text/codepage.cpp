@@ -13,6 +13,25 @@ namespace zond::text {
 
 namespace {
 
+// Every code page here keeps ASCII as it is, and most texts are nothing else. Eight bytes at a
+// time, since this runs for every text field read or written.
+bool isAscii(std::string_view text) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        bits |= word;
+    }
+    if (i < text.size()) {
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, text.data() + i, text.size() - i);
+        bits |= tail;
+    }
+    return (bits & kHighBits) == 0;
+}
+
 // Calls visit(code point) for each character of UTF-8 text; a malformed sequence is one
 // replacement character.
 template <typename Visit>
@@ -119,6 +138,9 @@ const CodePage& CodePage::get(int number) {
 }
 
 std::string CodePage::decode(std::string_view bytes) const {
+    if (isAscii(bytes)) {
+        return std::string(bytes);
+    }
     std::string out;
     out.reserve(bytes.size() * 2);
     for (const char c : bytes) {
@@ -145,29 +167,6 @@ bool CodePage::encodeEach(std::string_view utf8, Put&& put) const {
     });
     return exact;
 }
-
-namespace {
-
-// Every code page here keeps ASCII as it is, and most texts are nothing else. Eight bytes at a
-// time, since this runs for every text field written.
-bool isAscii(std::string_view text) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-    std::uint64_t bits = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + i, 8);
-        bits |= word;
-    }
-    if (i < text.size()) {
-        std::uint64_t tail = 0;
-        std::memcpy(&tail, text.data() + i, text.size() - i);
-        bits |= tail;
-    }
-    return (bits & kHighBits) == 0;
-}
-
-}  // namespace
 
 EncodedText CodePage::encode(std::string_view utf8) const {
     EncodedText result;
