@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "text/byte_order.h"
@@ -75,8 +76,10 @@ FieldKind kindOf(char type, int width, int decimals) {
 DbfFieldDescriptor parseDescriptor(std::span<const std::uint8_t> bytes, const Geometry& geometry,
                                    int offset) {
     DbfFieldDescriptor field;
-    for (std::size_t i = 0; i < geometry.nameLength && bytes[i] != 0; ++i) {
-        field.name.push_back(upperAscii(static_cast<char>(bytes[i])));
+    const std::string_view stored(reinterpret_cast<const char*>(bytes.data()), geometry.nameLength);
+    field.name = stored.substr(0, stored.find('\0'));
+    for (char& c : field.name) {
+        c = upperAscii(c);
     }
     field.type = upperAscii(static_cast<char>(bytes[geometry.typeAt]));
     if (field.name.empty() || std::string_view("CNFDLMI").find(field.type) == std::string::npos) {

@@ -1,6 +1,7 @@
 #include "measurement/measurement_schema.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "dbf/pending_table.h"
@@ -41,8 +42,13 @@ bool compatible(FieldKind expected, FieldKind actual) {
     return expected == actual;
 }
 
-int bind(const dbf::DbfTable& table, const dbf::FieldSpec& wanted) {
-    const int index = table.fieldIndex(wanted.name);
+// The field's index. The program's own tables have it at `usual` (their names are stored upper
+// case, as the wanted ones are); other tables are searched.
+int bind(const dbf::DbfTable& table, const dbf::FieldSpec& wanted, std::size_t usual) {
+    const auto& fields = table.fields();
+    const int index = usual < fields.size() && fields[usual].name == wanted.name
+                          ? static_cast<int>(usual)
+                          : table.fieldIndex(wanted.name);
     if (index < 0) {
         throw dbf::DbfError("Field \"" + wanted.name + "\" not found.");
     }
@@ -93,8 +99,8 @@ MeasurementFieldIndexes openMeasurementTable(dbf::DbfTable& table,
                                          &bound.date,   &bound.time,   &bound.timeSec, &bound.type,
                                          &bound.tavis1, &bound.tavis2, &bound.tavis3,  &bound.tIn,
                                          &bound.tExt,   &bound.comment};
-        for (int i = 0; i < kFieldCount; ++i) {
-            *slots[i] = bind(table, kFields[static_cast<std::size_t>(i)]);
+        for (std::size_t i = 0; i < std::size(slots); ++i) {
+            *slots[i] = bind(table, kFields[i], i);
         }
         return bound;
     } catch (...) {
