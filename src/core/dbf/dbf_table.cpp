@@ -353,7 +353,6 @@ std::uint32_t DbfTable::appendRecordBytes(std::span<const std::uint8_t> records)
         }
         throw;
     }
-    s.order.reserve(s.order.size() + count);
     for (std::uint32_t record = first; record <= last; ++record) {
         s.row = s.insertIntoOrder(record);
     }
