@@ -6,6 +6,7 @@
 #include <array>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "dbf/dbf_layout.h"
 #include "dbf/dbf_table_impl.h"
@@ -298,55 +299,61 @@ std::uint32_t DbfTable::append(const DbfRecord& record) {
 }
 
 std::uint32_t DbfTable::append(std::span<const DbfRecord> records) {
+    Impl& s = *impl_;
+    s.requireWritable();
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(records.size() * impl_->header.recordLength);
+    bytes.reserve(records.size() * s.header.recordLength + 1);
     for (const DbfRecord& record : records) {
-        requireSameLayout(record, impl_->header.recordLength);
+        requireSameLayout(record, s.header.recordLength);
         bytes.insert(bytes.end(), record.bytes().begin(), record.bytes().end());
     }
-    return appendRecordBytes(bytes);
+    return s.appendRecords(std::move(bytes));
 }
 
 std::uint32_t DbfTable::appendRecordBytes(std::span<const std::uint8_t> records) {
     Impl& s = *impl_;
     s.requireWritable();
-    const std::size_t length = s.header.recordLength;
-    if (records.size() % length != 0) {
+    if (records.size() % s.header.recordLength != 0) {
         throw DbfError("The records do not belong to this table.");
-    }
-    const std::size_t count = records.size() / length;
-    const std::uint32_t first = s.header.recordCount + 1;
-    if (count > std::numeric_limits<std::uint32_t>::max() - s.header.recordCount) {
-        throw DbfError(kWriteError);
-    }
-    if (count == 0) {
-        return s.header.recordCount;
     }
     std::vector<std::uint8_t> bytes;
     bytes.reserve(records.size() + 1);
     bytes.assign(records.begin(), records.end());
+    return s.appendRecords(std::move(bytes));
+}
+
+std::uint32_t DbfTable::Impl::appendRecords(std::vector<std::uint8_t> bytes) {
+    const std::size_t length = header.recordLength;
+    const std::size_t count = bytes.size() / length;
+    const std::uint32_t first = header.recordCount + 1;
+    if (count > std::numeric_limits<std::uint32_t>::max() - header.recordCount) {
+        throw DbfError(kWriteError);
+    }
+    if (count == 0) {
+        return header.recordCount;
+    }
     for (std::size_t at = 0; at < bytes.size(); at += length) {
         bytes[at] = kLiveFlag;
     }
     bytes.push_back(kEndOfFile);
 
     const std::uint32_t last = first + static_cast<std::uint32_t>(count - 1);
-    const DbfHeader before = s.header;
+    const DbfHeader before = header;
     // The records (with the end-of-file byte) go in before the count that announces them, and a
     // rollback puts the count back before it cuts the file: whichever write fails, the count on
     // disk never names a record that is not all there.
     try {
-        if (!s.file.writeAt(s.offsetOf(first), bytes)) {
+        if (!file.writeAt(offsetOf(first), bytes)) {
             throw DbfError(kWriteError);
         }
-        s.header.recordCount = last;
-        s.writeHeader(true, false);
+        header.recordCount = last;
+        writeHeader(true, false);
     } catch (const DbfError&) {
-        s.header = before;
+        header = before;
         try {
-            s.writeHeader(false, true);
-            if (s.file.size() > s.endOfRecords() + 1) {
-                s.file.truncate(s.endOfRecords() + 1);
+            writeHeader(false, true);
+            if (file.size() > endOfRecords() + 1) {
+                file.truncate(endOfRecords() + 1);
             }
         } catch (const DbfError&) {
             // The count on disk is repaired from the file size at the next open.
@@ -354,9 +361,9 @@ std::uint32_t DbfTable::appendRecordBytes(std::span<const std::uint8_t> records)
         throw;
     }
     for (std::uint32_t record = first; record <= last; ++record) {
-        s.row = s.insertIntoOrder(record);
+        row = insertIntoOrder(record);
     }
-    s.atEof = false;
+    atEof = false;
     return last;
 }
 

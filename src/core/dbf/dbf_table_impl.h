@@ -73,6 +73,9 @@ struct DbfTable::Impl {
     // Header write: the 32 header bytes, with today's date when `stamp`, and the end-of-file byte
     // after the last record when `endMarker`.
     void writeHeader(bool stamp, bool endMarker);
+    // Appends whole records given as their bytes (each record's flag is set live here), in one
+    // write with the end-of-file byte, then the count. Returns the number of the last.
+    std::uint32_t appendRecords(std::vector<std::uint8_t> bytes);
     // Writes a header still pending and closes the file; a failed header write is thrown after
     // the file is closed.
     void closeFile();

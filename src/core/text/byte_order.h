@@ -62,7 +62,9 @@ inline void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uin
 // Fixed-width text field: left-aligned, cut to the width, padded with `pad`.
 inline void putLeftAligned(std::span<std::uint8_t> field, std::string_view text, char pad = ' ') {
     const std::size_t n = std::min(field.size(), text.size());
-    std::memcpy(field.data(), text.data(), n);
+    if (n > 0) {  // an empty view may have no data pointer at all
+        std::memcpy(field.data(), text.data(), n);
+    }
     std::fill(field.begin() + static_cast<std::ptrdiff_t>(n), field.end(),
               static_cast<std::uint8_t>(pad));
 }

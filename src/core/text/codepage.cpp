@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "text/byte_order.h"
 #include "text/codepage_system.h"
 
 namespace zond::text {
@@ -181,20 +182,16 @@ EncodedText CodePage::encode(std::string_view utf8) const {
 }
 
 bool CodePage::encodeField(std::string_view utf8, std::span<std::uint8_t> field) const {
-    std::size_t filled = 0;
-    bool exact = true;
     if (isAscii(utf8)) {
-        filled = std::min(utf8.size(), field.size());
-        if (filled > 0) {
-            std::memcpy(field.data(), utf8.data(), filled);
-        }
-    } else {
-        exact = encodeEach(utf8, [&](unsigned char b) {
-            if (filled < field.size()) {
-                field[filled++] = b;
-            }
-        });
+        bytes::putLeftAligned(field, utf8);
+        return true;
     }
+    std::size_t filled = 0;
+    const bool exact = encodeEach(utf8, [&](unsigned char b) {
+        if (filled < field.size()) {
+            field[filled++] = b;
+        }
+    });
     std::fill(field.begin() + static_cast<std::ptrdiff_t>(filled), field.end(),
               static_cast<std::uint8_t>(' '));
     return exact;
