@@ -6,13 +6,12 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <system_error>
 
 #include "analysis/resistance_text.h"
 #include "chart/resistance_chart.h"
-#include "fileio/atomic_file.h"
 #include "report/report_painter.h"
 #include "text/number_text.h"
+#include "ui/atomic_file_device.h"
 
 namespace zond::report {
 
@@ -162,18 +161,20 @@ void paintResistanceProtocol(QPagedPaintDevice& device, const analysis::Analysis
 void writeResistanceProtocolPdf(const std::filesystem::path& target,
                                 const analysis::AnalysisResult& result,
                                 const ProtocolHeading& heading) {
-    fileio::AtomicFile file(target);
-    const QString temporary = QString::fromStdU16String(file.handOverTemporary().u16string());
-    try {
-        QPdfWriter writer(temporary);
+    ui::AtomicFileDevice file(QString::fromStdU16String(target.u16string()));
+    bool painted = true;
+    {
+        QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("ZOND-8T.05"));
         writer.setTitle(QStringLiteral("Протокол определения термического сопротивления стены"));
         writer.setResolution(300);
-        paintResistanceProtocol(writer, result, heading);
-    } catch (const ReportOutputError&) {
-        file.fail(std::make_error_code(std::errc::io_error));
+        try {
+            paintResistanceProtocol(writer, result, heading);
+        } catch (const ReportOutputError&) {
+            painted = false;
+        }
     }
-    file.commit();
+    file.commit(painted);
 }
 
 }  // namespace zond::report

@@ -69,6 +69,8 @@ CASES = {
     "report": Case("report", ["report", "{table}", "{out}"], output="out.pdf"),
     "chart_pdf": Case("chart_pdf", ["chart", "{table}", "{out}"], output="out.pdf"),
     "chart_png": Case("chart_png", ["chart", "{table}", "{out}"], output="out.png"),
+    "resistance_pdf": Case("resistance_pdf", ["resistance", "{table}", "--pdf", "{out}"],
+                           output="out.pdf"),
 }
 
 
