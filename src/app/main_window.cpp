@@ -464,6 +464,7 @@ void MainWindow::onCreateTable() {
     if (path.isEmpty()) {
         return;
     }
+    zond::measurement::checkNewTableTarget(toPath(path));
     if (showReceiveWindow() != kTransferDone) {
         return;
     }

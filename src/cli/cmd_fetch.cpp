@@ -35,6 +35,9 @@ int runFetch(std::span<const std::string> args) {
         parseArgs(args, transferValueOptions({"--image-out", "--decimal-separator"}));
     expectPositionals(parsed, 0, 1);
     const char separator = decimalSeparator(parsed);
+    if (!parsed.positionals.empty()) {
+        measurement::checkNewTableTarget(parsed.positionals[0]);
+    }
 
     TransferRunner runner(transferOptions(parsed));
     if (runner.run() != instrument::kResultOk) {
@@ -68,7 +71,9 @@ const Command kFetchCommand{
     "DEVICE with --port, and fetches its whole memory. With TABLE.db it then does the Create\n"
     "command's work: a new measurement table of that name with one row per record received.\n"
     "The table is built beside TABLE.db under a temporary name and replaces a file of that name\n"
-    "only when complete: when the transfer or the import fails, the old file stays.\n"
+    "only when complete: when the transfer or the import fails, the old file stays. A\n"
+    "TABLE.db another program has open, or a folder that takes no new file, is refused\n"
+    "before the transfer.\n"
     "\n"
     "  --image-out FILE    write the memory image received (record count and records)\n"
     "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"

@@ -22,10 +22,6 @@ const char* const kNotOpen = "Table is not open.";
 const char* const kReadOnly = "Table is open for reading only.";
 constexpr std::uint64_t kStructureReadBytes = 4096;
 
-std::string quoted(const std::filesystem::path& path) {
-    return "\"" + text::pathText(path) + "\"";
-}
-
 const text::CodePage& codePageForLanguage(std::uint8_t languageId) {
     const int number = codePageOfLanguageId(languageId);
     try {
@@ -36,6 +32,28 @@ const text::CodePage& codePageForLanguage(std::uint8_t languageId) {
 }
 
 }  // namespace
+
+std::string quoted(const std::filesystem::path& path) {
+    return "\"" + text::pathText(path) + "\"";
+}
+
+std::string inUseMessage(std::string_view operation, const std::filesystem::path& path) {
+    return std::string(operation) + ": file is in use by another program: " + quoted(path) + ".";
+}
+
+LockedFile holdForReplacing(const std::filesystem::path& target) {
+    LockedFile file;
+    switch (file.open(target, false)) {
+        case LockedFile::Status::Ok:
+        case LockedFile::Status::NotFound:
+            return file;
+        case LockedFile::Status::InUse:
+            throw DbfError(inUseMessage("Create", target));
+        case LockedFile::Status::Failed:
+            break;
+    }
+    throw DbfError("Create: cannot replace file " + quoted(target) + ".");
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -104,7 +122,7 @@ void DbfTable::create(const std::filesystem::path& path, std::span<const FieldSp
         case LockedFile::Status::Ok:
             break;
         case LockedFile::Status::InUse:
-            throw DbfError("Create: file is in use by another program: " + quoted(path) + ".");
+            throw DbfError(inUseMessage("Create", path));
         default:
             throw DbfError("Create: cannot create file " + quoted(path) + ".");
     }
@@ -126,7 +144,7 @@ void DbfTable::open(const std::filesystem::path& requested, OpenMode mode) {
         case LockedFile::Status::NotFound:
             throw DbfError("Open: file not found: " + quoted(path) + ".");
         case LockedFile::Status::InUse:
-            throw DbfError("Open: file is in use by another program: " + quoted(path) + ".");
+            throw DbfError(inUseMessage("Open", path));
         case LockedFile::Status::Failed:
             throw DbfError("Open: cannot open file " + quoted(path) + ".");
     }
@@ -596,7 +614,10 @@ void DbfTable::sync() {
 void DbfTable::moveTo(const std::filesystem::path& target) {
     Impl& s = *impl_;
     sync();
-    if (!s.file.renameTo(target)) {
+    // One that another program has open stays, as that program's work would otherwise go on in
+    // a file no name reaches.
+    LockedFile old = holdForReplacing(target);
+    if (!(old.isOpen() ? s.file.renameOver(old) : s.file.renameTo(target))) {
         throw DbfError(kWriteError);
     }
     s.path = target;

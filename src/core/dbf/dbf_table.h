@@ -209,7 +209,9 @@ class DbfTable {
 
     // Writes pending header bytes and flushes the records to disk.
     void sync();
-    // Renames the open table's file (syncing it first), for a table built under another name.
+    // Renames the open table's file (syncing it first) over `target`, for a table built under
+    // another name. Throws DbfError, and keeps both files, when another program has the target
+    // open or it cannot be opened for writing.
     void moveTo(const std::filesystem::path& target);
 
     // The transient sort index ("tab1" in the program) kept in an ".mdx" file beside the table.

@@ -26,6 +26,15 @@ inline constexpr const char* kReadError = "Error while reading occurred.";
 
 inline constexpr std::size_t kScanBytes = 1 << 20;
 
+// A path as the table's messages show it: in double quotes.
+std::string quoted(const std::filesystem::path& path);
+// "OPERATION: file is in use by another program: "PATH"."
+std::string inUseMessage(std::string_view operation, const std::filesystem::path& path);
+// The file a new table is to replace, held so that no other program opens it meanwhile (closed
+// when there is none). Throws DbfError when another program has it open or it cannot be opened
+// for writing (a folder, a read-only file): such a file is not replaced.
+LockedFile holdForReplacing(const std::filesystem::path& target);
+
 // Field and tag names compare without regard to ASCII case.
 bool sameName(std::string_view a, std::string_view b);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "dbf/dbf_table_impl.h"
 #include "dbf/locked_file.h"
 #include "text/path_text.h"
 
@@ -44,6 +45,21 @@ PendingTable::~PendingTable() {
     if (!committed_) {
         removeFile(path_);
     }
+}
+
+void PendingTable::checkTarget() const {
+    std::error_code error;
+    if (std::filesystem::is_directory(target_, error)) {
+        throw DbfError("Create: " + quoted(target_) + " is a folder.");
+    }
+    LockedFile file = holdForReplacing(target_);
+    file.close();
+    if (file.open(path_, true, true) != LockedFile::Status::Ok) {
+        const auto folder = target_.has_parent_path() ? target_.parent_path() : ".";
+        throw DbfError("Create: cannot create a file in the folder " + quoted(folder) + ".");
+    }
+    file.close();
+    removeFile(path_);
 }
 
 void PendingTable::commit(DbfTable& table) {

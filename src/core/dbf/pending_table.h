@@ -24,6 +24,12 @@ class PendingTable {
     const std::filesystem::path& path() const { return path_; }
     const std::filesystem::path& target() const { return target_; }
 
+    // Throws DbfError naming the target when no table can take its place now: its folder is
+    // missing or takes no new file, the name is a folder's or a read-only file's, or another
+    // program has the file open. Checked before slow work (a transfer) whose result would otherwise
+    // be lost.
+    void checkTarget() const;
+
     // `table`, open on path(), is flushed to disk and renamed over the target; it stays open
     // there. Throws DbfError (the temporary stays until destruction).
     void commit(DbfTable& table);

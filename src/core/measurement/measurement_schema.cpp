@@ -70,11 +70,16 @@ void createMeasurementTable(const std::filesystem::path& path, std::uint8_t lang
     createMeasurementTable(table, path, languageId, {});
 }
 
+void checkNewTableTarget(const std::filesystem::path& target) {
+    dbf::PendingTable(target).checkTarget();
+}
+
 MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
                                                const std::filesystem::path& target,
                                                std::uint8_t languageId, const TableFiller& fill) {
     table.close();
     dbf::PendingTable pending(target);
+    pending.checkTarget();
     dbf::DbfTable::create(pending.path(), kFields, languageId, table.headerDateSource());
     const MeasurementFieldIndexes fields = openMeasurementTable(table, pending.path());
     try {

@@ -59,6 +59,11 @@ struct MeasurementFieldIndexes {
     std::array<int, 3> tavis() const { return {tavis1, tavis2, tavis3}; }
 };
 
+// Throws dbf::DbfError naming `target` when no new table can take its place now: its folder is
+// missing or takes no new file, the name is a folder's, or another program has the file open.
+// Checked before a transfer, so that the instrument's memory is not fetched for nothing.
+void checkNewTableTarget(const std::filesystem::path& target);
+
 // Writes a new empty measurement table, replacing a file of that name only when it is complete.
 void createMeasurementTable(const std::filesystem::path& path,
                             std::uint8_t languageId = kProgramLanguageId,

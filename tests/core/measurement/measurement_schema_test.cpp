@@ -142,5 +142,42 @@ TEST_F(MeasurementSchemaTest, PartialFileOfAKilledCreateIsRemovedByTheNextOne) {
     EXPECT_EQ(testing::readBytes(path).size(), 482U);
 }
 
+// A table another program has open is not replaced under it, whether it is held when the new one
+// is asked for or only by the time it is complete; a target that cannot be written is named as
+// the user gave it, before any transfer.
+TEST_F(MeasurementSchemaTest, NewTableNeverReplacesATableInUse) {
+    const auto path = file("t.db");
+    createMeasurementTable(path);
+    const auto before = testing::readBytes(path);
+    DbfTable other;
+    other.open(path);
+    EXPECT_THROW(checkNewTableTarget(path), DbfError);
+    other.close();
+
+    DbfTable table;
+    try {
+        createMeasurementTable(table, path, kProgramLanguageId, [&](const auto&) {
+            table.append(table.blankRecord());
+            other.open(path);
+        });
+        FAIL() << "a table in use was replaced";
+    } catch (const DbfError& error) {
+        EXPECT_NE(std::string(error.what()).find("in use"), std::string::npos) << error.what();
+    }
+    other.close();
+    EXPECT_EQ(testing::readBytes(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+
+    for (const auto& target : {file("missing/t.db"), folder_}) {
+        try {
+            checkNewTableTarget(target);
+            FAIL() << "accepted " << target;
+        } catch (const DbfError& error) {
+            EXPECT_EQ(std::string(error.what()).find(".partial-"), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zond::measurement
