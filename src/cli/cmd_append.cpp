@@ -33,7 +33,7 @@ int runAppend(std::span<const std::string> args) {
                                                   instrument::ImportMode::Append, separator);
     table.close();
     std::cout << "Добавлено записей в базовый метод: " << result.added << '\n';
-    return kExitOk;
+    return runner.exitStatus();
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ const Command kAppendCommand{
     "\n"
     "Exit status: 0 when done, 2 when the transfer failed or was cancelled (the table is\n"
     "unchanged), 1 for any other error (the reason on stderr; rows added before an impossible\n"
-    "date stay in the table).\n",
+    "date stay in the table) and when the log could not be written whole.\n",
     runAppend,
 };
 

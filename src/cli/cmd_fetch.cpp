@@ -55,7 +55,7 @@ int runFetch(std::span<const std::string> args) {
     if (!parsed.positionals.empty()) {
         importIntoNewTable(parsed.positionals[0], runner, separator);
     }
-    return kExitOk;
+    return runner.exitStatus();
 }
 
 }  // namespace
@@ -89,7 +89,8 @@ const Command kFetchCommand{
     "removed, I/O error) ends the transfer at once.\n"
     "Progress goes to stderr when it is a terminal. Exit status: 0 when the memory was\n"
     "received (and imported), 2 when the transfer failed or was cancelled, 1 for any other\n"
-    "error such as a record with an impossible date (the reason on stderr).\n",
+    "error such as a record with an impossible date (the reason on stderr) and when the log\n"
+    "could not be written whole (the table is written all the same).\n",
     runFetch,
 };
 

@@ -84,6 +84,10 @@ int TransferRunner::run() {
     overallTimer_.stop();
     line_.session().close();
     log_.close();
+    if (const std::error_code failure = log_.failure()) {
+        std::cerr << "the communication log " << options_.logFile->toStdString()
+                  << " is incomplete: " << failure.message() << '\n';
+    }
     return result_;
 }
 

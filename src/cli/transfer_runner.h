@@ -38,8 +38,10 @@ class TransferRunner final : private link::LineView {
     // Throws CliError when the log cannot be written.
     explicit TransferRunner(TransferOptions options);
 
-    // instrument::kResultOk or instrument::kResultFailed.
+    // instrument::kResultOk or instrument::kResultFailed. A log cut short is said on stderr.
     int run();
+    // The exit status of a command whose work went through: a log cut short makes it an error.
+    int exitStatus() const { return log_.failure() ? kExitError : kExitOk; }
 
     const instrument::DeviceImage& deviceImage() const { return session().deviceImage(); }
     instrument::DeviceInfo& deviceInfo() { return line_.session().deviceInfo(); }

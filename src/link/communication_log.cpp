@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <cerrno>
 
 namespace zond::link {
 
@@ -28,6 +29,7 @@ CommunicationLog::~CommunicationLog() {
 
 bool CommunicationLog::open(const QString& path) {
     close();
+    failure_.clear();
     file_ = std::fopen(QFile::encodeName(path).constData(), "wb");
     path_ = file_ != nullptr ? path : QString();
     return file_ != nullptr;
@@ -35,7 +37,9 @@ bool CommunicationLog::open(const QString& path) {
 
 void CommunicationLog::close() {
     if (file_ != nullptr) {
-        std::fclose(file_);
+        if (std::fclose(file_) != 0 && !failure_) {
+            failure_ = std::error_code(errno, std::generic_category());
+        }
         file_ = nullptr;
     }
 }
@@ -84,8 +88,11 @@ void CommunicationLog::startLine(char mark) {
 
 void CommunicationLog::writeLine() {
     line_ += '\n';
-    std::fwrite(line_.data(), 1, line_.size(), file_);
-    std::fflush(file_);
+    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size() ||
+        std::fflush(file_) != 0) {
+        failure_ = std::error_code(errno, std::generic_category());
+        close();
+    }
 }
 
 QString communicationLogFolder() {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace zond::link {
 
@@ -21,6 +22,9 @@ class CommunicationLog {
     // Starts a new file at `path`; false when it cannot be written.
     bool open(const QString& path);
     void close();
+    // Why the log is incomplete: the first write that failed (a full disk, an I/O error), after
+    // which nothing more is written. Empty while every line went through.
+    std::error_code failure() const { return failure_; }
     bool isOpen() const { return file_ != nullptr; }
     QString path() const { return path_; }
 
@@ -36,6 +40,7 @@ class CommunicationLog {
     std::FILE* file_ = nullptr;
     QString path_;
     std::string line_;
+    std::error_code failure_;
 };
 
 // Where the program keeps the logs of its last transfers: $XDG_STATE_HOME/zond8t/logs on Linux

@@ -120,4 +120,15 @@ def case_log_holds_the_exchange():
     expect(notes >= 4, "only %d event lines" % notes)
 
 
+def case_log_cut_short_is_an_error():
+    # /dev/full opens and takes no byte, as a full disk: the table is still written.
+    sim = Sim(SIM, WORK, "--records", "50")
+    table = os.path.join(WORK, "t.db")
+    code, err = fetch("--port", sim.device, "--log", "/dev/full", table)
+    sim.stop()
+    expect(code == 1 and "the communication log /dev/full is incomplete: No space left on device"
+           in err, "exit %d: %s" % (code, err))
+    expect(os.path.getsize(table) == 481 + 50 * 228 + 1, "the table lacks rows")
+
+
 globals()["case_" + CASE]()
