@@ -108,7 +108,11 @@ std::optional<double> temperatureValue(std::string_view text, char decimalSepara
     if (trimmed(text) == kOverRangeText) {
         return kOverRangeValue;
     }
-    return text::parseNumber(text, decimalSeparator);
+    // A table keeps the separator of the computer it was filled on, which may not be this one's.
+    if (const auto value = text::parseNumber(text, decimalSeparator)) {
+        return value;
+    }
+    return text::parseNumber(text, ',');
 }
 
 std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeries series,

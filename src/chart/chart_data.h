@@ -55,7 +55,8 @@ inline constexpr double kOverRangeValue = 320.1;
 // DATE "dd.mm.yyyy" and TIME "hh:mm:ss" read as a local moment; nothing when they do not form
 // a valid one.
 std::optional<QDateTime> measurementMoment(std::string_view date, std::string_view time);
-// A temperature text as stored: the over-range marker, or a number with '.' or the separator.
+// A temperature text as stored: the over-range marker, or a number with '.', ',' or the
+// separator.
 std::optional<double> temperatureValue(std::string_view text, char decimalSeparator);
 // The plotted value of one series in one row.
 std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeries series,
