@@ -22,7 +22,7 @@ std::chrono::milliseconds parseSeconds(const ParsedArgs& parsed, std::string_vie
         used = 0;
     }
     if (used != text.size() || !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-        throw CliError(std::string(option) + " takes a number of seconds above 0");
+        throw CliError(std::string(option) + " takes a number of seconds above 0, at most 86400");
     }
     return std::chrono::milliseconds(std::lround(seconds * 1000));
 }
