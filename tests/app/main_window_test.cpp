@@ -560,8 +560,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(after.mid(4), before.mid(4));
     }
 
-    void createIntoAFolderThatIsNotThereReportsTheError() {
-        Emulator instrument({"--records", "3"});
+    void createIntoAFolderThatIsNotThereIsRefusedBeforeTheTransfer() {
+        Emulator instrument({"--records", "3", "--log", work_.filePath("sim.log")});
         settings_->pointPortAt(1, instrument.device());
         ProgramWindows program;
         MainWindow& form = program.form1;
@@ -571,7 +571,9 @@ class MainWindowTest : public QObject {
         QVERIFY(!command(form, "N5")->isEnabled());
         QCOMPARE(program.dialogs.messages.size(), std::size_t(1));
         QCOMPARE(program.dialogs.messages[0].icon, zond::ui::MessageIcon::Error);
-        QVERIFY(!program.dialogs.messages[0].text.isEmpty());
+        QVERIFY(program.dialogs.messages[0].text.contains("missing/folder"));
+        QFile log(work_.filePath("sim.log"));  // the instrument was never asked
+        QVERIFY(!log.open(QIODevice::ReadOnly) || !log.readAll().contains('V'));
     }
 
     void createWithoutAnInstrumentMakesNothing() {
