@@ -9,6 +9,7 @@
 #include "dbf/dbf_table.h"
 #include "link/settings_store.h"
 #include "ui/user_dialogs.h"
+#include "xls/cell_value.h"
 
 namespace zond::app {
 
@@ -139,6 +140,13 @@ void ExportCommand::write(QWidget* parent, dbf::DbfTable& table, const std::file
                                       [&progress](std::size_t done, std::size_t total) {
                                           return progress.update(done, total);
                                       });
+    } catch (const xls::XlsError& error) {
+        // The workbook's storage names only its call and code: the sentence around it says what
+        // failed, as the other types' messages do.
+        dialogs_.error(parent, QStringLiteral("Файл \"%1\" не записан (%2).")
+                                   .arg(QString::fromStdU16String(file.u16string()),
+                                        QString::fromUtf8(error.what())));
+        return;
     } catch (const std::exception& error) {
         dialogs_.error(parent, QString::fromUtf8(error.what()));
         return;

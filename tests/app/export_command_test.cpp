@@ -99,7 +99,7 @@ class ExportCommandTest : public QObject {
         QVERIFY(again.dialogs.messages.empty());
     }
 
-    void xlsxIsAWorkbookWithDateCellsAndAnUnknownTypeIsRefused() {
+    void xlsxIsAWorkbookWithDateCellsAndUnknownTypesOrFoldersAreRefused() {
         ProgramWindows program;
         openTable(program.form1, twoRows());
         bool asked = false;
@@ -109,13 +109,18 @@ class ExportCommandTest : public QObject {
         });
         program.dialogs.fileNames.push_back(work_->filePath("out.xlsx"));
         program.dialogs.fileNames.push_back(work_->filePath("out.txt"));
-        triggerExport(program.form1);
-        triggerExport(program.form1);
+        const QString missing = work_->filePath("missing/out.xls");
+        program.dialogs.fileNames.push_back(missing);
+        for (int i = 0; i < 3; ++i) {
+            triggerExport(program.form1);
+        }
         QVERIFY(!asked);
         QCOMPARE(program.dialogs.messageTexts(),
                  QStringList({"Экспорт в файл out.xlsx завершен, строк записано: 2.",
                               "Выберите тип файла: Excel 97-2003 (.xls), Excel 2007+ (.xlsx) или "
-                              "CSV (.csv)."}));
+                              "CSV (.csv).",
+                              "Файл \"" + missing +
+                                  "\" не записан (StgCreateDocFile error -2147287037)."}));
         QVERIFY(!QFile::exists(work_->filePath("out.txt")));
         QCOMPARE(python(QStringLiteral("import sys, openpyxl\n"
                                        "s = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
