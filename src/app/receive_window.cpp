@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -97,6 +98,12 @@ void ReceiveWindow::showEvent(QShowEvent* event) {
 }
 
 void ReceiveWindow::done(int result) {
+    // An error box of this transfer may still be open beneath the one that ended it (the
+    // protocol's timer runs on while it is up); with the transfer over it has nothing left to
+    // say, and left open it would hold up the main window.
+    for (QMessageBox* box : findChildren<QMessageBox*>()) {
+        box->done(QMessageBox::Ok);
+    }
     stallTimer_->stop();
     stallLabel_->clear();
     line_->session().close();
@@ -137,7 +144,10 @@ void ReceiveWindow::showReceiveError(const std::exception& error) {
     // The application's standard error box; the window stays as the protocol leaves it.
     dialogs_.message(this, QString::fromUtf8(error.what()),
                      QGuiApplication::applicationDisplayName(), zond::ui::MessageIcon::Error,
-                     QMessageBox::Ok);
+                     QMessageBox::Ok,
+                     QStringLiteral("Символы, принятые от прибора, не удалось расшифровать: помехи "
+                                    "на линии или неисправный кабель. Если прием не продолжится, "
+                                    "нажмите «Отмена» и повторите его."));
 }
 
 void ReceiveWindow::showDisplay(const zond::instrument::ReceiveDisplay& display) {
