@@ -58,6 +58,8 @@ CsvOptionsDialog::CsvOptionsDialog(const CsvOptions& initial, QWidget* parent) :
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
+    // The dialog takes the size of what it shows, so the refusal's lines get their room.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
     layout->addWidget(problem_);
     layout->addWidget(buttons);
