@@ -118,8 +118,8 @@ const Command kChartCommand{
     "all five. The legend shows the heat-flux figures of the selected rows, as the table window's\n"
     "footers do. The picture is WxH pixels (default 1000x700); a PDF page has the same\n"
     "proportions. Temperature texts are read with the decimal separator C (default: the user's\n"
-    "locale), a full stop or a comma. Rows whose date or time cannot be read, and values that cannot be\n"
-    "read, are left out and counted on stderr.\n",
+    "locale), a full stop or a comma. Rows whose date or time cannot be read, and values that\n"
+    "cannot be read, are left out and counted on stderr.\n",
     runChart,
 };
 
