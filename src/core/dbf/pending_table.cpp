@@ -11,12 +11,15 @@ namespace zond::dbf {
 
 namespace {
 
+std::filesystem::path folderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : ".";
+}
+
 // A partial file is held locked by the table building it; one nobody holds is left over.
 void removeAbandonedPartials(const std::filesystem::path& target) {
     const std::string prefix = partialNamePrefix(target);
-    const auto folder = target.has_parent_path() ? target.parent_path() : ".";
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folderOf(target), error)) {
         if (!text::pathText(entry.path().filename()).starts_with(prefix)) {
             continue;
         }
@@ -55,8 +58,8 @@ void PendingTable::checkTarget() const {
     LockedFile file = holdForReplacing(target_);
     file.close();
     if (file.open(path_, true, true) != LockedFile::Status::Ok) {
-        const auto folder = target_.has_parent_path() ? target_.parent_path() : ".";
-        throw DbfError("Create: cannot create a file in the folder " + quoted(folder) + ".");
+        throw DbfError("Create: cannot create a file in the folder " + quoted(folderOf(target_)) +
+                       ".");
     }
     file.close();
     removeFile(path_);
