@@ -135,25 +135,31 @@ void paintPages(QPagedPaintDevice& device, const ReportDocument& document,
     }
 }
 
+void writePdfFile(const QString& path, const QString& title,
+                  const std::function<void(QPdfWriter&)>& paint) {
+    ui::AtomicFileDevice file(path);
+    bool painted = true;
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("ZOND-8T.05"));
+        writer.setTitle(title);
+        try {
+            paint(writer);
+        } catch (const ReportOutputError&) {
+            painted = false;
+        }
+    }
+    file.commit(painted);
+}
+
 void writePdf(const ReportDocument& document, const QString& path) {
     std::vector<int> pages(document.pages.size());
     for (std::size_t page = 0; page < pages.size(); ++page) {
         pages[page] = static_cast<int>(page);
     }
     try {
-        ui::AtomicFileDevice file(path);
-        bool painted = true;
-        {
-            QPdfWriter writer(&file);
-            writer.setCreator(QStringLiteral("ZOND-8T.05"));
-            writer.setTitle(QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""));
-            try {
-                paintPages(writer, document, pages);
-            } catch (const ReportOutputError&) {
-                painted = false;
-            }
-        }
-        file.commit(painted);
+        writePdfFile(path, QStringLiteral("ЗОНД-8Т.05 \"ТАВИС\""),
+                     [&](QPdfWriter& writer) { paintPages(writer, document, pages); });
     } catch (const fileio::FileWriteError& error) {
         throw ReportOutputError(error.what());
     }

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPageLayout>
 #include <QString>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 class QPainter;
 class QPagedPaintDevice;
+class QPdfWriter;
 
 namespace zond::report {
 
@@ -48,6 +50,12 @@ QPageLayout pageLayoutOf(const ReportDocument& document);
 // Paints the given pages (0-based, in this order) onto a printer or PDF writer, one sheet each.
 void paintPages(QPagedPaintDevice& device, const ReportDocument& document,
                 const std::vector<int>& pages);
+
+// A PDF file titled `title`, painted by `paint` and put in place only when complete. Throws
+// fileio::FileWriteError with the cause when it cannot be written or `paint` throws
+// ReportOutputError.
+void writePdfFile(const QString& path, const QString& title,
+                  const std::function<void(QPdfWriter&)>& paint);
 
 // All pages, as a PDF file with embedded fonts.
 void writePdf(const ReportDocument& document, const QString& path);

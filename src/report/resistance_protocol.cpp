@@ -11,7 +11,6 @@
 #include "chart/resistance_chart.h"
 #include "report/report_painter.h"
 #include "text/number_text.h"
-#include "ui/atomic_file_device.h"
 
 namespace zond::report {
 
@@ -161,20 +160,12 @@ void paintResistanceProtocol(QPagedPaintDevice& device, const analysis::Analysis
 void writeResistanceProtocolPdf(const std::filesystem::path& target,
                                 const analysis::AnalysisResult& result,
                                 const ProtocolHeading& heading) {
-    ui::AtomicFileDevice file(QString::fromStdU16String(target.u16string()));
-    bool painted = true;
-    {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("ZOND-8T.05"));
-        writer.setTitle(QStringLiteral("Протокол определения термического сопротивления стены"));
-        writer.setResolution(300);
-        try {
-            paintResistanceProtocol(writer, result, heading);
-        } catch (const ReportOutputError&) {
-            painted = false;
-        }
-    }
-    file.commit(painted);
+    writePdfFile(QString::fromStdU16String(target.u16string()),
+                 QStringLiteral("Протокол определения термического сопротивления стены"),
+                 [&](QPdfWriter& writer) {
+                     writer.setResolution(300);
+                     paintResistanceProtocol(writer, result, heading);
+                 });
 }
 
 }  // namespace zond::report
