@@ -79,6 +79,8 @@ MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
                                                std::uint8_t languageId, const TableFiller& fill) {
     table.close();
     dbf::PendingTable pending(target);
+    // Again here, as a transfer may have taken minutes; and a failure then names the target,
+    // not the temporary file.
     pending.checkTarget();
     dbf::DbfTable::create(pending.path(), kFields, languageId, table.headerDateSource());
     const MeasurementFieldIndexes fields = openMeasurementTable(table, pending.path());
