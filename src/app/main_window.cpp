@@ -170,6 +170,9 @@ void MainWindow::buildCommands() {
                                    &MainWindow::onUndoDelete);
     undoDeleteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     undoDeleteAction_->setEnabled(false);
+    QAction* selectAllAction =
+        addCommand(edit, "SelectAll", QStringLiteral("Выделить все"), &MainWindow::onSelectAll);
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
 
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
     QAction* exportAction =
@@ -212,6 +215,7 @@ void MainWindow::buildCommands() {
     addCommand(gridMenu_, "N23", QStringLiteral("Выровнять столбцы"),
                &MainWindow::onEqualizeColumns);
     addSeparator(gridMenu_, "N20");
+    gridMenu_->addAction(selectAllAction);
     addCommand(gridMenu_, "N21", QStringLiteral("Удалить"), &MainWindow::onDeleteRows);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
@@ -244,7 +248,8 @@ void MainWindow::buildCommands() {
                       printAction,          equalizeAction,  setColorAction,   clearColorAction,
                       clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
                       renumberAction,       exportAction,    exportAsAction,   resistanceAction,
-                      gridResistanceAction, saveButton,      previewButton,    printButton};
+                      gridResistanceAction, saveButton,      previewButton,    printButton,
+                      selectAllAction};
 }
 
 void MainWindow::startWithoutTable() {
@@ -400,13 +405,13 @@ void MainWindow::saveTable() {
         // Closing writes everything through; opening again rereads the file.
         const std::filesystem::path path = table_.path();
         const std::optional<std::string> index = table_.selectedIndex();
-        grid_->setTable(nullptr);
-        table_.close();
-        openTableFile(path);
-        if (index) {
-            table_.selectIndex(*index);
-            grid_->reload();
-        }
+        grid_->keepViewWhile([&] {
+            table_.close();
+            fields_ = zond::measurement::openMeasurementTable(table_, path);
+            if (index) {
+                table_.selectIndex(*index);
+            }
+        });
     }
     tableModified_ = false;
 }
@@ -449,6 +454,11 @@ void MainWindow::refreshStatistics() {
 }
 
 // --- Create and Append ----------------------------------------------------------------------
+
+void MainWindow::setReceiveWindow(ReceiveWindow* window) {
+    receiveWindow_ = window;
+    receiveWindow_->setPortSettings([this] { onPortSettings(); });
+}
 
 int MainWindow::showReceiveWindow() {
     return receiveWindow_ != nullptr ? receiveWindow_->runTransfer() : kTransferFailed;
@@ -595,7 +605,13 @@ void MainWindow::onExit() {
 }
 
 void MainWindow::onHelp() {
-    if (!zond::app::showHelpContents()) {
+    if (zond::app::showHelpContents()) {
+        return;
+    }
+    if (helpViewer_ == nullptr) {
+        helpViewer_ = new zond::app::HelpViewer(this);
+    }
+    if (!helpViewer_->showGuide(zond::app::applicationHelpFile())) {
         dialogs_.error(this, QStringLiteral("Не удалось открыть справку: ") +
                                  zond::app::applicationHelpFile());
     }
@@ -705,8 +721,13 @@ void MainWindow::setChartCommand(zond::chart::ChartCommand* charts) {
 
 void MainWindow::onChart() {
     if (charts_ != nullptr && table_.isOpen()) {
-        charts_->run(grid_->selection(), zond::app::chartFooters(*grid_), grid_->currentEnCh());
+        charts_->run(table_, grid_->chartRecords(), zond::app::chartFooters(*grid_),
+                     grid_->currentEnCh());
     }
+}
+
+void MainWindow::onSelectAll() {
+    withOpenTable(&MeasurementGrid::selectAll);
 }
 
 void MainWindow::onRenumber() {

@@ -48,9 +48,15 @@ class ResistanceWindow : public QWidget {
 
     const analysis::AnalysisResult& result() const { return result_; }
 
-    // "Печать" and "Сохранить PDF…": the one-page protocol.
+    // "Печать" and "Сохранить PDF…": the one-page protocol. Without a printer "Печать" says so
+    // and offers the PDF instead.
     void print();
     void savePdf();
+    // Where "Печать" prints: the system's printers unless a test gives its own.
+    void setPrinters(std::unique_ptr<report::PrinterAccess> printers);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     QWidget* buildControls();

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace zond::ui {
@@ -57,6 +58,12 @@ QMessageBox::StandardButton UserDialogs::message(QWidget* parent, const QString&
     return message(parent, text, caption, icon, buttons, QString());
 }
 
+bool UserDialogs::messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                                  MessageIcon icon, const QString&) {
+    message(parent, text, caption, icon, QMessageBox::Ok);
+    return false;
+}
+
 void UserDialogs::error(QWidget* parent, const QString& text) {
     message(parent, text, QStringLiteral("Ошибка"), MessageIcon::Error, QMessageBox::Ok);
 }
@@ -72,6 +79,15 @@ QMessageBox::StandardButton StandardDialogs::message(QWidget* parent, const QStr
     QMessageBox box(toQtIcon(icon), caption, text, buttons, parent);
     box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool StandardDialogs::messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                                      MessageIcon icon, const QString& action) {
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, parent);
+    QPushButton* offered = box.addButton(action, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == offered;
 }
 
 QString StandardDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {

@@ -14,6 +14,7 @@
 #include "analysis/wall_resistance.h"
 #include "app/resistance_window.h"
 #include "app_fixture.h"
+#include "report/windows/report_printing.h"
 #include "grid_fixture.h"
 #include "measurement/measurement_schema.h"
 #include "wall_example.h"
@@ -69,6 +70,7 @@ class ResistanceWindowTest : public QObject {
     void menuOpensTheWindowOnEveryRow();
     void selectionAndCoefficients();
     void savesTheProtocolAsPdf();
+    void printWithoutPrinterOffersThePdf();
 };
 
 void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
@@ -170,6 +172,53 @@ void ResistanceWindowTest::savesTheProtocolAsPdf() {
     QVERIFY(text.contains("Строк в расчёте: 16, пропущено: 1"));
     QVERIFY(text.contains("αв = 8,7, αн = 23 Вт/(м²·К)"));
     QVERIFY(text.contains("Дата расчёта: " + QDate::currentDate().toString("dd.MM.yyyy")));
+}
+
+namespace {
+
+class NoPrinters final : public zond::report::PrinterAccess {
+  public:
+    QStringList printerNames() const override { return {}; }
+    std::optional<zond::report::PrintJob> choose(QWidget*, std::optional<int>) override {
+        ++asked;
+        return std::nullopt;
+    }
+    int asked = 0;
+};
+
+}  // namespace
+
+void ResistanceWindowTest::printWithoutPrinterOffersThePdf() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+    auto printers = std::make_unique<NoPrinters>();
+    const NoPrinters& seen = *printers;
+    window.setPrinters(std::move(printers));
+    window.analyse(table, fields, {});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Declined: nothing is written.
+    dialogs.answers.push_back(QMessageBox::No);
+    window.findChild<QPushButton*>(QStringLiteral("print"))->click();
+    QCOMPARE(dialogs.messages.size(), std::size_t(1));
+    QVERIFY(dialogs.messages.front().text.startsWith("Принтер не найден"));
+    QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Question);
+    QVERIFY(dialogs.saveRequests.empty());
+    QCOMPARE(seen.asked, 0);  // no print dialog with an empty printer field
+
+    // Accepted: the PDF dialog, beside the table.
+    QTemporaryDir out;
+    dialogs.answers.push_back(QMessageBox::Yes);
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.pdf")));
+    window.findChild<QPushButton*>(QStringLiteral("print"))->click();
+    QCOMPARE(dialogs.saveRequests.size(), std::size_t(1));
+    QCOMPARE(dialogs.saveRequests.front().directory, tables.path());
+    QVERIFY(QFileInfo(out.filePath(QStringLiteral("протокол.pdf"))).size() > 0);
+
+    // Esc closes the window.
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(ResistanceWindowTest)
