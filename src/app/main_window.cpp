@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QScreen>
@@ -77,6 +78,17 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 3, 0, 0);  // tool bar 29, grid from y = 32
     layout->addWidget(grid_);
+    // Until a table is open, the empty window says what to do first.
+    startHint_ = new QLabel(
+        QStringLiteral("<p style=\"font-size:11pt\">Чтобы начать работу:</p>"
+                       "<p style=\"font-size:11pt\"><b>Создать</b> (Ctrl+N) — прочитать память "
+                       "прибора в новую таблицу;<br><b>Открыть</b> (Ctrl+O) — открыть сохранённую "
+                       "таблицу.</p>"),
+        client);
+    startHint_->setObjectName(QStringLiteral("startHint"));
+    startHint_->setAlignment(Qt::AlignCenter);
+    startHint_->setForegroundRole(QPalette::BrightText);
+    layout->addWidget(startHint_, 1);
     setCentralWidget(client);
 
     grid_->setObjectName(QStringLiteral("grid"));
@@ -317,6 +329,7 @@ void MainWindow::keepRemovedRows(std::optional<zond::dbf::RemovedRecords> remove
 }
 
 void MainWindow::setTableBackground(bool open) {
+    startHint_->setVisible(!open);
     QWidget* client = centralWidget();
     QPalette palette = client->palette();
     palette.setColor(QPalette::Window,

@@ -15,6 +15,7 @@
 #include "measurement/measurement_schema.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QSettings;
 class ReceiveWindow;
@@ -137,7 +138,8 @@ class MainWindow : public QMainWindow {
     QMenu* gridMenu_ = nullptr;
     ReceiveWindow* receiveWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
-    zond::app::HelpViewer* helpViewer_ = nullptr;  // made at the first F1 that needs it
+    zond::app::HelpViewer* helpViewer_ = nullptr;
+    QLabel* startHint_ = nullptr;  // made at the first F1 that needs it
     zond::chart::ChartCommand* charts_ = nullptr;
     zond::app::ResistanceWindow* resistance_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;

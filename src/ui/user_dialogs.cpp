@@ -2,6 +2,9 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -31,7 +34,31 @@ QString firstSuffix(const QString& filter) {
     return pattern.match(filter).captured(1);
 }
 
+// File sizes in the file dialog as a Russian reader writes them ("120,6 кБ"): Qt's own column
+// uses the binary units, which Qt's Russian locale data leaves as "KiB".
+class RussianFileSizes final : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr || role != Qt::DisplayRole || index.column() != kSizeColumn) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        const QModelIndex file = mapToSource(index);
+        if (files->isDir(file)) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        static const QLocale russian(QLocale::Russian, QLocale::Russia);
+        return russian.formattedDataSize(files->size(file), 1, QLocale::DataSizeTraditionalFormat);
+    }
+
+  private:
+    static constexpr int kSizeColumn = 1;
+};
+
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setProxyModel(new RussianFileSizes(&dialog));
     dialog.setWindowTitle(request.title);
     dialog.setDirectory(request.directory);
     dialog.setNameFilter(request.filter);
