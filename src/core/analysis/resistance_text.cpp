@@ -40,6 +40,10 @@ std::string_view undefinedText(Undefined reason) {
             return "тепловой поток направлен в помещение";
         case Undefined::NoTemperatureDifference:
             return "нет разности температур";
+        case Undefined::NoFlux:
+            return "нет теплового потока";
+        case Undefined::FluxAgainstDifference:
+            return "тепловой поток направлен против разности температур";
     }
     return "";
 }

@@ -60,8 +60,10 @@ struct AnalysisOptions {
 enum class Undefined {
     None,
     NoReadings,
-    HeatIntoRoom,             // Σq < 0 while Σ(tв − tн) > 0, or Σq = 0
-    NoTemperatureDifference,  // Σ(tв − tн) = 0, or < 0 while Σq > 0
+    HeatIntoRoom,             // Σq < 0 while Σ(tв − tн) > 0
+    NoTemperatureDifference,  // Σ(tв − tн) = 0
+    NoFlux,                   // Σq = 0
+    FluxAgainstDifference,    // Σq > 0 while Σ(tв − tн) < 0
 };
 
 // R of a set of rows, Σ(tв − tн) / Σq in m²·K/W, or why it has none. Both sums negative (heat
@@ -240,7 +242,8 @@ struct AnalysisResult {
     std::size_t rowsLeftOut = 0;
     std::size_t rowsOutOfRange = 0;  // of rowsLeftOut: a temperature beyond the instrument's
     std::optional<double> interval;  // Δ, the median of consecutive differences, seconds
-    int days = 0;  // D = ⌊(t_last − t_first + Δ) / 24 h⌋ over the readable rows
+    int days = 0;            // D = ⌊(t_last − t_first + Δ) / 24 h⌋ over the readable rows
+    bool tooSparse = false;  // fewer than 4 readings a day: D is 0
     std::int64_t windowStart = 0;            // t_last − D days; window rows come after it
     std::optional<std::int64_t> windowFrom;  // times of the window's first and last rows
     std::optional<std::int64_t> windowTo;

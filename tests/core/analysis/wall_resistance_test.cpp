@@ -58,18 +58,38 @@ void expectExampleFigures(const AnalysisResult& result) {
     }
     EXPECT_EQ(q1.daily[0].from, timeOfRow(2));
     EXPECT_EQ(q1.daily[0].to, timeOfRow(6));
+    // C2 against the value 24 h before the end (480/195 against 360/146), C3 against the last
+    // two days (2,5 against 240/99); Δt 30 K passes the 10 K minimum.
     const Criteria& c = q1.criteria;
     EXPECT_TRUE(c.duration.pass);
-    EXPECT_NEAR(*c.lastDay.deviation, 0.00171, 5e-6);
+    EXPECT_NEAR(c.lastDay.withoutLastDay.value, 360.0 / 146, 1e-12);
+    EXPECT_NEAR(*c.lastDay.deviation, 0.0017094017, 1e-9);
     EXPECT_TRUE(c.lastDay.pass);
     EXPECT_EQ(c.thirds.days, 2);
     EXPECT_NEAR(c.thirds.first.value, 2.5, 1e-6);
     EXPECT_NEAR(c.thirds.last.value, 2.424242, 1e-6);
-    EXPECT_NEAR(*c.thirds.deviation, 0.03078, 5e-6);
+    EXPECT_NEAR(*c.thirds.deviation, 0.03125, 1e-9);
     EXPECT_TRUE(c.thirds.pass);
+    EXPECT_NEAR(c.difference.meanDifference, 30.0, 1e-9);
+    EXPECT_TRUE(c.difference.pass);
     EXPECT_TRUE(c.conforms);
     EXPECT_NEAR(result.channels[1].r0.value, 1.230769, 1e-6);
     EXPECT_TRUE(result.conforms);
+    // U (k = 2): 5 % flux, √2·0,5/30 temperature, the daily R's standard error over R0.
+    const Uncertainty& u = *q1.uncertainty;
+    EXPECT_DOUBLE_EQ(u.flux, 0.05);
+    EXPECT_NEAR(u.temperature, 0.0235702260, 1e-9);
+    EXPECT_NEAR(u.scatter, 0.0097424442, 1e-9);
+    EXPECT_NEAR(u.relative, 0.1122581093, 1e-9);
+    EXPECT_NEAR(u.expanded, 0.2763276536, 1e-9);
+    // The mean of q1 and q2 (= R0/2), with U from the channels' mean u and their spread.
+    ASSERT_TRUE(result.mean);
+    EXPECT_EQ(result.mean->channels, 2);
+    EXPECT_NEAR(result.mean->r0, 1.8461538462, 1e-9);
+    EXPECT_NEAR(result.mean->min, 1.230769, 1e-6);
+    EXPECT_NEAR(result.mean->max, 2.461538, 1e-6);
+    EXPECT_NEAR(result.mean->expanded, 1.2480960284, 1e-9);
+    EXPECT_FALSE(q1.storage.drift);
     // The cumulative series ends at R0 and starts with the first window row alone.
     ASSERT_EQ(q1.cumulative.size(), 16u);
     EXPECT_NEAR(q1.cumulative.front(), 30.0 / 12, 1e-9);
@@ -83,7 +103,8 @@ TEST(WallResistance, WorkedExampleDropsTheStartUpAndConforms) {
     EXPECT_FALSE(hasWarning(result, WarningKind::SmallDifference));
     EXPECT_FALSE(hasWarning(result, WarningKind::Gaps));
     EXPECT_EQ(result.channels[0].criteria.lastDay.explanation,
-              "R без последних суток 2,466, отклонение 0,17 % не более 5 % от R₀");
+              "R без последних суток 2,466, отклонение 0,17 % не более 5 % от значения за 24 ч "
+              "до конца");
 
     // Four points of the series: the ends of the four days.
     const AnalysisResult chart = analyseResistance(example(), {.cumulativePoints = 4});
@@ -110,21 +131,22 @@ TEST(WallResistance, DisturbedLastDayFailsAndTheLongestPeriodCutsItOff) {
     const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
     const Criteria& c = result.channels[0].criteria;
     EXPECT_NEAR(result.channels[0].r0.value, 480.0 / 206, 1e-9);
-    EXPECT_NEAR(*c.lastDay.deviation, 0.058219, 1e-6);
+    EXPECT_NEAR(*c.lastDay.deviation, 0.0550161812, 1e-9);
     EXPECT_FALSE(c.lastDay.pass);
-    EXPECT_NEAR(*c.thirds.deviation, 0.136553, 1e-6);
+    EXPECT_NEAR(*c.thirds.deviation, 0.1458333333, 1e-9);
     EXPECT_FALSE(c.thirds.pass);
     EXPECT_FALSE(c.conforms);
     EXPECT_FALSE(result.conforms);
-    // No four days conform; the latest three ending at a reading are rows 4–15 (one disturbed
-    // row): R0 = 360/149, R' (rows 4–11) = 242/97, C2 3.26 %; thirds rows 4–11 and 8–15
-    // (239/100.5), C3 4.83 %.
+    // No four days conform. Of three days ending at a reading, rows 3–14 (C2 1,37 %, C3 2,08 %)
+    // and rows 4–15 (C2 3,16 %, C3 4,91 %, one disturbed row) conform: the first has the
+    // smaller largest deviation and is kept although it is not the latest.
     ASSERT_TRUE(result.longest);
     EXPECT_EQ(result.longest->days, 3);
-    EXPECT_EQ(result.longest->from, timeOfRow(4));
-    EXPECT_EQ(result.longest->to, timeOfRow(15));
+    EXPECT_EQ(result.longest->from, timeOfRow(3));
+    EXPECT_EQ(result.longest->to, timeOfRow(14));
     EXPECT_EQ(result.longest->rows, 12u);
-    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 149, 1e-9);
+    EXPECT_NEAR(result.longest->r0[0].value, 360.0 / 146, 1e-9);
+    EXPECT_NEAR(result.longest->deviation, 0.0208333333, 1e-9);
 }
 
 TEST(WallResistance, NoConformingPeriodIsReportedAsNone) {
@@ -152,8 +174,19 @@ TEST(WallResistance, GapIsNamedWithTheLargestOne) {
     const auto gap = std::ranges::find(result.warnings, WarningKind::Gaps, &Warning::kind);
     ASSERT_NE(gap, result.warnings.end());
     EXPECT_EQ(gap->text,
-              "Пропуски в показаниях (больше 1,5 интервала): 1, наибольший 18 ч после "
-              "02.10.2009 20:00:00");
+              "Пропуски в показаниях за расчётный период (больше 1,5 интервала): 1, наибольший "
+              "18 ч после 02.10.2009 20:00:00");
+    // Rows 8–9 missing leave 2 of the 4 expected readings in day 2.
+    EXPECT_EQ(result.sparseDays, (std::vector{2}));
+
+    // The same gap before the window is only named as lying there.
+    Readings early = example();
+    early.rows.erase(early.rows.begin() + 1);  // row 2, in the start-up
+    const AnalysisResult before = analyseResistance(early);
+    EXPECT_EQ(before.gapCount, 0u);
+    EXPECT_EQ(before.gapsBefore, 1u);
+    EXPECT_TRUE(hasWarning(before, WarningKind::GapsBefore));
+    EXPECT_FALSE(hasWarning(before, WarningKind::Gaps));
 }
 
 TEST(WallResistance, UndefinedChannelsSayWhy) {
@@ -165,9 +198,11 @@ TEST(WallResistance, UndefinedChannelsSayWhy) {
     const AnalysisResult result = analyseResistance(readings);
     ASSERT_EQ(result.channels.size(), 3u);
     EXPECT_TRUE(result.channels[0].criteria.conforms);
+    EXPECT_EQ(result.channels[1].r0.reason, Undefined::HeatIntoRoom);
+    EXPECT_EQ(result.channels[2].r0.reason, Undefined::NoFlux);
+    EXPECT_FALSE(result.mean);  // one defined channel
     for (std::size_t c = 1; c < 3; ++c) {
         const ChannelResult& channel = result.channels[c];
-        EXPECT_EQ(channel.r0.reason, Undefined::HeatIntoRoom);
         EXPECT_FALSE(channel.u);
         EXPECT_FALSE(channel.daily[0].r.defined());
         EXPECT_TRUE(std::isnan(channel.cumulative.back()));
@@ -191,7 +226,7 @@ TEST(WallResistance, FewerThanThreeDaysFailsDuration) {
     EXPECT_EQ(two.rowsUsed, 8u);
     const Criteria& c = two.channels[0].criteria;
     EXPECT_FALSE(c.duration.pass);
-    EXPECT_EQ(c.duration.explanation, "Продолжительность 2 сут — меньше 3 сут (72 ч)");
+    EXPECT_EQ(c.duration.explanation, "2 сут — меньше 3 сут (72 ч)");
     EXPECT_TRUE(c.lastDay.pass);
     EXPECT_EQ(c.thirds.days, 1);
     EXPECT_TRUE(c.thirds.pass);
