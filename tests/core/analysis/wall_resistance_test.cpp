@@ -242,16 +242,120 @@ TEST(WallResistance, FewerThanThreeDaysFailsDuration) {
     EXPECT_TRUE(hasWarning(none, WarningKind::NoWholeDay));
 }
 
+// Hourly readings from 10.01.2024 00:00: Δt = `difference`, q = `flux` (R = difference / flux).
+Readings hourly(int hours, double difference, double flux) {
+    Readings out;
+    const std::int64_t start = secondsOf(2024, 1, 10, 0, 0, 0);
+    for (int h = 0; h < hours; ++h) {
+        out.rows.push_back({start + h * kHour, 20.0, 20.0 - difference, {flux, 0, 0}, 0b001});
+    }
+    return out;
+}
+
+TEST(WallResistance, DaysComeFromElapsedTimeAndSmallDifferencesDoNotConform) {
+    // 72 hourly readings with one missing still span three days.
+    Readings readings = hourly(72, 30, 10);
+    readings.rows.erase(readings.rows.begin() + 40);
+    readings.leftOut = 2;  // unreadable rows do not shorten it either
+    const AnalysisResult three = analyseResistance(readings);
+    EXPECT_EQ(three.days, 3);
+    EXPECT_EQ(three.rowsUsed, 71u);
+    EXPECT_TRUE(three.sparseDays.empty());  // 23 of 24 readings is above 90 %
+    EXPECT_TRUE(three.conforms);
+
+    // Δt 0,5 K, q 0,25 W/m²: C1–C3 pass, the difference condition does not.
+    const AnalysisResult small = analyseResistance(hourly(96, 0.5, 0.25));
+    const Criteria& c = small.channels[0].criteria;
+    EXPECT_DOUBLE_EQ(small.channels[0].r0.value, 2.0);
+    EXPECT_TRUE(c.duration.pass && c.lastDay.pass && c.thirds.pass);
+    EXPECT_FALSE(c.difference.pass);
+    EXPECT_FALSE(c.conforms);
+    EXPECT_EQ(c.difference.explanation, "средняя |tв − tн| 0,5 K — меньше 10 K");
+    EXPECT_TRUE(hasWarning(small, WarningKind::SmallDifference));
+    EXPECT_TRUE(analyseResistance(hourly(96, 0.5, 0.25), {.minDifference = 0.5}).conforms);
+}
+
+TEST(WallResistance, ReversedFluxGivesRAndDifferingSignsDoNot) {
+    // Summer: the room is 5 K cooler and heat flows outwards at 2 W/m².
+    const AnalysisResult summer = analyseResistance(hourly(96, -5, -2), {.minDifference = 5});
+    const ChannelResult& channel = summer.channels[0];
+    EXPECT_DOUBLE_EQ(channel.r0.value, 2.5);
+    EXPECT_TRUE(channel.r0.reversed);
+    EXPECT_DOUBLE_EQ(channel.criteria.difference.meanDifference, 5.0);
+    EXPECT_TRUE(channel.criteria.conforms);
+    EXPECT_TRUE(hasWarning(summer, WarningKind::ReversedFlux));
+    EXPECT_FALSE(hasWarning(summer, WarningKind::SmallDifference));
+
+    EXPECT_EQ(analyseResistance(hourly(96, -5, 2)).channels[0].r0.reason,
+              Undefined::FluxAgainstDifference);
+    EXPECT_EQ(analyseResistance(hourly(96, 5, -2)).channels[0].r0.reason, Undefined::HeatIntoRoom);
+}
+
+TEST(WallResistance, DailyRMovingOneWayIsStorageDrift) {
+    // Four days of Δt 30 with q 10, 9,6, 9,2, 8,8: the daily R rise by 0,409 in all, 12,8 % of
+    // R0 = 30/9,4.
+    Readings readings = hourly(96, 30, 10);
+    for (std::size_t i = 0; i < readings.rows.size(); ++i) {
+        readings.rows[i].q[0] = 10 - 0.4 * static_cast<double>(i / 24);
+    }
+    const AnalysisResult result = analyseResistance(readings, {.dynamic = false});
+    const StorageDrift& drift = result.channels[0].storage;
+    EXPECT_TRUE(drift.drift);
+    EXPECT_EQ(drift.trendDays, 4);
+    EXPECT_NEAR(drift.trend, (30 / 8.8 - 3) / (30 / 9.4), 1e-12);
+    EXPECT_FALSE(drift.dynamicDifference);
+    EXPECT_NE(storageDriftText(result.channels[0], ',').find("последние 4 сут"), std::string::npos);
+}
+
+TEST(WallResistance, ValuesNoInstrumentRecordsAreLeftOutAndCounted) {
+    // A steady R = 3 week; before it one q of 1e17, then unreadable and impossible values.
+    Readings readings = hourly(8 * 24, 30, 10);
+    readings.rows[0].q[0] = 1e17;
+    for (std::size_t i = 24; i < readings.rows.size(); i += 10) {
+        readings.rows[i].channels = 0;  // q1 unreadable
+    }
+    readings.fluxLeftOut[0] = 17;
+    readings.rows[50].q[0] = 1e308;
+    readings.rows[60].tIn = 999999;
+    readings.rows[70].tExt = std::nan("");
+    const AnalysisResult result = analyseResistance(readings, {.findLongest = true});
+    const ChannelResult& channel = result.channels[0];
+    EXPECT_NEAR(channel.r0.value, 3.0, 1e-12);
+    EXPECT_EQ(channel.fluxLeftOut, 19u);  // 17 unreadable, 1e17 and 1e308
+    EXPECT_EQ(result.rowsOutOfRange, 2u);
+    EXPECT_EQ(result.rowsLeftOut, 2u);
+    EXPECT_TRUE(hasWarning(result, WarningKind::FluxLeftOut));
+    EXPECT_TRUE(hasWarning(result, WarningKind::OutOfRange));
+    ASSERT_TRUE(result.longest);
+    EXPECT_NEAR(result.longest->r0[0].value, 3.0, 1e-12);
+
+    // 300 readings from year 1 to 9999: too few a day for whole days, answered at once.
+    Readings spread;
+    for (int i = 0; i < 300; ++i) {
+        spread.rows.push_back({secondsOf(1 + i * 33, 1, 1, 0, 0, 0), 20, -10, {10, 0, 0}, 0b001});
+    }
+    const AnalysisResult sparse = analyseResistance(spread, {.findLongest = true});
+    EXPECT_TRUE(sparse.tooSparse);
+    EXPECT_EQ(sparse.days, 0);
+    EXPECT_FALSE(sparse.conforms);
+    EXPECT_FALSE(sparse.longest);
+    EXPECT_TRUE(hasWarning(sparse, WarningKind::TooSparse));
+}
+
 class ReadingLoader : public zond::testing::MeasurementTableTest {
   protected:
     void append(const std::string& date, const std::string& time, const std::string& tIn,
-                const std::string& tExt, double q1, int channels = 1) {
+                const std::string& tExt, std::optional<double> q1, int channels = 1) {
         auto row = table_.blankRecord();
         row.setText(fields_.date, date);
         row.setText(fields_.time, time);
         row.setText(fields_.tIn, tIn);
         row.setText(fields_.tExt, tExt);
-        row.setDouble(fields_.tavis1, q1);
+        if (q1) {
+            row.setDouble(fields_.tavis1, *q1);
+        } else {
+            row.setNull(fields_.tavis1);
+        }
         row.setDouble(fields_.tavis2, 99);
         row.setInteger(fields_.enCh, channels);
         table_.append(row);
@@ -270,10 +374,12 @@ TEST_F(ReadingLoader, ReadsTextsWithCommaOrPointAndLeavesOutUnreadableRows) {
     append("", "09:00:00", "20", "-10", 12);
     append("31.09.2009", "09:00:00", "20", "-10", 12);
     append("01.10.2009", "09:00:00", "20", "", 12);
+    append("01.10.2009", "09:00:00", "20", "-10", std::nullopt);  // q1 blank: only q1 left out
 
     const Readings all = loadAllReadings(table_, fields_);
-    EXPECT_EQ(all.rows.size(), 18u);
+    EXPECT_EQ(all.rows.size(), 19u);
     EXPECT_EQ(all.leftOut, 4u);
+    EXPECT_EQ(all.fluxLeftOut[0], 1u);
     const AnalysisResult result = analyseResistance(all);
     ASSERT_EQ(result.channels.size(), 1u);  // EN_CH = 1: q2 is not measured
     EXPECT_NEAR(result.channels[0].r0.value, 2.461538, 1e-6);
