@@ -400,7 +400,14 @@ ChannelResult channelResult(int channel, const DayBlocks& blocks, const WindowDa
     for (int d = 0; d < result.days; ++d) {
         const std::int64_t from = result.windowStart + d * kSecondsPerDay;
         const Sums day = blocks.range(d, 1);
-        out.daily.push_back({from, from + kSecondsPerDay, resistanceOf(day), day.rows});
+        DayResistance& entry =
+            out.daily.emplace_back(from, from + kSecondsPerDay, resistanceOf(day), day.rows);
+        const std::size_t begin = days.firstRow[static_cast<std::size_t>(d)];
+        const std::size_t end = days.firstRow[static_cast<std::size_t>(d) + 1];
+        if (begin < end) {
+            entry.firstReading = window[begin].time;
+            entry.lastReading = window[end - 1].time;
+        }
     }
     out.cumulative = cumulativeSeries(window, channel,
                                       cumulativeStride(window.size(), options.cumulativePoints));

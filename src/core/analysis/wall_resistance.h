@@ -82,6 +82,9 @@ struct DayResistance {
     std::int64_t to = 0;
     Resistance r;
     std::size_t rows = 0;  // rows of the day that have the channel
+    // Times of the day's first and last readings (any channel); nothing for a day without any.
+    std::optional<std::int64_t> firstReading;
+    std::optional<std::int64_t> lastReading;
 };
 
 // C1: at least three whole days.

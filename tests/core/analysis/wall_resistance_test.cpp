@@ -58,6 +58,9 @@ void expectExampleFigures(const AnalysisResult& result) {
     }
     EXPECT_EQ(q1.daily[0].from, timeOfRow(2));
     EXPECT_EQ(q1.daily[0].to, timeOfRow(6));
+    EXPECT_EQ(q1.daily[0].firstReading, timeOfRow(3));
+    EXPECT_EQ(q1.daily[3].lastReading, timeOfRow(18));
+    EXPECT_EQ(q1.daily[1].rows, 4u);
     // C2 against the value 24 h before the end (480/195 against 360/146), C3 against the last
     // two days (2,5 against 240/99); Δt 30 K passes the 10 K minimum.
     const Criteria& c = q1.criteria;
