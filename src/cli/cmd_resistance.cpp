@@ -158,6 +158,7 @@ void writeDynamic(JsonOut& json, const ChannelResult& channel) {
     json.key("R_without_last_day").number(d.withoutLastDay);
     json.key("readings").integer(static_cast<long long>(d.equations));
     json.key("filled").integer(static_cast<long long>(d.filled));
+    json.key("stride").integer(static_cast<long long>(d.stride));
     json.key("accepted").boolean(d.accepted).close('}');
 }
 

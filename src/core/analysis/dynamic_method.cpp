@@ -20,6 +20,9 @@ constexpr std::array<double, 6> kRatios = {3, 4, 5, 6, 8, 10};
 constexpr int kCoarseTaus = 16;
 constexpr int kFineTaus = 9;
 constexpr double kLimit = 0.05;
+// Longer series are fitted on every k-th reading: time constants of hours need no finer step,
+// and any table answers in a fraction of a second.
+constexpr std::size_t kMostReadings = 20000;
 // A column whose part not explained by the earlier ones is below this (scaled) is dropped.
 constexpr double kRankTolerance = 1e-10;
 
@@ -298,12 +301,34 @@ DynamicOutcome fitDynamic(const EvenSeries& series) {
     return out;
 }
 
+EvenSeries everyKth(const EvenSeries& s, std::size_t k) {
+    EvenSeries out;
+    out.step = s.step * static_cast<double>(k);
+    out.filled = s.filled;
+    // Kept readings end at the last one, as the analysis window does.
+    for (std::size_t i = (s.q.size() - 1) % k; i < s.q.size(); i += k) {
+        out.tIn.push_back(s.tIn[i]);
+        out.tExt.push_back(s.tExt[i]);
+        out.q.push_back(s.q[i]);
+    }
+    return out;
+}
+
 DynamicOutcome dynamicResistance(std::span<const Reading> rows, int channel, double interval) {
     auto series = evenSeries(rows, channel, interval);
     if (auto* reason = std::get_if<std::string>(&series)) {
         return {std::nullopt, std::move(*reason)};
     }
-    return fitDynamic(std::get<EvenSeries>(series));
+    const EvenSeries& even = std::get<EvenSeries>(series);
+    if (even.q.size() <= kMostReadings) {
+        return fitDynamic(even);
+    }
+    const std::size_t k = (even.q.size() + kMostReadings - 1) / kMostReadings;
+    DynamicOutcome outcome = fitDynamic(everyKth(even, k));
+    if (outcome.result) {
+        outcome.result->stride = k;
+    }
+    return outcome;
 }
 
 }  // namespace zond::analysis

@@ -38,7 +38,8 @@ std::variant<EvenSeries, std::string> evenSeries(std::span<const Reading> rows, 
 // of 1/R and the change against the record without its last 24 h both within 5 %).
 DynamicOutcome fitDynamic(const EvenSeries& series);
 
-// Both steps for one channel of the analysis window.
+// Both steps for one channel of the analysis window; a series of more than 20 000 readings is
+// fitted on every k-th of them (DynamicResult::stride).
 DynamicOutcome dynamicResistance(std::span<const Reading> rows, int channel, double interval);
 
 }  // namespace zond::analysis

@@ -176,6 +176,9 @@ std::string dynamicText(const ChannelResult& channel, char decimalSeparator) {
             out += " (на границе поиска)";
         }
     }
+    if (d.stride > 1) {
+        out += ", по каждому " + std::to_string(d.stride) + "-му показанию";
+    }
     if (d.filled > 0) {
         out += ", восполнено показаний в коротких пропусках: " + std::to_string(d.filled);
     }

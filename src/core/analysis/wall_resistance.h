@@ -160,6 +160,7 @@ struct DynamicResult {
     bool accepted = false;                 // interval and last-day change within 5 %
     std::size_t equations = 0;             // readings fitted
     std::size_t filled = 0;                // readings interpolated into short gaps
+    std::size_t stride = 1;                // every stride-th reading was fitted
 };
 
 // The dynamic method's result, or why it has none.
