@@ -248,7 +248,7 @@ std::string windowText(const AnalysisResult& result) {
 
 std::string longestPeriodText(const AnalysisResult& result, char decimalSeparator) {
     if (!result.longest) {
-        return "нет";
+        return result.longestCut ? "не найден: вариантов слишком много, поиск остановлен" : "нет";
     }
     const auto& period = *result.longest;
     std::string out = dateTimeText(period.from) + " — " + dateTimeText(period.to) + ", " +

@@ -245,12 +245,13 @@ TEST(WallResistance, FewerThanThreeDaysFailsDuration) {
     EXPECT_TRUE(hasWarning(none, WarningKind::NoWholeDay));
 }
 
-// Hourly readings from 10.01.2024 00:00: Δt = `difference`, q = `flux` (R = difference / flux).
-Readings hourly(int hours, double difference, double flux) {
+// Readings every `step` (an hour) from 10.01.2024 00:00: Δt = `difference`, q = `flux` (R =
+// difference / flux).
+Readings hourly(int hours, double difference, double flux, std::int64_t step = kHour) {
     Readings out;
     const std::int64_t start = secondsOf(2024, 1, 10, 0, 0, 0);
     for (int h = 0; h < hours; ++h) {
-        out.rows.push_back({start + h * kHour, 20.0, 20.0 - difference, {flux, 0, 0}, 0b001});
+        out.rows.push_back({start + h * step, 20.0, 20.0 - difference, {flux, 0, 0}, 0b001});
     }
     return out;
 }
@@ -343,6 +344,15 @@ TEST(WallResistance, ValuesNoInstrumentRecordsAreLeftOutAndCounted) {
     EXPECT_FALSE(sparse.conforms);
     EXPECT_FALSE(sparse.longest);
     EXPECT_TRUE(hasWarning(sparse, WarningKind::TooSparse));
+
+    // 6000 days every 6 h with Δt 5 K: no period meets the 10 K minimum, and the search stops at
+    // its budget instead of trying all 18 million candidates.
+    const Readings years = hourly(6000 * 4, 5, 2, 6 * kHour);
+    const AnalysisResult cut = analyseResistance(years, {.findLongest = true, .dynamic = false});
+    EXPECT_EQ(cut.days, 6000);
+    EXPECT_TRUE(cut.longestCut);
+    EXPECT_FALSE(cut.longest);
+    EXPECT_EQ(longestPeriodText(cut, ','), "не найден: вариантов слишком много, поиск остановлен");
 }
 
 class ReadingLoader : public zond::testing::MeasurementTableTest {
