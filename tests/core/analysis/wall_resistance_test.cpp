@@ -106,8 +106,7 @@ TEST(WallResistance, WorkedExampleDropsTheStartUpAndConforms) {
     EXPECT_FALSE(hasWarning(result, WarningKind::SmallDifference));
     EXPECT_FALSE(hasWarning(result, WarningKind::Gaps));
     EXPECT_EQ(result.channels[0].criteria.lastDay.explanation,
-              "R без последних суток 2,466, отклонение 0,17 % не более 5 % от значения за 24 ч "
-              "до конца");
+              "R на 24 ч раньше 2,466, отклонение 0,17 % не более 5 % от него");
 
     // Four points of the series: the ends of the four days.
     const AnalysisResult chart = analyseResistance(example(), {.cumulativePoints = 4});
@@ -274,7 +273,7 @@ TEST(WallResistance, DaysComeFromElapsedTimeAndSmallDifferencesDoNotConform) {
     EXPECT_TRUE(c.duration.pass && c.lastDay.pass && c.thirds.pass);
     EXPECT_FALSE(c.difference.pass);
     EXPECT_FALSE(c.conforms);
-    EXPECT_EQ(c.difference.explanation, "средняя |tв − tн| 0,5 K — меньше 10 K");
+    EXPECT_EQ(c.difference.explanation, "в среднем 0,5 K по модулю — меньше 10 K");
     EXPECT_TRUE(hasWarning(small, WarningKind::SmallDifference));
     EXPECT_TRUE(analyseResistance(hourly(96, 0.5, 0.25), {.minDifference = 0.5}).conforms);
 }
