@@ -1,7 +1,9 @@
 // ResistanceWindow "Термическое сопротивление": the wall's thermal resistance from the grid's
-// selection (two or more rows) or every live row, per heat-flux channel with the validity
-// criteria, the daily R and the convergence chart. αв and αн recompute at once and are
-// remembered; the protocol is printed or saved as PDF.
+// selection (two or more rows) or every live row, per heat-flux channel: the average and the
+// dynamic method side by side, the criteria with the temperature-difference condition, the
+// uncertainty, the storage-drift warning, the mean over channels, the daily R and the
+// convergence chart. αв, αн, the minimum difference and the sensors' uncertainties recompute at
+// once and are remembered; the protocol is printed or saved as PDF.
 #pragma once
 
 #include <QDateTime>
@@ -60,8 +62,11 @@ class ResistanceWindow : public QWidget {
 
   private:
     QWidget* buildControls();
+    QWidget* buildConditions();
     QWidget* buildResults();
-    void onAlphaChanged();
+    // Remembers the coefficients, the minimum difference and the sensors' uncertainties, and
+    // recomputes.
+    void onOptionsChanged();
     // Analyses the rows read last with the present options and shows the result.
     void recompute();
     void showSummary();
@@ -73,6 +78,9 @@ class ResistanceWindow : public QWidget {
     std::unique_ptr<report::PrinterAccess> printers_;
     QDoubleSpinBox* alphaIn_ = nullptr;
     QDoubleSpinBox* alphaOut_ = nullptr;
+    QDoubleSpinBox* minDifference_ = nullptr;
+    QDoubleSpinBox* fluxUncertainty_ = nullptr;
+    QDoubleSpinBox* temperatureUncertainty_ = nullptr;
     QCheckBox* longest_ = nullptr;
     QLabel* heading_ = nullptr;
     QTextBrowser* results_ = nullptr;
