@@ -36,7 +36,6 @@ void writeTable(const std::filesystem::path& path) {
     const auto f = zond::measurement::openMeasurementTable(file, path);
     constexpr int kMinutesADay = 1440;
     std::string date;
-    std::vector<zond::dbf::DbfRecord> batch;
     for (int i = 0; i < kRows; ++i) {
         if (i % kMinutesADay == 0) {
             date = QDate(2023, 1, 1).addDays(i / kMinutesADay).toString("dd.MM.yyyy").toStdString();
@@ -49,18 +48,13 @@ void writeTable(const std::filesystem::path& path) {
         record.setText(f.date, date);
         record.setText(f.time, time);
         record.setDouble(f.tavis1,
-                         std::sin(i * 2 * M_PI / kMinutesADay) * 40.0 + 50.0 + (i * 7919 % 13));
+                         std::sin(i * 2 * M_PI / kMinutesADay) * 40.0 + 50.0 + (i % 13 * 7 % 13));
         record.setDouble(f.tavis2, i % 1000 * 0.01);
         record.setDouble(f.tavis3, -0.5 * (i % 100));
         record.setText(f.tIn, std::to_string(20 + i % 5) + ".5");
         record.setText(f.tExt, i % 5000 == 0 ? ">320.0" : std::to_string(-(i % 30)));
-        batch.push_back(std::move(record));
-        if (batch.size() == 10'000) {
-            file.append(batch);
-            batch.clear();
-        }
+        file.append(record);
     }
-    file.append(batch);
 }
 
 // The table, written once for all benchmarks of the run and removed at exit.
