@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QTextBrowser>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QtTest>
 #include <cmath>
@@ -27,10 +27,10 @@ using zond::test::ProgramWindows;
 namespace {
 
 const QStringList kTableCommands = {
-    "N4",       "N5",          "N7",          "N8",          "N9",          "N27",        "N29",
-    "N30",      "N31",         "N33",         "N34",         "N36",         "N37",        "Excel1",
-    "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5", "Resistance1", "Resistance2",
-    "SelectAll"};
+    "N4",          "N5",          "N7",       "N8",          "N9",          "N27",
+    "N29",         "N30",         "N31",      "N33",         "N34",         "N36",
+    "N37",         "Excel1",      "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5",
+    "Resistance1", "Resistance2", "SelectAll"};
 const QStringList kAlwaysEnabled = {
     "N2",  "N3",  "N11", "N24", "N26", "ToolButton1", "ToolButton2",  "ToolButton6",     "N15",
     "N22", "N17", "N18", "N19", "N23", "N21",         "PortSettings", "CommunicationLog"};
@@ -231,8 +231,8 @@ class MainWindowTest : public QObject {
         MainWindow& form = program.form1;
         std::vector<Row> rows;
         for (int i = 0; i < 300; ++i) {
-            rows.push_back({i % 3 == 0 ? 1.0 : (i % 3 == 1 ? 4.0 : 7.0), 0, 0, "01.02.2009",
-                            "10:00:00"});
+            rows.push_back(
+                {i % 3 == 0 ? 1.0 : (i % 3 == 1 ? 4.0 : 7.0), 0, 0, "01.02.2009", "10:00:00"});
         }
         openNewTable(form, QStringLiteral("all.db"), rows);
         form.show();

@@ -14,9 +14,9 @@
 #include "analysis/wall_resistance.h"
 #include "app/resistance_window.h"
 #include "app_fixture.h"
-#include "report/windows/report_printing.h"
 #include "grid_fixture.h"
 #include "measurement/measurement_schema.h"
+#include "report/windows/report_printing.h"
 #include "wall_example.h"
 
 using zond::app::ResistanceWindow;
