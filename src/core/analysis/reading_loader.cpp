@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "dbf/dbf_layout.h"
 #include "text/byte_order.h"
 
@@ -173,6 +177,22 @@ std::optional<double> numberOf(std::span<const std::uint8_t> record,
     return value;
 }
 
+// Room for `count` readings. A million rows fill 56 MB at once: on Linux huge pages spare a page
+// fault every 4 KiB of it, which cost more than reading the rows.
+void reserveRows(Readings& out, std::size_t count) {
+    out.rows.reserve(count);
+#if defined(__linux__)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
+    const auto begin = reinterpret_cast<std::uintptr_t>(out.rows.data());
+    const auto first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = begin + out.rows.capacity() * sizeof(Reading);
+    if (end > first + kHugePage) {
+        // Only advice: where the system refuses, the pages come 4 KiB at a time as before.
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#endif
+}
+
 class RowReader {
   public:
     RowReader(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields)
@@ -227,7 +247,7 @@ Readings loadReadings(const dbf::DbfTable& table,
                       std::span<const std::uint32_t> records) {
     RowReader reader(table, fields);
     Readings out;
-    out.rows.reserve(records.size());
+    reserveRows(out, records.size());
     for (const std::uint32_t record : records) {
         reader.add(record, out);
     }
@@ -243,7 +263,7 @@ Readings loadReadingRange(const dbf::DbfTable& table,
     }
     RowReader reader(table, fields);
     Readings out;
-    out.rows.reserve(last - first + 1);
+    reserveRows(out, last - first + 1);
     for (std::size_t row = first - 1; row < last; ++row) {
         reader.add(table.recordAt(row), out);
     }
