@@ -93,39 +93,38 @@ class MomentReader {
 
 // A plain decimal text (a temperature, or a q as the table stores it): an optional sign, digits,
 // and a decimal comma or point with digits; spaces around it. ">320.0", exponents, very long
-// numbers and other texts read as nothing. One pass over the field's bytes: it runs for five
-// fields of every row.
+// numbers and other texts read as nothing. It runs for five fields of every row, so it reads
+// the field's bytes in place: the padding and the trailing zeros of a q ("       7.800000000")
+// are stepped over from both ends before the digits are read.
 std::optional<double> decimalTextOf(std::string_view text) {
-    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr std::size_t kMostDigits = 15;
     const char* at = text.data();
-    const char* const end = at + text.size();
+    const char* end = at + text.size();
     while (at != end && *at == ' ') {
         ++at;
+    }
+    while (end != at && end[-1] == ' ') {
+        --end;
     }
     const bool negative = at != end && *at == '-';
     if (at != end && (negative || *at == '+')) {
         ++at;
     }
+    // Zeros at the end: dropped after a decimal separator ("12.300000000" is 123 tenths), digits
+    // of the whole number without one.
+    const char* zeros = end;
+    while (zeros != at && zeros[-1] == '0') {
+        --zeros;
+    }
     std::int64_t whole = 0;
     std::size_t digits = 0;
     std::size_t decimals = 0;
-    std::size_t zeros = 0;  // of the fraction, not yet known to be followed by a digit
     bool fraction = false;
-    for (; at != end && *at != ' '; ++at) {
+    for (; at != zeros; ++at) {
         const char c = *at;
-        if (c == '0' && fraction) {
-            ++zeros;  // trailing zeros of a fraction add nothing ("12.300000000" is 123 tenths)
-        } else if (c >= '0' && c <= '9') {
-            if (digits + zeros >= kMostDigits) {
-                return std::nullopt;
-            }
-            for (; zeros > 0; --zeros) {
-                whole *= 10;
-                ++digits;
-                ++decimals;
-            }
+        if (c >= '0' && c <= '9' && digits < kMostDigits) {
             whole = whole * 10 + (c - '0');
             ++digits;
             decimals += fraction ? 1 : 0;
@@ -135,9 +134,13 @@ std::optional<double> decimalTextOf(std::string_view text) {
             return std::nullopt;
         }
     }
-    for (; at != end; ++at) {
-        if (*at != ' ') {
-            return std::nullopt;
+    if (!fraction) {
+        for (; zeros != end; ++zeros) {
+            if (digits == kMostDigits) {
+                return std::nullopt;
+            }
+            whole *= 10;
+            ++digits;
         }
     }
     if (digits == 0) {
