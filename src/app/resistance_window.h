@@ -1,12 +1,15 @@
 // ResistanceWindow "Термическое сопротивление": the wall's thermal resistance from the grid's
 // selection (two or more rows) or every live row, per heat-flux channel with the validity
 // criteria, the daily R and the convergence chart. αв and αн recompute at once and are
-// remembered; the protocol is printed or saved as PDF.
+// remembered; the protocol, with the survey's details kept beside the table, is printed or saved
+// as PDF or as an OpenDocument text.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <span>
 
@@ -21,6 +24,7 @@ class QLabel;
 class QSettings;
 class QTableWidget;
 class QTextBrowser;
+class QTextDocument;
 
 namespace zond::chart {
 class ResistanceChart;
@@ -33,6 +37,8 @@ class UserDialogs;
 }
 
 namespace zond::app {
+
+class SurveyDetailsDialog;
 
 class ResistanceWindow : public QWidget {
     Q_OBJECT
@@ -48,9 +54,12 @@ class ResistanceWindow : public QWidget {
 
     const analysis::AnalysisResult& result() const { return result_; }
 
-    // "Печать" and "Сохранить PDF…": the one-page protocol.
+    // "Печать", "Сохранить PDF…" and "Сохранить .odt…": the protocol.
     void print();
     void savePdf();
+    void saveOdt();
+    // "Сведения об обследовании…" of the table analysed.
+    void editSurveyDetails();
 
   private:
     QWidget* buildControls();
@@ -60,6 +69,11 @@ class ResistanceWindow : public QWidget {
     void recompute();
     void showSummary();
     void showDaily();
+    // The protocol of the present result with the details as stored now; nothing when it could
+    // not be built (the user was told why).
+    std::unique_ptr<QTextDocument> protocol();
+    void saveProtocol(const QString& title, const QString& filter, const QString& suffix,
+                      void (*write)(const std::filesystem::path&, const QTextDocument&));
 
     ui::UserDialogs& dialogs_;
     char decimalSeparator_;
@@ -78,6 +92,9 @@ class ResistanceWindow : public QWidget {
     analysis::AnalysisResult result_;
     QString tableName_;
     QString tableFolder_;
+    std::filesystem::path tablePath_;
+    QStringList sensorTypes_;
+    SurveyDetailsDialog* survey_ = nullptr;
     QDateTime calculatedAt_;
 };
 

@@ -2,6 +2,7 @@
 // validity criteria, as a Russian summary or one JSON object.
 #include <QDateTime>
 #include <QString>
+#include <QTextDocument>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "analysis/resistance_text.h"
 #include "analysis/wall_resistance.h"
 #include "cli/commands.h"
+#include "link/settings_store.h"
 #include "measurement/measurement_schema.h"
 #include "report/resistance_protocol.h"
 #include "text/number_text.h"
@@ -240,12 +242,36 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
 // Points of the protocol's convergence chart: about its width in pixels.
 constexpr std::size_t kProtocolChartPoints = 900;
 
-void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char separator) {
-    const std::filesystem::path table = parsed.positionals[0];
-    const report::ProtocolHeading heading{QString::fromStdU16String(table.stem().u16string()),
-                                          QDateTime::currentDateTime(), separator};
+// The protocol with the details stored beside the table and the organisation setting.
+report::ProtocolInput protocolInput(const ParsedArgs& parsed, const analysis::Readings& readings) {
+    const std::filesystem::path path = parsed.positionals[0];
+    report::ProtocolInput input;
+    input.tableName = QString::fromStdU16String(path.stem().u16string());
+    input.calculatedAt = QDateTime::currentDateTime();
+    report::SurveyLoad survey = report::loadSurveyDetails(path);
+    if (!survey.problem.isEmpty()) {
+        std::cerr << "zond8t-cli resistance: " << survey.problem.toStdString() << '\n';
+    }
+    input.survey = std::move(survey.details);
+    input.organisation = report::loadOrganisation(*link::openProgramSettings());
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, path, dbf::OpenMode::ReadOnly);
+    input.sensorTypes = report::tableSensorTypes(table, fields);
+    report::setRecordedPeriod(input, readings);
+    return input;
+}
+
+void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result,
+                   const analysis::Readings& readings) {
     try {
-        report::writeResistanceProtocolPdf(parsed.option("--pdf"), result, heading);
+        const auto protocol =
+            report::buildResistanceProtocol(result, protocolInput(parsed, readings));
+        if (parsed.has("--pdf")) {
+            report::writeResistanceProtocolPdf(parsed.option("--pdf"), *protocol);
+        }
+        if (parsed.has("--odt")) {
+            report::writeResistanceProtocolOdt(parsed.option("--odt"), *protocol);
+        }
     } catch (const std::exception& error) {
         throw CliError(error.what(), kExitError);
     }
@@ -269,9 +295,9 @@ analysis::Readings readRows(const ParsedArgs& parsed) {
 }
 
 int runResistance(std::span<const std::string> args) {
-    const ParsedArgs parsed =
-        parseArgs(args, {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf"},
-                  {"--longest", "--json"});
+    const ParsedArgs parsed = parseArgs(
+        args, {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf", "--odt"},
+        {"--longest", "--json"});
     expectPositionals(parsed, 1, 1);
     analysis::AnalysisOptions options;
     options.alphaIn = positiveCoefficient(parsed, "--alpha-in", options.alphaIn);
@@ -279,13 +305,14 @@ int runResistance(std::span<const std::string> args) {
     options.findLongest = parsed.has("--longest");
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
-    const bool pdf = parsed.has("--pdf");
+    const bool protocol = parsed.has("--pdf") || parsed.has("--odt");
     // The summary shows no series; the protocol's chart needs no more points than its width.
-    options.cumulativePoints = json ? 0 : (pdf ? kProtocolChartPoints : 1);
+    options.cumulativePoints = json ? 0 : (protocol ? kProtocolChartPoints : 1);
 
-    const AnalysisResult result = analysis::analyseResistance(readRows(parsed), options);
-    if (pdf) {
-        writeProtocol(parsed, result, options.decimalSeparator);
+    const analysis::Readings readings = readRows(parsed);
+    const AnalysisResult result = analysis::analyseResistance(readings, options);
+    if (protocol) {
+        writeProtocol(parsed, result, readings);
     }
     if (json) {
         std::cout << jsonOf(result) << '\n';
@@ -302,6 +329,7 @@ const Command kResistanceCommand{
     "thermal resistance of the wall by the average method, with its validity criteria",
     "usage: zond8t-cli resistance FILE [--rows A-B] [--alpha-in X] [--alpha-out Y]\n"
     "                             [--decimal-separator C] [--longest] [--json] [--pdf OUT.pdf]\n"
+    "                             [--odt OUT.odt]\n"
     "\n"
     "Computes R0 = sum(tв - tн) / sum(q) over the last whole days of the readings, per heat-flux\n"
     "channel of the rows (EN_CH), with U = 1/R0, Rk = R0 - 1/αв - 1/αн, the R of each day, the\n"
@@ -317,10 +345,11 @@ const Command kResistanceCommand{
     "                       that passes C1-C3 (the latest of equally long ones)\n"
     "  --json               one JSON object instead of the Russian summary; deviations are\n"
     "                       fractions, undefined values null\n"
-    "  --pdf OUT.pdf        also write the one-page A4 protocol: table, period, interval, rows,\n"
-    "                       coefficients, R0/Rk/U and the criteria per channel, the chart of the\n"
-    "                       cumulative R with the ±5 % band around R0, the date of the "
-    "calculation\n"
+    "  --pdf OUT.pdf        also write the A4 protocol: the organisation, the survey's details\n"
+    "                       (see 'zond8t-cli survey'), instrument, method, measurement, results\n"
+    "                       per channel with the criteria, the daily R, the convergence chart,\n"
+    "                       the conclusion against R0тр and the signatures\n"
+    "  --odt OUT.odt        also write the same protocol as an OpenDocument text to edit\n"
     "\n"
     "Exit status: 0 when the analysis ran (whatever it found), 1 for a usage error, 2 when the\n"
     "table cannot be read.\n",

@@ -1,26 +1,46 @@
 #include "report/resistance_protocol.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QGraphicsScene>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextDocument>
+#include <QTextDocumentWriter>
+#include <QTextFrame>
+#include <QTextOption>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <set>
 
 #include "analysis/resistance_text.h"
 #include "chart/resistance_chart.h"
+#include "dbf/dbf_table.h"
+#include "measurement/measurement_schema.h"
 #include "report/report_painter.h"
 #include "text/number_text.h"
+#include "ui/atomic_file_device.h"
 
 namespace zond::report {
 
 namespace {
 
+constexpr char kComma = ',';
 constexpr double kMarginMm = 15;
-constexpr double kChartMaxMm = 100;
-constexpr double kChartMinMm = 50;
-constexpr double kLineGapMm = 0.8;
-constexpr double kChartPixelWidth = 680;  // the chart's own layout width, scaled onto the page
+constexpr double kFooterMm = 8;
+// The model is laid out in the 96-per-inch pixels of a text document; A4 within the margins is
+// 180 mm wide. A printer or PDF writer scales it to its own resolution.
+constexpr int kChartWidth = 680;
+constexpr int kChartHeight = 380;
+constexpr int kChartImageScale = 3;  // pixels of the chart's image per layout pixel
+const QString kChartName = QStringLiteral("zond-chart.png");
+const QString kTitle =
+    QStringLiteral("определения сопротивления теплопередаче ограждающей конструкции");
+const QString kFont = QStringLiteral("DejaVu Sans");
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -28,144 +48,450 @@ QString qs(const std::string& text) {
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+QString fixed(double value, int decimals) {
+    return qs(text::fixedNumberText(value, decimals, kComma));
+}
+QString general(double value) {
+    return qs(text::generalNumberText(value, kComma));
+}
+QString html(const QString& text) {
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br/>"));
+}
+QString paragraph(const QString& text, const char* style = "") {
+    return QStringLiteral("<p style=\"margin-top:2px; margin-bottom:2px; %1\">%2</p>")
+        .arg(QLatin1String(style), html(text));
+}
+QString heading(const QString& text) {
+    return QStringLiteral(
+               "<h3 style=\"font-size:11pt; margin-top:10px; margin-bottom:4px;\">%1</h3>")
+        .arg(html(text));
+}
 
-// Lines of text from the top of the area down, each wrapped to its width.
-class TextColumn {
+// A table of label and value rows; a value left empty keeps its row.
+class LabelTable {
   public:
-    TextColumn(QPainter& painter, const QRectF& area, double mm)
-        : painter_(painter), area_(area), mm_(mm), y_(area.top()) {}
-
-    void line(const QString& text, double pointSize = 9.5, bool bold = false, double indentMm = 0) {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPointSizeF(pointSize);
-        font.setBold(bold);
-        painter_.setFont(font);
-        const QRectF box(area_.left() + indentMm * mm_, y_, area_.width() - indentMm * mm_,
-                         area_.bottom() - y_);
-        QRectF used;
-        painter_.drawText(box, Qt::TextWordWrap, text, &used);
-        y_ += used.height() + kLineGapMm * mm_;
+    LabelTable& row(const QString& label, const QString& value) {
+        rows_ += QStringLiteral("<tr><td width=\"38%\">%1</td><td width=\"62%\">%2</td></tr>")
+                     .arg(html(label), html(value));
+        return *this;
     }
-    void space(double heightMm) { y_ += heightMm * mm_; }
-    double y() const { return y_; }
+    QString str() const {
+        return QStringLiteral(
+                   "<table width=\"100%\" border=\"1\" cellspacing=\"0\" "
+                   "cellpadding=\"3\" style=\"border-collapse:collapse;\">%1</table>")
+            .arg(rows_);
+    }
 
   private:
-    QPainter& painter_;
-    QRectF area_;
-    double mm_;
-    double y_;
+    QString rows_;
 };
 
-void writeHeader(TextColumn& text, const analysis::AnalysisResult& result,
-                 const ProtocolHeading& heading) {
-    const char separator = heading.decimalSeparator;
-    text.line(QStringLiteral("Протокол определения термического сопротивления стены"), 14, true);
-    text.line(QStringLiteral("Метод средних значений по показаниям ЗОНД-8Т.05"), 9.5);
-    text.space(2);
-    const std::string window = analysis::windowText(result);
-    text.line(QStringLiteral("Таблица: ") + heading.tableName);
-    text.line(QStringLiteral("Период: ") +
-              (window.empty() ? QStringLiteral("не определён") : qs(window)));
-    text.line(QStringLiteral("Интервал: %1, полных суток: %2")
-                  .arg(qs(analysis::intervalText(result)))
-                  .arg(result.days));
-    text.line(QStringLiteral("Строк в расчёте: %1, пропущено: %2")
-                  .arg(result.rowsUsed)
-                  .arg(result.rowsLeftOut));
-    text.line(QStringLiteral("Коэффициенты теплоотдачи: αв = %1, αн = %2 Вт/(м²·К)")
-                  .arg(qs(text::generalNumberText(result.alphaIn, separator)),
-                       qs(text::generalNumberText(result.alphaOut, separator))));
-}
-
-void writeChannels(TextColumn& text, const analysis::AnalysisResult& result, char separator) {
-    if (result.channels.empty()) {
-        text.space(2);
-        text.line(QStringLiteral("Нет каналов теплового потока с показаниями"), 9.5, true);
+// A table with a header row and rows of cells.
+QString gridTable(const QStringList& header, const std::vector<QStringList>& rows) {
+    QString out = QStringLiteral(
+        "<table width=\"100%\" border=\"1\" cellspacing=\"0\" "
+        "cellpadding=\"3\" style=\"border-collapse:collapse;\"><tr>");
+    for (const auto& title : header) {
+        out += QStringLiteral("<th>%1</th>").arg(html(title));
     }
-    for (const auto& channel : result.channels) {
-        text.space(2);
-        text.line(qs(analysis::channelName(channel.channel)) + QStringLiteral(": ") +
-                      qs(analysis::channelFiguresText(channel, separator)),
-                  10, true);
-        for (const auto& line : analysis::criterionLines(channel.criteria)) {
-            text.line(qs(analysis::passMark(line.pass)) + QLatin1Char(' ') + qs(line.title) +
-                          QStringLiteral(": ") + qs(line.explanation),
-                      8.5, false, 4);
+    out += QStringLiteral("</tr>");
+    for (const auto& row : rows) {
+        out += QStringLiteral("<tr>");
+        for (const auto& cell : row) {
+            out += QStringLiteral("<td>%1</td>").arg(html(cell));
         }
-        text.line(qs(analysis::verdictText(channel.criteria.conforms)), 9.5, true, 4);
+        out += QStringLiteral("</tr>");
+    }
+    return out + QStringLiteral("</table>");
+}
+
+QString detail(const ProtocolInput& input, std::string_view key) {
+    return input.survey.value(key);
+}
+QString labelOf(std::string_view key) {
+    for (const auto& field : surveyFields()) {
+        if (field.key == key) {
+            return QString::fromUtf8(field.label);
+        }
+    }
+    return {};
+}
+void addDetails(LabelTable& table, const ProtocolInput& input,
+                std::initializer_list<std::string_view> keys) {
+    for (const auto key : keys) {
+        table.row(labelOf(key), detail(input, key));
     }
 }
 
-void writeNotes(TextColumn& text, const analysis::AnalysisResult& result, char separator) {
-    text.space(2);
+QString dateTime(std::int64_t seconds) {
+    return qs(analysis::dateTimeText(seconds));
+}
+
+QString writeHeading(const ProtocolInput& input) {
+    const Organisation& org = input.organisation;
+    QString out = LabelTable()
+                      .row(QStringLiteral("Организация"), org.name)
+                      .row(QStringLiteral("Адрес организации"), org.address)
+                      .row(QStringLiteral("Аккредитация"), org.accreditation)
+                      .str();
+    QString number = detail(input, "protocol_number");
+    if (number.isEmpty()) {
+        number = QStringLiteral("______");
+    }
+    out += QStringLiteral(
+               "<p align=\"center\" style=\"font-size:14pt; font-weight:bold; "
+               "margin-top:14px; margin-bottom:4px;\">%1</p>")
+               .arg(html(QStringLiteral("Протокол № %1").arg(number)));
+    out += QStringLiteral(
+               "<p align=\"center\" style=\"font-size:12pt; font-weight:bold; "
+               "margin-top:0px; margin-bottom:4px;\">%1</p>")
+               .arg(html(kTitle));
+    out += QStringLiteral("<p align=\"right\" style=\"margin-bottom:6px;\">%1</p>")
+               .arg(html(QStringLiteral("Дата: ") +
+                         input.calculatedAt.toString(QStringLiteral("dd.MM.yyyy"))));
+    return out;
+}
+
+QString writeObject(const ProtocolInput& input) {
+    LabelTable table;
+    addDetails(
+        table, input,
+        {"object", "address", "client", "construction", "orientation", "placement", "weather"});
+    return heading(QStringLiteral("1. Объект и условия измерений")) + table.str();
+}
+
+QString writeInstrument(const ProtocolInput& input) {
+    LabelTable table;
+    table.row(QStringLiteral("Прибор"),
+              QStringLiteral("измеритель плотности тепловых потоков и температуры ЗОНД-8Т.05"));
+    table.row(QStringLiteral("Программа обработки"),
+              QStringLiteral("ЗОНД-8Т «Тавис», версия " ZOND_PROGRAM_VERSION));
+    table.row(QStringLiteral("Тип датчиков"), input.sensorTypes.join(QStringLiteral(", ")));
+    addDetails(table, input, {"serial", "verification"});
+    return heading(QStringLiteral("2. Средства измерений")) + table.str();
+}
+
+QString writeMethod(const analysis::AnalysisResult& result) {
+    QString out = heading(QStringLiteral("3. Метод"));
+    out += paragraph(QStringLiteral(
+        "ISO 9869-1 / ГОСТ Р 54853, метод средних значений: сопротивление теплопередаче "
+        "R₀ = Σ(tв − tн) / Σq по показаниям целых суток периода анализа; термическое "
+        "сопротивление конструкции Rк = R₀ − 1/αв − 1/αн; коэффициент теплопередачи U = 1/R₀."));
+    out +=
+        paragraph(QStringLiteral("Коэффициенты теплоотдачи: αв = %1 Вт/(м²·К), αн = %2 Вт/(м²·К).")
+                      .arg(general(result.alphaIn), general(result.alphaOut)));
+    out += paragraph(QStringLiteral(
+        "Критерии завершения измерения: C1 — не менее 3 суток; C2 — R без последних суток "
+        "отличается не более чем на 5 %; C3 — R первых и последних 2/3 периода отличаются не "
+        "более чем на 5 %."));
+    return out;
+}
+
+QString writeMeasurement(const analysis::AnalysisResult& result, const ProtocolInput& input) {
+    LabelTable table;
+    table.row(QStringLiteral("Таблица измерений"), input.tableName);
+    table.row(QStringLiteral("Период записи"), input.recordedFrom ? dateTime(*input.recordedFrom) +
+                                                                        QStringLiteral(" — ") +
+                                                                        dateTime(*input.recordedTo)
+                                                                  : QString());
+    table.row(QStringLiteral("Период анализа"), qs(analysis::windowText(result)));
+    table.row(QStringLiteral("Интервал записи"), qs(analysis::intervalText(result)));
+    table.row(QStringLiteral("Полных суток"), QString::number(result.days));
+    table.row(QStringLiteral("Строк в расчёте"), QString::number(result.rowsUsed));
+    const std::size_t beforeWindow = result.rowsKept - result.rowsUsed;
+    table.row(QStringLiteral("Строк не учтено"),
+              QStringLiteral("%1: нечитаемых — %2, до начала периода анализа — %3")
+                  .arg(result.rowsLeftOut + beforeWindow)
+                  .arg(result.rowsLeftOut)
+                  .arg(beforeWindow));
+    return heading(QStringLiteral("4. Измерения")) + table.str();
+}
+
+QString criterionCell(bool pass, const QString& figure) {
+    return qs(analysis::passMark(pass)) + QLatin1Char(' ') + figure;
+}
+QString deviationText(const std::optional<double>& deviation) {
+    return deviation ? fixed(*deviation * 100, 2) + QStringLiteral(" %") : QStringLiteral("—");
+}
+
+QString writeResults(const analysis::AnalysisResult& result) {
+    QString out = heading(QStringLiteral("5. Результаты"));
+    if (result.channels.empty()) {
+        return out + paragraph(QStringLiteral("Нет каналов теплового потока с показаниями"));
+    }
+    QStringList header{QStringLiteral("Показатель")};
+    std::vector<QStringList> rows(11);
+    rows[0] << QStringLiteral("Средняя tв, °C");
+    rows[1] << QStringLiteral("Средняя tн, °C");
+    rows[2] << QStringLiteral("Средняя Δt, K");
+    rows[3] << QStringLiteral("Средняя q, Вт/м²");
+    rows[4] << QStringLiteral("R₀, м²·К/Вт");
+    rows[5] << QStringLiteral("Rк, м²·К/Вт");
+    rows[6] << QStringLiteral("U, Вт/(м²·К)");
+    rows[7] << QStringLiteral("C1 продолжительность");
+    rows[8] << QStringLiteral("C2 последние сутки");
+    rows[9] << QStringLiteral("C3 трети");
+    rows[10] << QStringLiteral("Вывод");
+    for (const auto& channel : result.channels) {
+        header << qs(analysis::channelName(channel.channel));
+        const bool any = channel.rows > 0;
+        const auto mean = [&](double value, int decimals) {
+            return any ? fixed(value, decimals) : QStringLiteral("—");
+        };
+        const auto& c = channel.criteria;
+        rows[0] << mean(channel.meanTIn, 1);
+        rows[1] << mean(channel.meanTExt, 1);
+        rows[2] << mean(channel.meanDifference, 1);
+        rows[3] << mean(channel.meanFlux, 2);
+        rows[4] << qs(analysis::resistanceText(channel.r0, kComma));
+        rows[5] << (channel.rk ? fixed(*channel.rk, 3) : QStringLiteral("—"));
+        rows[6] << (channel.u ? fixed(*channel.u, 3) : QStringLiteral("—"));
+        rows[7] << criterionCell(c.duration.pass, QStringLiteral("%1 сут").arg(c.duration.days));
+        rows[8] << criterionCell(c.lastDay.pass, deviationText(c.lastDay.deviation));
+        rows[9] << criterionCell(c.thirds.pass, deviationText(c.thirds.deviation));
+        rows[10] << (c.conforms ? QStringLiteral("соответствует")
+                                : QStringLiteral("не соответствует"));
+    }
+    out += gridTable(header, rows);
+    for (const auto& channel : result.channels) {
+        const auto& c = channel.criteria;
+        out += paragraph(qs(analysis::channelName(channel.channel)) + QLatin1Char(':'),
+                         "font-weight:bold; margin-top:6px;");
+        const std::array<std::pair<bool, std::string>, 3> lines{{
+            {c.duration.pass, analysis::explainDuration(c.duration)},
+            {c.lastDay.pass, analysis::explainLastDay(c.lastDay, result.days, kComma)},
+            {c.thirds.pass, analysis::explainThirds(c.thirds, result.days, kComma)},
+        }};
+        const auto titles = analysis::criterionLines(c);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            out +=
+                paragraph(criterionCell(lines[k].first, qs(titles[k].title) + QStringLiteral(": ") +
+                                                            qs(lines[k].second)),
+                          "margin-left:12px;");
+        }
+    }
     if (result.longestSearched) {
-        text.line(QStringLiteral("Наиболее длинный соответствующий период: ") +
-                      qs(analysis::longestPeriodText(result, separator)),
-                  8.5);
+        out += paragraph(QStringLiteral("Наиболее длинный соответствующий период: ") +
+                         qs(analysis::longestPeriodText(result, kComma)));
     }
-    text.line(qs(analysis::storageHeatNote()), 8);
+    out += paragraph(qs(analysis::storageHeatNote()), "font-size:8pt;");
     for (const auto& warning : result.warnings) {
-        text.line(QStringLiteral("Предупреждение: ") + qs(warning.text), 8);
+        out += paragraph(QStringLiteral("Предупреждение: ") +
+                         qs(analysis::warningText(warning.kind, result, kComma)));
     }
+    return out;
 }
 
-void drawChart(QPainter& painter, const analysis::AnalysisResult& result, const QRectF& target) {
+QString writeDaily(const analysis::AnalysisResult& result) {
+    QString out = heading(QStringLiteral("6. R по суткам и сходимость"));
+    if (!result.channels.empty() && result.days > 0) {
+        QStringList header{QStringLiteral("Сутки"), QStringLiteral("С"), QStringLiteral("По")};
+        for (const auto& channel : result.channels) {
+            header
+                << QStringLiteral("R %1, м²·К/Вт").arg(qs(analysis::channelName(channel.channel)));
+        }
+        std::vector<QStringList> rows;
+        for (std::size_t d = 0; d < static_cast<std::size_t>(result.days); ++d) {
+            const auto& first = result.channels.front().daily[d];
+            QStringList row{QString::number(d + 1), dateTime(first.from), dateTime(first.to)};
+            for (const auto& channel : result.channels) {
+                row << qs(analysis::resistanceText(channel.daily[d].r, kComma));
+            }
+            rows.push_back(row);
+        }
+        out += gridTable(header, rows);
+    } else {
+        out += paragraph(QStringLiteral("Нет целых суток измерений"));
+    }
+    out += QStringLiteral(
+               "<p align=\"center\" style=\"margin-top:8px;\"><img src=\"%1\" "
+               "width=\"%2\" height=\"%3\"/></p>")
+               .arg(kChartName)
+               .arg(kChartWidth)
+               .arg(kChartHeight);
+    out += paragraph(QStringLiteral("Накопленное значение R с полосой ±5 % около R₀"),
+                     "font-size:8pt; text-align:center;");
+    return out;
+}
+
+// The R₀ the conclusion names: the mean over the defined channels.
+std::optional<double> concludedR0(const analysis::AnalysisResult& result) {
+    double sum = 0;
+    int count = 0;
+    for (const auto& channel : result.channels) {
+        if (channel.r0.defined()) {
+            sum += channel.r0.value;
+            ++count;
+        }
+    }
+    return count > 0 ? std::optional(sum / count) : std::nullopt;
+}
+
+QString failedCriteria(const analysis::AnalysisResult& result) {
+    QStringList failed;
+    for (const auto& channel : result.channels) {
+        QStringList titles;
+        for (const auto& line : analysis::criterionLines(channel.criteria)) {
+            if (!line.pass) {
+                titles << qs(line.title);
+            }
+        }
+        if (!titles.isEmpty()) {
+            failed << qs(analysis::channelName(channel.channel)) + QStringLiteral(" — ") +
+                          titles.join(QStringLiteral(", "));
+        }
+    }
+    return failed.join(QStringLiteral("; "));
+}
+
+QString writeConclusion(const analysis::AnalysisResult& result, const ProtocolInput& input) {
+    QString out = heading(QStringLiteral("7. Заключение"));
+    if (!result.conforms) {
+        const QString failed = failedCriteria(result);
+        out += paragraph(QStringLiteral("Измерение не соответствует критериям") +
+                             (failed.isEmpty() ? QString() : QStringLiteral(": ") + failed) +
+                             QLatin1Char('.'),
+                         "font-weight:bold;");
+    }
+    const auto r0 = concludedR0(result);
+    if (!r0) {
+        return out + paragraph(QStringLiteral("Сопротивление теплопередаче не определено."));
+    }
+    const QString mean =
+        result.channels.size() > 1 ? QStringLiteral(" (среднее по каналам)") : QString();
+    QString sentence = QStringLiteral("R₀ = %1 м²·К/Вт%2").arg(fixed(*r0, 3), mean);
+    if (const auto required = input.survey.requiredR0()) {
+        sentence +=
+            QStringLiteral(", что %1менее нормируемого R₀тр = %2 м²·К/Вт")
+                .arg(*r0 >= *required ? QStringLiteral("не ") : QString(), general(*required));
+    }
+    out += paragraph(sentence + QLatin1Char('.'));
+    return out;
+}
+
+QString writeNotesAndSignatures(const ProtocolInput& input) {
+    QString out = heading(QStringLiteral("Примечания"));
+    out += paragraph(detail(input, "notes"));
+    out +=
+        QStringLiteral("<p style=\"margin-top:24px;\">%1</p>")
+            .arg(html(QStringLiteral("Исполнитель ____________ / ") + detail(input, "operator")));
+    out += QStringLiteral("<p style=\"margin-top:18px;\">%1</p>")
+               .arg(html(QStringLiteral("Проверил ____________ / ") + detail(input, "checker")));
+    return out;
+}
+
+QImage chartImage(const analysis::AnalysisResult& result) {
     QGraphicsScene scene;
     auto* chart = new chart::ResistanceChart;
     scene.addItem(chart);  // the scene owns it
-    chart->resize(QSizeF(kChartPixelWidth, kChartPixelWidth * target.height() / target.width()));
+    chart->resize(QSizeF(kChartWidth, kChartHeight));
     chart->rebuild(result);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    scene.render(&painter, target, chart->sceneBoundingRect(), Qt::IgnoreAspectRatio);
-}
-
-void paintPage(QPainter& painter, const QRectF& area, double mm,
-               const analysis::AnalysisResult& result, const ProtocolHeading& heading) {
-    TextColumn text(painter, area, mm);
-    writeHeader(text, result, heading);
-    writeChannels(text, result, heading.decimalSeparator);
-    writeNotes(text, result, heading.decimalSeparator);
-
-    const double footer = 8 * mm;
-    const double top = text.y() + 2 * mm;
-    const double height = std::min(kChartMaxMm * mm, area.bottom() - footer - top);
-    if (height >= kChartMinMm * mm) {
-        drawChart(painter, result, QRectF(area.left(), top, area.width(), height));
-    }
-    TextColumn date(painter, QRectF(area.left(), area.bottom() - footer, area.width(), footer), mm);
-    date.line(QStringLiteral("Дата расчёта: ") +
-                  heading.calculatedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm")),
-              9);
+    QImage image(QSize(kChartWidth, kChartHeight) * kChartImageScale, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(image.rect()), chart->sceneBoundingRect(), Qt::IgnoreAspectRatio);
+    return image;
 }
 
 }  // namespace
 
-void paintResistanceProtocol(QPagedPaintDevice& device, const analysis::AnalysisResult& result,
-                             const ProtocolHeading& heading) {
+QStringList tableSensorTypes(const dbf::DbfTable& table,
+                             const measurement::MeasurementFieldIndexes& fields) {
+    QStringList types;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        const QString type = qs(table.read(table.recordAt(row)).text(fields.type)).trimmed();
+        if (!type.isEmpty() && !types.contains(type)) {
+            types << type;
+        }
+    }
+    return types;
+}
+
+void setRecordedPeriod(ProtocolInput& input, const analysis::Readings& readings) {
+    if (readings.rows.empty()) {
+        input.recordedFrom.reset();
+        input.recordedTo.reset();
+        return;
+    }
+    const auto [first, last] = std::ranges::minmax_element(
+        readings.rows, {}, [](const analysis::Reading& reading) { return reading.time; });
+    input.recordedFrom = first->time;
+    input.recordedTo = last->time;
+}
+
+std::unique_ptr<QTextDocument> buildResistanceProtocol(const analysis::AnalysisResult& result,
+                                                       const ProtocolInput& input) {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(QFont(kFont, 9));
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);  // no long word is clipped
+    document->setDefaultTextOption(option);
+    document->setMetaInformation(QTextDocument::DocumentTitle,
+                                 QStringLiteral("Протокол ") + kTitle);
+    document->addResource(QTextDocument::ImageResource, QUrl(kChartName), chartImage(result));
+    document->setHtml(writeHeading(input) + writeObject(input) + writeInstrument(input) +
+                      writeMethod(result) + writeMeasurement(result, input) + writeResults(result) +
+                      writeDaily(result) + writeConclusion(result, input) +
+                      writeNotesAndSignatures(input));
+    return document;
+}
+
+void paintResistanceProtocol(QPagedPaintDevice& device, const QTextDocument& protocol) {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                      QPageLayout::Millimeter));
+    // A copy laid out in the device's own resolution; the model keeps its own layout.
+    const std::unique_ptr<QTextDocument> pages(protocol.clone());
+    pages->documentLayout()->setPaintDevice(&device);
+    const double mm = device.logicalDpiY() / 25.4;
+    const QSizeF body(device.width(), device.height() - kFooterMm * mm);
+    pages->setPageSize(body);
+    const int count = pages->pageCount();
+
     QPainter painter;
     if (!painter.begin(&device)) {
         throw ReportOutputError("Не удалось начать печать протокола");
     }
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double mm = device.logicalDpiX() / 25.4;
-    paintPage(painter, QRectF(0, 0, device.width(), device.height()), mm, result, heading);
+    QFont footerFont(kFont);
+    footerFont.setPointSizeF(8);
+    for (int page = 0; page < count; ++page) {
+        if (page > 0 && !device.newPage()) {
+            throw ReportOutputError("Не удалось начать новую страницу протокола");
+        }
+        painter.save();
+        painter.setClipRect(QRectF(QPointF(0, 0), body));
+        painter.translate(0, -page * body.height());
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = QRectF(QPointF(0, page * body.height()), body);
+        pages->documentLayout()->draw(&painter, context);
+        painter.restore();
+        painter.setFont(footerFont);
+        painter.drawText(QRectF(0, body.height(), body.width(), kFooterMm * mm),
+                         Qt::AlignRight | Qt::AlignBottom,
+                         QStringLiteral("Стр. %1 из %2").arg(page + 1).arg(count));
+    }
     if (!painter.end()) {
         throw ReportOutputError("Не удалось завершить печать протокола");
     }
 }
 
 void writeResistanceProtocolPdf(const std::filesystem::path& target,
-                                const analysis::AnalysisResult& result,
-                                const ProtocolHeading& heading) {
+                                const QTextDocument& protocol) {
     writePdfFile(QString::fromStdU16String(target.u16string()),
-                 QStringLiteral("Протокол определения термического сопротивления стены"),
-                 [&](QPdfWriter& writer) {
+                 protocol.metaInformation(QTextDocument::DocumentTitle), [&](QPdfWriter& writer) {
                      writer.setResolution(300);
-                     paintResistanceProtocol(writer, result, heading);
+                     paintResistanceProtocol(writer, protocol);
                  });
+}
+
+void writeResistanceProtocolOdt(const std::filesystem::path& target,
+                                const QTextDocument& protocol) {
+    ui::AtomicFileDevice file(QString::fromStdU16String(target.u16string()));
+    QTextDocumentWriter writer(&file, "odf");
+    const bool written = writer.write(&protocol);
+    file.commit(written);
 }
 
 }  // namespace zond::report
