@@ -1,8 +1,10 @@
 // ResistanceWindow "Термическое сопротивление": the wall's thermal resistance from the grid's
-// selection (two or more rows) or every live row, per heat-flux channel with the validity
-// criteria, the daily R and the convergence chart. αв and αн recompute at once and are
-// remembered; the protocol, with the survey's details kept beside the table, is printed or saved
-// as PDF or as an OpenDocument text.
+// selection (two or more rows) or every live row, per heat-flux channel: the average and the
+// dynamic method side by side, the criteria with the temperature-difference condition, the
+// uncertainty, the storage-drift warning, the mean over channels, the daily R and the
+// convergence chart. αв, αн, the minimum difference and the sensors' uncertainties recompute at
+// once and are remembered; the protocol, with the survey's details kept beside the table, is
+// printed or saved as PDF or as an OpenDocument text.
 #pragma once
 
 #include <QDateTime>
@@ -63,8 +65,11 @@ class ResistanceWindow : public QWidget {
 
   private:
     QWidget* buildControls();
+    QWidget* buildConditions();
     QWidget* buildResults();
-    void onAlphaChanged();
+    // Remembers the coefficients, the minimum difference and the sensors' uncertainties, and
+    // recomputes.
+    void onOptionsChanged();
     // Analyses the rows read last with the present options and shows the result.
     void recompute();
     void showSummary();
@@ -81,6 +86,9 @@ class ResistanceWindow : public QWidget {
     std::unique_ptr<report::PrinterAccess> printers_;
     QDoubleSpinBox* alphaIn_ = nullptr;
     QDoubleSpinBox* alphaOut_ = nullptr;
+    QDoubleSpinBox* minDifference_ = nullptr;
+    QDoubleSpinBox* fluxUncertainty_ = nullptr;
+    QDoubleSpinBox* temperatureUncertainty_ = nullptr;
     QCheckBox* longest_ = nullptr;
     QLabel* heading_ = nullptr;
     QTextBrowser* results_ = nullptr;

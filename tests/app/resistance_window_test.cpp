@@ -101,14 +101,25 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
     QVERIFY2(text.contains(number("R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)")),
              qPrintable(text));
     QVERIFY(text.contains(number("R₀ = 1,231 м²·К/Вт")));  // q2 = 2·q1
-    QVERIFY(text.contains("✓ C1 продолжительность: Продолжительность 4 сут"));
+    QVERIFY(text.contains("✓ C1 продолжительность: 4 сут — не менее 3 сут (72 ч)"));
     QVERIFY(
         text.contains(number("✓ C2 последние сутки: R без последних суток 2,466, "
-                             "отклонение 0,17 % не более 5 % от R₀")));
+                             "отклонение 0,17 % не более 5 % от значения за 24 ч до конца")));
     QVERIFY(
         text.contains(number("✓ C3 трети: R первых 2 сут 2,500, последних 2 сут 2,424, "
-                             "отклонение 3,08 % не более 5 % от R₀")));
-    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
+                             "отклонение 3,1")));
+    QVERIFY(
+        text.contains(number("✓ Δt разность температур: средняя |tв − tн| 30,0 K — не "
+                             "меньше 10 K")));
+    // Both methods side by side; 18 readings are too few for the dynamic one, which says so.
+    QVERIFY(text.contains("Метод средних") && text.contains("Динамический метод"));
+    QVERIFY(text.contains(number("U = ±0,276 (11,2 %, k = 2)")));
+    QVERIFY(text.contains("мало показаний"));
+    QVERIFY(
+        text.contains(number("Среднее по каналам (2): R₀ = 1,846 м²·К/Вт, от 1,231 до "
+                             "2,462")));
+    // Verdicts in the criteria and in the methods' tables.
+    QCOMPARE(text.count("Измерение соответствует критериям"), 4);
     QVERIFY(text.contains("теплосодержания"));
     const QString heading = window->findChild<QLabel*>(QStringLiteral("heading"))->text();
     QVERIFY2(heading.contains("строк в расчёте: 16, пропущено: 1"), qPrintable(heading));
@@ -116,6 +127,8 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
 
     const auto* daily = window->findChild<QTableWidget*>(QStringLiteral("daily"));
     QCOMPARE(daily->rowCount(), 4);
+    QCOMPARE(daily->item(0, 1)->text(), QStringLiteral("01.10.2009 20:00:00"));
+    QCOMPARE(daily->item(3, 2)->text(), QStringLiteral("05.10.2009 14:00:00"));
     QCOMPARE(daily->item(2, 3)->text(), number("2,400"));
     QCOMPARE(daily->item(3, 3)->text(), number("2,449"));
 
@@ -147,6 +160,21 @@ void ResistanceWindowTest::selectionAndCoefficients() {
     ResistanceWindow next(dialogs, ',');
     QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaIn"))->value(), 10.0);
     QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaOut"))->value(), 23.0);
+
+    // A minimum difference above the example's 30 K: the measurement no longer conforms.
+    auto* minimum = window.findChild<QDoubleSpinBox*>(QStringLiteral("minDifference"));
+    QCOMPARE(minimum->value(), 10.0);
+    QCOMPARE(minimum->accessibleName(), QStringLiteral("Минимальная разность температур"));
+    minimum->setValue(40);
+    QVERIFY(
+        resultsText(window).contains("✗ Δt разность температур: средняя |tв − tн| 30,0 K — "
+                                     "меньше 40 K"));
+    QVERIFY(!window.result().conforms);
+    QCOMPARE(settings.open()->value("Resistance/MinDifference").toDouble(), 40.0);
+    window.findChild<QDoubleSpinBox*>(QStringLiteral("fluxUncertainty"))->setValue(10);
+    QCOMPARE(window.result().channels[0].uncertainty->flux, 0.1);
+    QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("temperatureUncertainty"))->value(),
+             0.5);
 }
 
 QString pdfText(const QString& pdf) {

@@ -1,6 +1,7 @@
 #include "analysis/reading_loader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/dbf_layout.h"
 #include "text/byte_order.h"
 
 namespace zond::analysis {
@@ -120,6 +122,31 @@ std::optional<double> temperatureOf(std::string_view text) {
     return negative ? -value : value;
 }
 
+// A q as stored: a number, or nothing when the field is blank or holds anything else.
+std::optional<double> fluxOf(std::span<const std::uint8_t> record,
+                             const dbf::DbfFieldDescriptor& field) {
+    const auto bytes = record.subspan(static_cast<std::size_t>(field.offset),
+                                      static_cast<std::size_t>(field.width));
+    if (field.type == 'I') {
+        return dbf::decodeNumber(field, bytes);
+    }
+    std::string_view text = bytes::asText(bytes);
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 class RowReader {
   public:
     RowReader(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields)
@@ -130,6 +157,9 @@ class RowReader {
         time_ = at(fields.time);
         tIn_ = at(fields.tIn);
         tExt_ = at(fields.tExt);
+        for (std::size_t c = 0; c < flux_.size(); ++c) {
+            flux_[c] = at(fields.tavis()[c]);
+        }
     }
 
     void add(std::uint32_t record, Readings& out) {
@@ -145,12 +175,14 @@ class RowReader {
         Reading reading{*moment, *tIn, *tExt, {}, 0};
         const auto present =
             static_cast<int>(std::clamp(table_.readDouble(record, fields_.enCh), 0.0, 3.0));
-        const auto flux = fields_.tavis();
-        for (int c = 0; c < present; ++c) {
-            reading.q[static_cast<std::size_t>(c)] =
-                table_.readDouble(record, flux[static_cast<std::size_t>(c)]);
+        for (std::size_t c = 0; c < static_cast<std::size_t>(present); ++c) {
+            if (const auto q = fluxOf(row, flux_[c])) {
+                reading.q[c] = *q;
+                reading.channels |= static_cast<std::uint8_t>(1U << c);
+            } else {
+                ++out.fluxLeftOut[c];
+            }
         }
-        reading.channels = static_cast<std::uint8_t>((1U << present) - 1U);
         out.rows.push_back(reading);
     }
 
@@ -158,6 +190,7 @@ class RowReader {
     const dbf::DbfTable& table_;
     const measurement::MeasurementFieldIndexes& fields_;
     dbf::DbfFieldDescriptor date_, time_, tIn_, tExt_;
+    std::array<dbf::DbfFieldDescriptor, kFluxChannels> flux_;
     MomentReader moment_;
 };
 
