@@ -86,15 +86,20 @@ class LabelTable {
     QString rows_;
 };
 
-// A table with a header row and rows of cells.
-QString gridTable(const QStringList& header, const std::vector<QStringList>& rows) {
+// A table with a header row, repeated on every page it spans, and rows of cells; the first
+// column, of labels, takes `labelPercent` of the width.
+QString gridTable(const QStringList& header, const std::vector<QStringList>& rows,
+                  int labelPercent = 0) {
     QString out = QStringLiteral(
         "<table width=\"100%\" border=\"1\" cellspacing=\"0\" "
-        "cellpadding=\"3\" style=\"border-collapse:collapse;\"><tr>");
-    for (const auto& title : header) {
-        out += QStringLiteral("<th>%1</th>").arg(html(title));
+        "cellpadding=\"3\" style=\"border-collapse:collapse;\"><thead><tr>");
+    for (qsizetype k = 0; k < header.size(); ++k) {
+        const QString width = k == 0 && labelPercent > 0
+                                  ? QStringLiteral(" width=\"%1%\"").arg(labelPercent)
+                                  : QString();
+        out += QStringLiteral("<th%1>%2</th>").arg(width, html(header[k]));
     }
-    out += QStringLiteral("</tr>");
+    out += QStringLiteral("</tr></thead>");
     for (const auto& row : rows) {
         out += QStringLiteral("<tr>");
         for (const auto& cell : row) {
@@ -176,14 +181,23 @@ QString writeMethod(const analysis::AnalysisResult& result) {
     out += paragraph(QStringLiteral(
         "ISO 9869-1 / ГОСТ Р 54853, метод средних значений: сопротивление теплопередаче "
         "R₀ = Σ(tв − tн) / Σq по показаниям целых суток периода анализа; термическое "
-        "сопротивление конструкции Rк = R₀ − 1/αв − 1/αн; коэффициент теплопередачи U = 1/R₀."));
-    out +=
-        paragraph(QStringLiteral("Коэффициенты теплоотдачи: αв = %1 Вт/(м²·К), αн = %2 Вт/(м²·К).")
-                      .arg(general(result.alphaIn), general(result.alphaOut)));
+        "сопротивление конструкции Rк = R₀ − 1/αв − 1/αн; коэффициент теплопередачи U = 1/R₀. "
+        "Измерение завершено, когда выполнены критерии: C1 — не менее 3 суток; C2 — R в конце "
+        "отличается от R за 24 ч до конца не более чем на 5 %; C3 — R первых и последних "
+        "⌊2D/3⌋ суток отличаются не более чем на 5 %; средняя |tв − tн| не менее наименьшей "
+        "разности температур."));
     out += paragraph(QStringLiteral(
-        "Критерии завершения измерения: C1 — не менее 3 суток; C2 — R без последних суток "
-        "отличается не более чем на 5 %; C3 — R первых и последних 2/3 периода отличаются не "
-        "более чем на 5 %."));
+        "Динамический метод (ISO 9869-1, приложение B) с суммами по всей записи и членами для "
+        "начального состояния стены учитывает теплоаккумуляцию стены: R с 95 % доверительным "
+        "интервалом и постоянными времени τ; результат принимается, когда интервал и изменение "
+        "относительно записи без последних 24 ч не более 5 %."));
+    out += paragraph(QStringLiteral(
+        "Расширенная неопределённость R₀ (k = 2) объединяет калибровку датчика теплового "
+        "потока, погрешность датчиков температуры и разброс R по суткам."));
+    out += paragraph(
+        QStringLiteral("Коэффициенты теплоотдачи: αв = %1 Вт/(м²·К), αн = %2 Вт/(м²·К). "
+                       "Наименьшая разность температур: %3 K.")
+            .arg(general(result.alphaIn), general(result.alphaOut), general(result.minDifference)));
     return out;
 }
 
@@ -199,11 +213,15 @@ QString writeMeasurement(const analysis::AnalysisResult& result, const ProtocolI
     table.row(QStringLiteral("Полных суток"), QString::number(result.days));
     table.row(QStringLiteral("Строк в расчёте"), QString::number(result.rowsUsed));
     const std::size_t beforeWindow = result.rowsKept - result.rowsUsed;
-    table.row(QStringLiteral("Строк не учтено"),
-              QStringLiteral("%1: нечитаемых — %2, до начала периода анализа — %3")
-                  .arg(result.rowsLeftOut + beforeWindow)
-                  .arg(result.rowsLeftOut)
-                  .arg(beforeWindow));
+    QString leftOut = QStringLiteral("%1: нечитаемых — %2, до начала периода анализа — %3")
+                          .arg(result.rowsLeftOut + beforeWindow)
+                          .arg(result.rowsLeftOut - result.rowsOutOfRange)
+                          .arg(beforeWindow);
+    if (result.rowsOutOfRange > 0) {
+        leftOut += QStringLiteral(", с температурой вне диапазона прибора — %1")
+                       .arg(result.rowsOutOfRange);
+    }
+    table.row(QStringLiteral("Строк не учтено"), leftOut);
     return heading(QStringLiteral("4. Измерения")) + table.str();
 }
 
@@ -213,68 +231,145 @@ QString criterionCell(bool pass, const QString& figure) {
 QString deviationText(const std::optional<double>& deviation) {
     return deviation ? fixed(*deviation * 100, 2) + QStringLiteral(" %") : QStringLiteral("—");
 }
+QString dash() {
+    return QStringLiteral("—");
+}
+
+// The dynamic method in a table cell: R with its interval, or why it has none.
+QString dynamicCell(const analysis::ChannelResult& channel) {
+    const auto& outcome = channel.dynamic;
+    if (!outcome.result) {
+        return outcome.reason.empty() ? dash() : QStringLiteral("не определено");
+    }
+    const auto& d = *outcome.result;
+    return QStringLiteral("%1 (%2 … %3), %4")
+        .arg(fixed(d.r, 3), fixed(d.low, 3), d.high ? fixed(*d.high, 3) : QStringLiteral("∞"),
+             d.accepted ? QStringLiteral("принят") : QStringLiteral("не принят"));
+}
+
+QString resistanceCell(const analysis::ChannelResult& channel) {
+    QString text = qs(analysis::resistanceText(channel.r0, kComma));
+    if (channel.uncertainty) {
+        text += QStringLiteral(" ± ") + fixed(channel.uncertainty->expanded, 3);
+    }
+    return text;
+}
+
+// Rows of quantities, a column per channel and one for their mean when there is one.
+QString resultsTable(const analysis::AnalysisResult& result) {
+    QStringList header{QStringLiteral("Показатель")};
+    std::vector<QStringList> rows{
+        {QStringLiteral("Средняя tв, °C")},
+        {QStringLiteral("Средняя tн, °C")},
+        {QStringLiteral("Средняя Δt, K")},
+        {QStringLiteral("Средняя q, Вт/м²")},
+        {QStringLiteral("R₀ ± неопределённость (k = 2), м²·К/Вт")},
+        {QStringLiteral("Rк, м²·К/Вт")},
+        {QStringLiteral("U = 1/R₀, Вт/(м²·К)")},
+        {QStringLiteral("R динамическим методом (95 % интервал), м²·К/Вт")},
+        {QStringLiteral("C1 продолжительность")},
+        {QStringLiteral("C2 последние сутки")},
+        {QStringLiteral("C3 трети")},
+        {QStringLiteral("Δt не менее наименьшей")},
+        {QStringLiteral("Теплоаккумуляция")},
+        {QStringLiteral("Вывод")},
+    };
+    for (const auto& channel : result.channels) {
+        header << qs(analysis::channelName(channel.channel));
+        const bool any = channel.rows > 0;
+        const auto mean = [&](double value, int decimals) {
+            return any ? fixed(value, decimals) : dash();
+        };
+        const auto& c = channel.criteria;
+        const QStringList cells{
+            mean(channel.meanTIn, 1),
+            mean(channel.meanTExt, 1),
+            mean(channel.meanDifference, 1),
+            mean(channel.meanFlux, 2),
+            resistanceCell(channel),
+            channel.rk ? fixed(*channel.rk, 3) : dash(),
+            channel.u ? fixed(*channel.u, 3) : dash(),
+            dynamicCell(channel),
+            criterionCell(c.duration.pass, QStringLiteral("%1 сут").arg(c.duration.days)),
+            criterionCell(c.lastDay.pass, deviationText(c.lastDay.deviation)),
+            criterionCell(c.thirds.pass, deviationText(c.thirds.deviation)),
+            criterionCell(c.difference.pass,
+                          fixed(c.difference.meanDifference, 1) + QStringLiteral(" K")),
+            channel.storage.drift ? QStringLiteral("⚠ возможно смещение") : QStringLiteral("нет"),
+            c.conforms ? QStringLiteral("соответствует") : QStringLiteral("не соответствует"),
+        };
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            rows[k] << cells[static_cast<qsizetype>(k)];
+        }
+    }
+    if (result.mean) {
+        const auto& m = *result.mean;
+        header << QStringLiteral("Среднее по каналам");
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            rows[k] << dash();
+        }
+        rows[4].back() = fixed(m.r0, 3) + QStringLiteral(" ± ") + fixed(m.expanded, 3) +
+                         QStringLiteral(" (от ") + fixed(m.min, 3) + QStringLiteral(" до ") +
+                         fixed(m.max, 3) + QLatin1Char(')');
+        rows[6].back() = fixed(1 / m.r0, 3);
+        rows.back().back() =
+            result.conforms ? QStringLiteral("соответствует") : QStringLiteral("не соответствует");
+    }
+    return gridTable(header, rows, 28);
+}
+
+QString channelNotes(const analysis::AnalysisResult& result,
+                     const analysis::ChannelResult& channel) {
+    const auto& c = channel.criteria;
+    QString out = paragraph(qs(analysis::channelName(channel.channel)) + QLatin1Char(':'),
+                            "font-weight:bold; margin-top:6px;");
+    // The explanations again with decimal commas, whatever the analysis was asked for.
+    const std::array<std::string, 4> explanations{
+        analysis::explainDuration(c.duration),
+        analysis::explainLastDay(c.lastDay, result.days, kComma),
+        analysis::explainThirds(c.thirds, result.days, kComma),
+        analysis::explainDifference(c.difference, kComma),
+    };
+    const auto lines = analysis::criterionLines(c);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        out += paragraph(criterionCell(lines[k].pass, qs(lines[k].title) + QStringLiteral(": ") +
+                                                          qs(explanations[k])),
+                         "margin-left:12px;");
+    }
+    const std::array<std::pair<QString, std::string>, 2> figures{{
+        {QStringLiteral("Неопределённость R₀: "), analysis::uncertaintyText(channel, kComma)},
+        {QStringLiteral("Динамический метод: "), analysis::dynamicText(channel, kComma)},
+    }};
+    for (const auto& [label, text] : figures) {
+        if (!text.empty()) {
+            out += paragraph(label + qs(text), "margin-left:12px;");
+        }
+    }
+    if (const std::string drift = analysis::storageDriftText(channel, kComma); !drift.empty()) {
+        out += paragraph(QStringLiteral("⚠ ") + qs(drift), "margin-left:12px; font-weight:bold;");
+    }
+    if (const auto reversed = analysis::reversedFluxNote(channel); !reversed.empty()) {
+        out += paragraph(qs(reversed), "margin-left:12px;");
+    }
+    return out;
+}
 
 QString writeResults(const analysis::AnalysisResult& result) {
     QString out = heading(QStringLiteral("5. Результаты"));
     if (result.channels.empty()) {
         return out + paragraph(QStringLiteral("Нет каналов теплового потока с показаниями"));
     }
-    QStringList header{QStringLiteral("Показатель")};
-    std::vector<QStringList> rows(11);
-    rows[0] << QStringLiteral("Средняя tв, °C");
-    rows[1] << QStringLiteral("Средняя tн, °C");
-    rows[2] << QStringLiteral("Средняя Δt, K");
-    rows[3] << QStringLiteral("Средняя q, Вт/м²");
-    rows[4] << QStringLiteral("R₀, м²·К/Вт");
-    rows[5] << QStringLiteral("Rк, м²·К/Вт");
-    rows[6] << QStringLiteral("U, Вт/(м²·К)");
-    rows[7] << QStringLiteral("C1 продолжительность");
-    rows[8] << QStringLiteral("C2 последние сутки");
-    rows[9] << QStringLiteral("C3 трети");
-    rows[10] << QStringLiteral("Вывод");
+    out += resultsTable(result);
     for (const auto& channel : result.channels) {
-        header << qs(analysis::channelName(channel.channel));
-        const bool any = channel.rows > 0;
-        const auto mean = [&](double value, int decimals) {
-            return any ? fixed(value, decimals) : QStringLiteral("—");
-        };
-        const auto& c = channel.criteria;
-        rows[0] << mean(channel.meanTIn, 1);
-        rows[1] << mean(channel.meanTExt, 1);
-        rows[2] << mean(channel.meanDifference, 1);
-        rows[3] << mean(channel.meanFlux, 2);
-        rows[4] << qs(analysis::resistanceText(channel.r0, kComma));
-        rows[5] << (channel.rk ? fixed(*channel.rk, 3) : QStringLiteral("—"));
-        rows[6] << (channel.u ? fixed(*channel.u, 3) : QStringLiteral("—"));
-        rows[7] << criterionCell(c.duration.pass, QStringLiteral("%1 сут").arg(c.duration.days));
-        rows[8] << criterionCell(c.lastDay.pass, deviationText(c.lastDay.deviation));
-        rows[9] << criterionCell(c.thirds.pass, deviationText(c.thirds.deviation));
-        rows[10] << (c.conforms ? QStringLiteral("соответствует")
-                                : QStringLiteral("не соответствует"));
+        out += channelNotes(result, channel);
     }
-    out += gridTable(header, rows);
-    for (const auto& channel : result.channels) {
-        const auto& c = channel.criteria;
-        out += paragraph(qs(analysis::channelName(channel.channel)) + QLatin1Char(':'),
-                         "font-weight:bold; margin-top:6px;");
-        const std::array<std::pair<bool, std::string>, 3> lines{{
-            {c.duration.pass, analysis::explainDuration(c.duration)},
-            {c.lastDay.pass, analysis::explainLastDay(c.lastDay, result.days, kComma)},
-            {c.thirds.pass, analysis::explainThirds(c.thirds, result.days, kComma)},
-        }};
-        const auto titles = analysis::criterionLines(c);
-        for (std::size_t k = 0; k < lines.size(); ++k) {
-            out +=
-                paragraph(criterionCell(lines[k].first, qs(titles[k].title) + QStringLiteral(": ") +
-                                                            qs(lines[k].second)),
-                          "margin-left:12px;");
-        }
+    if (const std::string mean = analysis::meanText(result, kComma); !mean.empty()) {
+        out += paragraph(qs(mean), "margin-top:6px;");
     }
     if (result.longestSearched) {
         out += paragraph(QStringLiteral("Наиболее длинный соответствующий период: ") +
                          qs(analysis::longestPeriodText(result, kComma)));
     }
-    out += paragraph(qs(analysis::storageHeatNote()), "font-size:8pt;");
     for (const auto& warning : result.warnings) {
         out += paragraph(QStringLiteral("Предупреждение: ") +
                          qs(analysis::warningText(warning.kind, result, kComma)));
@@ -290,10 +385,15 @@ QString writeDaily(const analysis::AnalysisResult& result) {
             header
                 << QStringLiteral("R %1, м²·К/Вт").arg(qs(analysis::channelName(channel.channel)));
         }
+        const auto time = [](const std::optional<std::int64_t>& t) {
+            return t ? dateTime(*t) : dash();
+        };
         std::vector<QStringList> rows;
         for (std::size_t d = 0; d < static_cast<std::size_t>(result.days); ++d) {
+            // Each day from its first reading to its last, as the window shows it.
             const auto& first = result.channels.front().daily[d];
-            QStringList row{QString::number(d + 1), dateTime(first.from), dateTime(first.to)};
+            QStringList row{QString::number(d + 1), time(first.firstReading),
+                            time(first.lastReading)};
             for (const auto& channel : result.channels) {
                 row << qs(analysis::resistanceText(channel.daily[d].r, kComma));
             }
@@ -314,19 +414,7 @@ QString writeDaily(const analysis::AnalysisResult& result) {
     return out;
 }
 
-// The R₀ the conclusion names: the mean over the defined channels.
-std::optional<double> concludedR0(const analysis::AnalysisResult& result) {
-    double sum = 0;
-    int count = 0;
-    for (const auto& channel : result.channels) {
-        if (channel.r0.defined()) {
-            sum += channel.r0.value;
-            ++count;
-        }
-    }
-    return count > 0 ? std::optional(sum / count) : std::nullopt;
-}
-
+// Why the measurement does not conform: the failed criteria per channel.
 QString failedCriteria(const analysis::AnalysisResult& result) {
     QStringList failed;
     for (const auto& channel : result.channels) {
@@ -344,6 +432,34 @@ QString failedCriteria(const analysis::AnalysisResult& result) {
     return failed.join(QStringLiteral("; "));
 }
 
+struct Concluded {
+    double r0 = 0;
+    std::optional<double> expanded;
+    QString what;  // which R₀ it is
+};
+
+// The R₀ the conclusion names: the mean over the channels, or the one defined channel.
+std::optional<Concluded> concludedR0(const analysis::AnalysisResult& result) {
+    if (result.mean) {
+        return Concluded{result.mean->r0, result.mean->expanded,
+                         QStringLiteral(" (среднее по %1 каналам)").arg(result.mean->channels)};
+    }
+    for (const auto& channel : result.channels) {
+        if (channel.r0.defined()) {
+            std::optional<double> expanded;
+            if (channel.uncertainty) {
+                expanded = channel.uncertainty->expanded;
+            }
+            return Concluded{
+                channel.r0.value, expanded,
+                result.channels.size() > 1
+                    ? QStringLiteral(" (канал %1)").arg(qs(analysis::channelName(channel.channel)))
+                    : QString()};
+        }
+    }
+    return std::nullopt;
+}
+
 QString writeConclusion(const analysis::AnalysisResult& result, const ProtocolInput& input) {
     QString out = heading(QStringLiteral("7. Заключение"));
     if (!result.conforms) {
@@ -353,17 +469,26 @@ QString writeConclusion(const analysis::AnalysisResult& result, const ProtocolIn
                              QLatin1Char('.'),
                          "font-weight:bold;");
     }
+    for (const auto& channel : result.channels) {
+        if (channel.storage.drift) {
+            out += paragraph(qs(analysis::channelName(channel.channel)) + QStringLiteral(": ") +
+                                 qs(analysis::storageDriftText(channel, kComma)) + QLatin1Char('.'),
+                             "font-weight:bold;");
+        }
+    }
     const auto r0 = concludedR0(result);
     if (!r0) {
         return out + paragraph(QStringLiteral("Сопротивление теплопередаче не определено."));
     }
-    const QString mean =
-        result.channels.size() > 1 ? QStringLiteral(" (среднее по каналам)") : QString();
-    QString sentence = QStringLiteral("R₀ = %1 м²·К/Вт%2").arg(fixed(*r0, 3), mean);
+    QString sentence = QStringLiteral("R₀ = ") + fixed(r0->r0, 3);
+    if (r0->expanded) {
+        sentence += QStringLiteral(" ± ") + fixed(*r0->expanded, 3);
+    }
+    sentence += QStringLiteral(" м²·К/Вт") + r0->what;
     if (const auto required = input.survey.requiredR0()) {
         sentence +=
             QStringLiteral(", что %1менее нормируемого R₀тр = %2 м²·К/Вт")
-                .arg(*r0 >= *required ? QStringLiteral("не ") : QString(), general(*required));
+                .arg(r0->r0 >= *required ? QStringLiteral("не ") : QString(), general(*required));
     }
     out += paragraph(sentence + QLatin1Char('.'));
     return out;

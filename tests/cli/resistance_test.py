@@ -75,7 +75,7 @@ def case_pdf_protocol():
     flat = " ".join(text.split())
     q1 = got["channels"][0]
     r0 = ("%.3f" % q1["R0"]).replace(".", ",")
-    expect("R₀, м²·К/Вт " + r0 in flat, "R0 %s not in the protocol:\n%s" % (r0, text))
+    expect("(k = 2), м²·К/Вт %s ± " % r0 in flat, "R0 %s not in the protocol:\n%s" % (r0, text))
     expect("Вывод соответствует" in flat, "verdict not in the protocol")
     expect("Таблица измерений wall" in flat and "Строк в расчёте 720" in flat, text)
     left = set(os.listdir(WORK)) - {"wall.db", "served.img", "sim.log"}
