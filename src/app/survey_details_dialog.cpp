@@ -55,13 +55,15 @@ SurveyDetailsDialog::SurveyDetailsDialog(ui::UserDialogs& dialogs, QWidget* pare
             editor = line;
         }
         editor->setObjectName(QString::fromLatin1(field.key.data(), qsizetype(field.key.size())));
-        editor->setMinimumWidth(380);
         form->addRow(QString::fromUtf8(field.label) + QLatin1Char(':'), editor);
         editors_[field.key] = editor;
     }
     auto* page = new QWidget;
-    page->setLayout(form);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->addLayout(form);
+    pageLayout->addStretch(1);  // spare height below the fields, not between them
     auto* scroll = new QScrollArea;
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(page);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
