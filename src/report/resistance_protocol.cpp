@@ -8,6 +8,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
 #include <QTextFrame>
@@ -32,6 +34,7 @@ namespace {
 constexpr char kComma = ',';
 constexpr double kMarginMm = 15;
 constexpr double kFooterMm = 8;
+constexpr double kHeadingRoomMm = 30;  // a heading with less room below it starts a new page
 // The model is laid out in the 96-per-inch pixels of a text document; A4 within the margins is
 // 180 mm wide. A printer or PDF writer scales it to its own resolution.
 constexpr int kChartWidth = 680;
@@ -520,6 +523,25 @@ QImage chartImage(const analysis::AnalysisResult& result) {
     return image;
 }
 
+// Keeps each section heading with what follows it: a heading near the foot of a page starts the
+// next page instead (the layout knows no "keep with next"). One heading at a time, each moved
+// one laid out afresh.
+void keepHeadingsWithText(QTextDocument& document, double pageHeight, double room) {
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        if (format.headingLevel() == 0 ||
+            format.pageBreakPolicy() == QTextFormat::PageBreak_AlwaysBefore) {
+            continue;
+        }
+        const double bottom = document.documentLayout()->blockBoundingRect(block).bottom();
+        if (pageHeight - std::fmod(bottom, pageHeight) < room) {
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(block).setBlockFormat(format);
+            document.markContentsDirty(0, document.characterCount());
+        }
+    }
+}
+
 }  // namespace
 
 QStringList tableSensorTypes(const dbf::DbfTable& table,
@@ -573,6 +595,7 @@ void paintResistanceProtocol(QPagedPaintDevice& device, const QTextDocument& pro
     const double mm = device.logicalDpiY() / 25.4;
     const QSizeF body(device.width(), device.height() - kFooterMm * mm);
     pages->setPageSize(body);
+    keepHeadingsWithText(*pages, body.height(), kHeadingRoomMm * mm);
     const int count = pages->pageCount();
 
     QPainter painter;
