@@ -74,6 +74,7 @@ class ResistanceWindowTest : public QObject {
     void selectionAndCoefficients();
     void fillsTheDetailsAndSavesTheProtocol();
     void damagedDetailsAreReportedAndLeftAlone();
+    void serviceMenuEditsTheDetailsAndTheOrganisation();
 };
 
 void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
@@ -278,6 +279,42 @@ void ResistanceWindowTest::damagedDetailsAreReportedAndLeftAlone() {
     details->reject();
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("{\"object\": 12"));
+}
+
+void ResistanceWindowTest::serviceMenuEditsTheDetailsAndTheOrganisation() {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    const auto path = writeExampleTable(tables.path());
+    zond::test::ProgramWindows program;
+    auto* details = program.form1.findChild<QAction*>(QStringLiteral("SurveyDetails"));
+    QCOMPARE(details->text(), QStringLiteral("Сведения об обследовании…"));
+    QVERIFY(!details->isEnabled());
+
+    auto* organisation = program.form1.findChild<QAction*>(QStringLiteral("Organisation"));
+    QCOMPARE(organisation->text(), QStringLiteral("Организация…"));
+    organisation->trigger();
+    auto* organisationDialog = program.form1.findChild<zond::app::OrganisationDialog*>();
+    QVERIFY(organisationDialog->isVisible());
+    organisationDialog->findChild<QLineEdit*>(QStringLiteral("organisationName"))
+        ->setText("ООО «Тавис»");
+    organisationDialog->accept();
+    QCOMPARE(settings.open()->value("Organisation/Name").toString(), QStringLiteral("ООО «Тавис»"));
+
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    QVERIFY(details->isEnabled());
+    details->trigger();
+    auto* dialog = program.form1.findChild<zond::app::SurveyDetailsDialog*>();
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QLineEdit*>(QStringLiteral("client"))->setText("ГКУ \"Заказчик\"");
+    dialog->accept();
+    QVERIFY(program.dialogs.messages.empty());
+    // Closing and opening the table again finds its details beside it.
+    program.form1.closeTable();
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    details->trigger();
+    QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("client"))->text(),
+             QStringLiteral("ГКУ \"Заказчик\""));
+    dialog->reject();
 }
 
 QTEST_MAIN(ResistanceWindowTest)

@@ -67,11 +67,14 @@ def set_all():
 def case_round_trip():
     make_table()
     before = digest(TABLE)
+    # A key this program does not know (written by a later version) is kept.
+    with open(DETAILS, "w", encoding="utf-8") as f:
+        json.dump({"photo": "IMG_0012.jpg"}, f)
     code, out, err = set_all()
     expect(code == 0 and err == "", "set exit %d: %s" % (code, err))
     with open(DETAILS, encoding="utf-8") as f:
         stored = json.load(f)
-    wanted = dict(VALUES, required_r0=3.2)
+    wanted = dict(VALUES, required_r0=3.2, photo="IMG_0012.jpg")
     expect(stored == wanted, "stored %r" % stored)
     expect(digest(TABLE) == before, "the table changed")
     expect("Заказчик [client]: ООО \"Теплоконтроль\"" in out, out)
