@@ -16,13 +16,14 @@ constexpr int kColumns = 3 + 3 * kModes;  // Δt, ṫв, ṫн, Sв_n, Sн_n, β
 constexpr double kHour = 3600.0;
 constexpr double kSkipped = 2 * kHour;  // equations left out at the start
 constexpr double kShortestTau = kHour;
-constexpr std::array<double, 6> kRatios = {3, 4, 5, 6, 8, 10};
-constexpr int kCoarseTaus = 16;
-constexpr int kFineTaus = 9;
+constexpr std::array<double, 4> kRatios = {3, 4.5, 6.5, 10};
+constexpr int kCoarseTaus = 12;
+constexpr int kFineTaus = 7;
 constexpr double kLimit = 0.05;
 // Longer series are fitted on every k-th reading: time constants of hours need no finer step,
 // and any table answers in a fraction of a second.
 constexpr std::size_t kMostReadings = 20000;
+constexpr std::size_t kSearchReadings = 4000;
 // A column whose part not explained by the earlier ones is below this (scaled) is dropped.
 constexpr double kRankTolerance = 1e-10;
 
@@ -183,62 +184,24 @@ struct Candidate {
     Fit fit;
 };
 
-}  // namespace
-
-std::variant<EvenSeries, std::string> evenSeries(std::span<const Reading> rows, int channel,
-                                                 double interval) {
-    EvenSeries s;
-    s.step = interval;
-    const auto longestFill = static_cast<long long>(std::max(3.0, std::floor(kSkipped / interval)));
-    const Reading* previous = nullptr;
-    for (const Reading& r : rows) {
-        if (!((r.channels >> channel) & 1U)) {
-            continue;
-        }
-        const double q = r.q[static_cast<std::size_t>(channel)];
-        if (previous) {
-            const auto step = static_cast<double>(r.time - previous->time);
-            const auto steps = std::llround(step / interval);
-            if (steps == 0) {
-                continue;  // the same moment again
-            }
-            if (std::abs(step - static_cast<double>(steps) * interval) > 0.1 * interval) {
-                return "показания не через равный интервал (" + dateTimeText(previous->time) +
-                       " — " + dateTimeText(r.time) + ")";
-            }
-            if (steps - 1 > longestFill) {
-                return "пропуск " + durationText(r.time - previous->time) + " после " +
-                       dateTimeText(previous->time) +
-                       ": метод требует показаний через равный интервал";
-            }
-            const double pq = previous->q[static_cast<std::size_t>(channel)];
-            for (long long k = 1; k < steps; ++k) {
-                const double w = static_cast<double>(k) / static_cast<double>(steps);
-                s.tIn.push_back(previous->tIn + w * (r.tIn - previous->tIn));
-                s.tExt.push_back(previous->tExt + w * (r.tExt - previous->tExt));
-                s.q.push_back(pq + w * (q - pq));
-                ++s.filled;
-            }
-        }
-        s.tIn.push_back(r.tIn);
-        s.tExt.push_back(r.tExt);
-        s.q.push_back(q);
-        previous = &r;
+EvenSeries everyKth(const EvenSeries& s, std::size_t k) {
+    EvenSeries out;
+    out.step = s.step * static_cast<double>(k);
+    out.filled = s.filled;
+    // Kept readings end at the last one, as the analysis window does.
+    for (std::size_t i = (s.q.size() - 1) % k; i < s.q.size(); i += k) {
+        out.tIn.push_back(s.tIn[i]);
+        out.tExt.push_back(s.tExt[i]);
+        out.q.push_back(s.q[i]);
     }
-    return s;
+    return out;
 }
 
-DynamicOutcome fitDynamic(const EvenSeries& series) {
-    DynamicOutcome out;
+// The τ1 and r of the smallest residual: a coarse grid, then a finer look around its best.
+std::optional<Candidate> searchTaus(const EvenSeries& series, bool& onEdge) {
     const std::size_t n = series.q.size();
     const double length = static_cast<double>(n) * series.step;
     const auto first = static_cast<std::size_t>(std::max(1.0, std::ceil(kSkipped / series.step)));
-    const auto perDay = static_cast<std::size_t>(std::llround(kSecondsPerDay / series.step));
-    if (length < 2.0 * kSecondsPerDay || n < first + perDay + 4 * kColumns) {
-        out.reason = "мало показаний: нужно не менее 2 сут и " +
-                     std::to_string(first + perDay + 4 * kColumns) + " показаний";
-        return out;
-    }
     // τ1 from an hour (or two readings) up to the record's length.
     const double lowest = std::max(kShortestTau, 2 * series.step);
     const double highest = std::max(length, 2 * lowest);
@@ -261,10 +224,8 @@ DynamicOutcome fitDynamic(const EvenSeries& series) {
         }
     }
     if (!best) {
-        out.reason = "нет разности температур";
-        return out;
+        return std::nullopt;
     }
-    // A finer look around the best: τ1 between its neighbours, r and its neighbours.
     const double centre = bestIndex;
     const auto ratioAt = std::ranges::find(kRatios, best->ratio) - kRatios.begin();
     for (int k = 0; k < kFineTaus; ++k) {
@@ -275,7 +236,104 @@ DynamicOutcome fitDynamic(const EvenSeries& series) {
             consider(index, kRatios[static_cast<std::size_t>(j)]);
         }
     }
-    const Fit& fit = best->fit;
+    onEdge = bestIndex <= 0 || bestIndex >= kCoarseTaus - 1;
+    return best;
+}
+
+}  // namespace
+
+std::variant<EvenSeries, std::string> evenSeries(std::span<const Reading> rows, int channel,
+                                                 double interval, std::size_t most) {
+    EvenSeries s;
+    // The grid's length from the channel's first and last readings: every k-th point is kept,
+    // ending at the last.
+    const auto has = [&](const Reading& r) { return ((r.channels >> channel) & 1U) != 0; };
+    const auto firstRow = std::ranges::find_if(rows, has);
+    const auto lastRow = std::ranges::find_if(rows.rbegin(), rows.rend(), has);
+    const std::size_t points =
+        firstRow == rows.end()
+            ? 0
+            : static_cast<std::size_t>(
+                  std::llround(static_cast<double>(lastRow->time - firstRow->time) / interval)) +
+                  1;
+    s.stride = most > 0 && points > most ? (points + most - 1) / most : 1;
+    s.step = interval * static_cast<double>(s.stride);
+    const std::size_t kept = points / s.stride + 1;
+    s.tIn.reserve(kept);
+    s.tExt.reserve(kept);
+    s.q.reserve(kept);
+    std::size_t index = 0;
+    const std::size_t offset = points == 0 ? 0 : (points - 1) % s.stride;
+    const auto keep = [&](double tIn, double tExt, double q) {
+        if (index++ % s.stride == offset) {
+            s.tIn.push_back(tIn);
+            s.tExt.push_back(tExt);
+            s.q.push_back(q);
+        }
+    };
+    const auto longestFill = static_cast<long long>(std::max(3.0, std::floor(kSkipped / interval)));
+    const Reading* previous = nullptr;
+    const auto regular = static_cast<std::int64_t>(interval);
+    for (const Reading& r : rows) {
+        if (!((r.channels >> channel) & 1U)) {
+            continue;
+        }
+        const double q = r.q[static_cast<std::size_t>(channel)];
+        // Anything but the regular step is checked and filled.
+        if (previous &&
+            (r.time - previous->time != regular || static_cast<double>(regular) != interval)) {
+            const auto step = static_cast<double>(r.time - previous->time);
+            const auto steps = std::llround(step / interval);
+            if (steps == 0) {
+                continue;  // the same moment again
+            }
+            if (std::abs(step - static_cast<double>(steps) * interval) > 0.1 * interval) {
+                return "показания не через равный интервал (" + dateTimeText(previous->time) +
+                       " — " + dateTimeText(r.time) + ")";
+            }
+            if (steps - 1 > longestFill) {
+                return "пропуск " + durationText(r.time - previous->time) + " после " +
+                       dateTimeText(previous->time) +
+                       ": метод требует показаний через равный интервал";
+            }
+            const double pq = previous->q[static_cast<std::size_t>(channel)];
+            for (long long k = 1; k < steps; ++k) {
+                const double w = static_cast<double>(k) / static_cast<double>(steps);
+                keep(previous->tIn + w * (r.tIn - previous->tIn),
+                     previous->tExt + w * (r.tExt - previous->tExt), pq + w * (q - pq));
+                ++s.filled;
+            }
+        }
+        keep(r.tIn, r.tExt, q);
+        previous = &r;
+    }
+    return s;
+}
+
+DynamicOutcome fitDynamic(const EvenSeries& series) {
+    DynamicOutcome out;
+    const std::size_t n = series.q.size();
+    const double length = static_cast<double>(n) * series.step;
+    const auto first = static_cast<std::size_t>(std::max(1.0, std::ceil(kSkipped / series.step)));
+    const auto perDay = static_cast<std::size_t>(std::llround(kSecondsPerDay / series.step));
+    if (length < 2.0 * kSecondsPerDay || n < first + perDay + 4 * kColumns) {
+        out.reason = "мало показаний: нужно не менее 2 сут и " +
+                     std::to_string(first + perDay + 4 * kColumns) + " показаний";
+        return out;
+    }
+    // A long series is searched on every k-th reading and fitted on all of them.
+    bool onEdge = false;
+    const std::optional<Candidate> best =
+        n > kSearchReadings
+            ? searchTaus(everyKth(series, (n + kSearchReadings - 1) / kSearchReadings), onEdge)
+            : searchTaus(series, onEdge);
+    if (!best) {
+        out.reason = "нет разности температур";
+        return out;
+    }
+    const Fit fit = n > kSearchReadings
+                        ? fitFixed(series, first, n, betas(series.step, best->tau1, best->ratio))
+                        : best->fit;
     if (!(fit.inverseR > 0)) {
         out.reason = "модель стены не даёт положительного сопротивления";
         return out;
@@ -287,9 +345,10 @@ DynamicOutcome fitDynamic(const EvenSeries& series) {
         d.high = 1.0 / (fit.inverseR - fit.halfWidth);
     }
     d.timeConstants = {best->tau1, best->tau1 / best->ratio};
-    d.tauOnEdge = bestIndex <= 0 || bestIndex >= kCoarseTaus - 1;
+    d.tauOnEdge = onEdge;
     d.equations = n - first;
     d.filled = series.filled;
+    d.stride = series.stride;
     const Fit shorter =
         fitFixed(series, first, n - perDay, betas(series.step, best->tau1, best->ratio));
     if (shorter.solved && shorter.inverseR > 0) {
@@ -301,34 +360,12 @@ DynamicOutcome fitDynamic(const EvenSeries& series) {
     return out;
 }
 
-EvenSeries everyKth(const EvenSeries& s, std::size_t k) {
-    EvenSeries out;
-    out.step = s.step * static_cast<double>(k);
-    out.filled = s.filled;
-    // Kept readings end at the last one, as the analysis window does.
-    for (std::size_t i = (s.q.size() - 1) % k; i < s.q.size(); i += k) {
-        out.tIn.push_back(s.tIn[i]);
-        out.tExt.push_back(s.tExt[i]);
-        out.q.push_back(s.q[i]);
-    }
-    return out;
-}
-
 DynamicOutcome dynamicResistance(std::span<const Reading> rows, int channel, double interval) {
-    auto series = evenSeries(rows, channel, interval);
+    auto series = evenSeries(rows, channel, interval, kMostReadings);
     if (auto* reason = std::get_if<std::string>(&series)) {
         return {std::nullopt, std::move(*reason)};
     }
-    const EvenSeries& even = std::get<EvenSeries>(series);
-    if (even.q.size() <= kMostReadings) {
-        return fitDynamic(even);
-    }
-    const std::size_t k = (even.q.size() + kMostReadings - 1) / kMostReadings;
-    DynamicOutcome outcome = fitDynamic(everyKth(even, k));
-    if (outcome.result) {
-        outcome.result->stride = k;
-    }
-    return outcome;
+    return fitDynamic(std::get<EvenSeries>(series));
 }
 
 }  // namespace zond::analysis

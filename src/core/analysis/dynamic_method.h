@@ -27,19 +27,21 @@ struct EvenSeries {
     std::vector<double> tExt;
     std::vector<double> q;
     std::size_t filled = 0;  // readings interpolated into short gaps
+    std::size_t stride = 1;  // every stride-th reading of the grid was kept
 };
 
 // The rows (in time order) that have `channel`, on the step `interval`: a gap of a few readings
 // is filled by straight lines; a longer gap, or readings off the step, give the reason instead.
+// With more than `most` (0: no limit) points, every k-th is kept, ending at the last.
 std::variant<EvenSeries, std::string> evenSeries(std::span<const Reading> rows, int channel,
-                                                 double interval);
+                                                 double interval, std::size_t most = 0);
 
 // The fit with τ searched: R, its 95 % interval, τ1 and τ2, and whether it is accepted (interval
 // of 1/R and the change against the record without its last 24 h both within 5 %).
 DynamicOutcome fitDynamic(const EvenSeries& series);
 
 // Both steps for one channel of the analysis window; a series of more than 20 000 readings is
-// fitted on every k-th of them (DynamicResult::stride).
+// fitted on every k-th of them (DynamicResult::stride), its τ searched on at most 4000.
 DynamicOutcome dynamicResistance(std::span<const Reading> rows, int channel, double interval);
 
 }  // namespace zond::analysis

@@ -87,9 +87,10 @@ class MomentReader {
     std::optional<std::int64_t> lastDay_;
 };
 
-// A temperature text: an optional sign, digits, and a decimal comma or point with digits; spaces
-// around it. ">320.0" and other texts read as nothing.
-std::optional<double> temperatureOf(std::string_view text) {
+// A plain decimal text (a temperature, or a q as the table stores it): an optional sign, digits,
+// and a decimal comma or point with digits; spaces around it. ">320.0", exponents, very long
+// numbers and other texts read as nothing.
+std::optional<double> decimalTextOf(std::string_view text) {
     const auto begin = text.find_first_not_of(' ');
     if (begin == std::string_view::npos) {
         return std::nullopt;
@@ -99,38 +100,48 @@ std::optional<double> temperatureOf(std::string_view text) {
     if (negative || text.front() == '+') {
         text.remove_prefix(1);
     }
+    // Trailing zeros of a fraction add nothing ("12.300000000" is 123 tenths).
+    const auto separator = text.find_first_of(",.");
+    if (separator != std::string_view::npos) {
+        text = text.substr(0, std::max(text.find_last_not_of('0'), separator) + 1);
+    }
+    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr std::size_t kMostDigits = 15;
     std::int64_t whole = 0;
-    double scale = 1;
-    bool seenDigit = false;
-    bool seenSeparator = false;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9' && whole < (std::int64_t{1} << 50)) {
+    std::size_t digits = 0;
+    std::size_t decimals = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9' && digits < kMostDigits) {
             whole = whole * 10 + (c - '0');
-            scale *= seenSeparator ? 10 : 1;
-            seenDigit = true;
-        } else if ((c == ',' || c == '.') && !seenSeparator) {
-            seenSeparator = true;
-        } else {
+            ++digits;
+            decimals += separator != std::string_view::npos && i > separator ? 1 : 0;
+        } else if (i != separator) {
             return std::nullopt;
         }
     }
-    if (!seenDigit) {
+    if (digits == 0) {
         return std::nullopt;
     }
     // Both exact, so the quotient is the nearest double to the text.
-    const double value = static_cast<double>(whole) / scale;
+    const double value = static_cast<double>(whole) / kPowers[decimals];
     return negative ? -value : value;
 }
 
-// A q as stored: a number, or nothing when the field is blank or holds anything else.
-std::optional<double> fluxOf(std::span<const std::uint8_t> record,
-                             const dbf::DbfFieldDescriptor& field) {
+// A numeric field as stored (a q, EN_CH): a number, or nothing when the field is blank or holds
+// anything else.
+std::optional<double> numberOf(std::span<const std::uint8_t> record,
+                               const dbf::DbfFieldDescriptor& field) {
     const auto bytes = record.subspan(static_cast<std::size_t>(field.offset),
                                       static_cast<std::size_t>(field.width));
     if (field.type == 'I') {
         return dbf::decodeNumber(field, bytes);
     }
     std::string_view text = bytes::asText(bytes);
+    if (const auto plain = decimalTextOf(text)) {
+        return plain;  // the common case, without the general parser's cost
+    }
     const auto begin = text.find_first_not_of(' ');
     if (begin == std::string_view::npos) {
         return std::nullopt;
@@ -150,13 +161,14 @@ std::optional<double> fluxOf(std::span<const std::uint8_t> record,
 class RowReader {
   public:
     RowReader(const dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields)
-        : table_(table), fields_(fields) {
+        : table_(table) {
         const auto& all = table.fields();
         const auto at = [&](int index) { return all[static_cast<std::size_t>(index)]; };
         date_ = at(fields.date);
         time_ = at(fields.time);
         tIn_ = at(fields.tIn);
         tExt_ = at(fields.tExt);
+        enCh_ = at(fields.enCh);
         for (std::size_t c = 0; c < flux_.size(); ++c) {
             flux_[c] = at(fields.tavis()[c]);
         }
@@ -166,17 +178,17 @@ class RowReader {
         // Bytes straight from the table's cache: no record object per row.
         const auto row = table_.recordBytes(record);
         const auto moment = moment_(fieldText(row, date_), fieldText(row, time_));
-        const auto tIn = temperatureOf(fieldText(row, tIn_));
-        const auto tExt = temperatureOf(fieldText(row, tExt_));
+        const auto tIn = decimalTextOf(fieldText(row, tIn_));
+        const auto tExt = decimalTextOf(fieldText(row, tExt_));
         if (!moment || !tIn || !tExt) {
             ++out.leftOut;
             return;
         }
         Reading reading{*moment, *tIn, *tExt, {}, 0};
         const auto present =
-            static_cast<int>(std::clamp(table_.readDouble(record, fields_.enCh), 0.0, 3.0));
+            static_cast<int>(std::clamp(numberOf(row, enCh_).value_or(0), 0.0, 3.0));
         for (std::size_t c = 0; c < static_cast<std::size_t>(present); ++c) {
-            if (const auto q = fluxOf(row, flux_[c])) {
+            if (const auto q = numberOf(row, flux_[c])) {
                 reading.q[c] = *q;
                 reading.channels |= static_cast<std::uint8_t>(1U << c);
             } else {
@@ -188,8 +200,7 @@ class RowReader {
 
   private:
     const dbf::DbfTable& table_;
-    const measurement::MeasurementFieldIndexes& fields_;
-    dbf::DbfFieldDescriptor date_, time_, tIn_, tExt_;
+    dbf::DbfFieldDescriptor date_, time_, tIn_, tExt_, enCh_;
     std::array<dbf::DbfFieldDescriptor, kFluxChannels> flux_;
     MomentReader moment_;
 };

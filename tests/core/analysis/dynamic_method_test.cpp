@@ -102,6 +102,15 @@ TEST(DynamicMethod, WallWithoutMassAndSwingingInsideGivesRExactly) {
     EXPECT_NEAR(outcome.result->r, 1.5, 1.5 * 1e-3);
     EXPECT_TRUE(outcome.result->accepted);
     EXPECT_NEAR(*outcome.result->withoutLastDay, 1.5, 1.5 * 1e-3);
+    EXPECT_EQ(outcome.result->stride, 1u);
+
+    // 30 001 readings a minute apart: every second one is fitted, ending at the last.
+    const Readings minutes = modelReadings({0.5, 1.0, 1e-3}, 500, 60, 0, 0, true);
+    const DynamicOutcome thinned = dynamicResistance(minutes.rows, 0, 60);
+    ASSERT_TRUE(thinned.result) << thinned.reason;
+    EXPECT_EQ(thinned.result->stride, 2u);
+    EXPECT_EQ(thinned.result->equations + 60, 15001u);  // the first 2 h are not fitted
+    EXPECT_NEAR(thinned.result->r, 1.5, 1.5 * 1e-3);
 }
 
 TEST(DynamicMethod, ShortGapsAreFilledLongOnesAndShortRecordsRefused) {
