@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "analysis/resistance_text.h"
 #include "chart/resistance_chart.h"
@@ -546,9 +547,18 @@ void keepHeadingsWithText(QTextDocument& document, double pageHeight, double roo
 
 QStringList tableSensorTypes(const dbf::DbfTable& table,
                              const measurement::MeasurementFieldIndexes& fields) {
+    // Rows of one transfer share their type: only a field's bytes not seen before are decoded.
+    const dbf::DbfFieldDescriptor& field = table.fields().at(static_cast<std::size_t>(fields.type));
+    std::set<std::vector<std::uint8_t>> seen;
     QStringList types;
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        const QString type = qs(table.read(table.recordAt(row)).text(fields.type)).trimmed();
+        const std::uint32_t record = table.recordAt(row);
+        const auto bytes = table.recordBytes(record).subspan(static_cast<std::size_t>(field.offset),
+                                                             static_cast<std::size_t>(field.width));
+        if (!seen.emplace(bytes.begin(), bytes.end()).second) {
+            continue;
+        }
+        const QString type = qs(table.read(record).text(fields.type)).trimmed();
         if (!type.isEmpty() && !types.contains(type)) {
             types << type;
         }
