@@ -202,7 +202,7 @@ void writeMean(JsonOut& json, const AnalysisResult& result) {
 }
 
 void writeLongest(JsonOut& json, const AnalysisResult& result) {
-    json.key("longest");
+    json.key("longest_cut").boolean(result.longestCut).key("longest");
     if (!result.longest) {
         json.null();
         return;

@@ -104,13 +104,13 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
     QVERIFY(text.contains(number("R₀ = 1,231 м²·К/Вт")));  // q2 = 2·q1
     QVERIFY(text.contains("✓ C1 продолжительность: 4 сут — не менее 3 сут (72 ч)"));
     QVERIFY(
-        text.contains(number("✓ C2 последние сутки: R без последних суток 2,466, "
-                             "отклонение 0,17 % не более 5 % от значения за 24 ч до конца")));
+        text.contains(number("✓ C2 последние сутки: R на 24 ч раньше 2,466, отклонение 0,17 % "
+                             "не более 5 % от него")));
     QVERIFY(
         text.contains(number("✓ C3 трети: R первых 2 сут 2,500, последних 2 сут 2,424, "
                              "отклонение 3,1")));
     QVERIFY(
-        text.contains(number("✓ Δt разность температур: средняя |tв − tн| 30,0 K — не "
+        text.contains(number("✓ Δt разность температур: в среднем 30,0 K по модулю — не "
                              "меньше 10 K")));
     // Both methods side by side; 18 readings are too few for the dynamic one, which says so.
     QVERIFY(text.contains("Метод средних") && text.contains("Динамический метод"));
@@ -168,7 +168,7 @@ void ResistanceWindowTest::selectionAndCoefficients() {
     QCOMPARE(minimum->accessibleName(), QStringLiteral("Минимальная разность температур"));
     minimum->setValue(40);
     QVERIFY(
-        resultsText(window).contains("✗ Δt разность температур: средняя |tв − tн| 30,0 K — "
+        resultsText(window).contains("✗ Δt разность температур: в среднем 30,0 K по модулю — "
                                      "меньше 40 K"));
     QVERIFY(!window.result().conforms);
     QCOMPARE(settings.open()->value("Resistance/MinDifference").toDouble(), 40.0);

@@ -106,6 +106,10 @@ def case_heavy_wall_under_warming():
     expect(difference["minimum"] == 10 and difference["pass"] == (difference["mean_dt"] >= 10),
            "difference %r" % difference)
     expect(got["mean"] is None, "mean of one channel")
+    # Ten steady days of the same heavy wall: the average is within 2 %.
+    fetch_wall("--wall", "1.0", "--days", "10", "--mass", "800")
+    steady = resistance_json("--no-dynamic")
+    expect(abs(steady["channels"][0]["R0"] - 1.0) <= 0.02, "steady R0 %r" % steady)
 
 
 def case_light_wall_dynamic_and_condition():

@@ -86,13 +86,12 @@ std::string explainLastDay(const LastDayCriterion& c, int days, char decimalSepa
     if (days < 2) {
         return "Не оценивается: нужно не менее 2 сут";
     }
-    const std::string r =
-        "R без последних суток " + resistanceText(c.withoutLastDay, decimalSeparator);
+    // R of the window without its last day: the value 24 h before the end.
+    const std::string r = "R на 24 ч раньше " + resistanceText(c.withoutLastDay, decimalSeparator);
     if (!c.deviation) {
-        return r + ": отклонение от R₀ не определено";
+        return r + ": отклонение от него не определено";
     }
-    return r + ", " + deviationText(c.deviation, c.pass, decimalSeparator) +
-           " от значения за 24 ч до конца";
+    return r + ", " + deviationText(c.deviation, c.pass, decimalSeparator) + " от него";
 }
 
 std::string explainThirds(const ThirdsCriterion& c, int days, char decimalSeparator) {
@@ -109,8 +108,9 @@ std::string explainThirds(const ThirdsCriterion& c, int days, char decimalSepara
 }
 
 std::string explainDifference(const DifferenceCondition& c, char decimalSeparator) {
-    const std::string figure =
-        "средняя |tв − tн| " + text::fixedNumberText(c.meanDifference, 1, decimalSeparator) + " K";
+    const std::string figure = "в среднем " +
+                               text::fixedNumberText(c.meanDifference, 1, decimalSeparator) +
+                               " K по модулю";
     const std::string minimum = text::generalNumberText(c.minimum, decimalSeparator) + " K";
     return c.pass ? figure + " — не меньше " + minimum : figure + " — меньше " + minimum;
 }
@@ -248,7 +248,7 @@ std::string windowText(const AnalysisResult& result) {
 
 std::string longestPeriodText(const AnalysisResult& result, char decimalSeparator) {
     if (!result.longest) {
-        return "нет";
+        return result.longestCut ? "не найден: вариантов слишком много, поиск остановлен" : "нет";
     }
     const auto& period = *result.longest;
     std::string out = dateTimeText(period.from) + " — " + dateTimeText(period.to) + ", " +

@@ -48,7 +48,7 @@ struct AnalysisOptions {
     // window's last row (a chart needs no more than its width); 0: one per window row.
     std::size_t cumulativePoints = 0;
     char decimalSeparator = ',';  // in the explanation and warning texts
-    // The temperature-difference condition: mean |tв − tн| over the window at least this, K.
+    // The temperature-difference condition: |mean tв − tн| over the window at least this, K.
     double minDifference = 10.0;
     // Standard uncertainties of the sensors: the flux sensor's calibration (a fraction of q) and
     // each temperature sensor (K).
@@ -112,7 +112,8 @@ struct ThirdsCriterion {
     std::string explanation;
 };
 
-// The temperature-difference condition: mean |tв − tн| over the window's rows of the channel.
+// The temperature-difference condition: the magnitude of the mean tв − tн, |Σ(tв − tн)| / n, over
+// the window's rows of the channel (the sums R0 comes from), against the minimum.
 struct DifferenceCondition {
     double meanDifference = 0;  // K, a magnitude
     double minimum = 0;         // AnalysisOptions::minDifference

@@ -106,8 +106,7 @@ TEST(WallResistance, WorkedExampleDropsTheStartUpAndConforms) {
     EXPECT_FALSE(hasWarning(result, WarningKind::SmallDifference));
     EXPECT_FALSE(hasWarning(result, WarningKind::Gaps));
     EXPECT_EQ(result.channels[0].criteria.lastDay.explanation,
-              "R без последних суток 2,466, отклонение 0,17 % не более 5 % от значения за 24 ч "
-              "до конца");
+              "R на 24 ч раньше 2,466, отклонение 0,17 % не более 5 % от него");
 
     // Four points of the series: the ends of the four days.
     const AnalysisResult chart = analyseResistance(example(), {.cumulativePoints = 4});
@@ -245,12 +244,13 @@ TEST(WallResistance, FewerThanThreeDaysFailsDuration) {
     EXPECT_TRUE(hasWarning(none, WarningKind::NoWholeDay));
 }
 
-// Hourly readings from 10.01.2024 00:00: Δt = `difference`, q = `flux` (R = difference / flux).
-Readings hourly(int hours, double difference, double flux) {
+// Readings every `step` (an hour) from 10.01.2024 00:00: Δt = `difference`, q = `flux` (R =
+// difference / flux).
+Readings hourly(int hours, double difference, double flux, std::int64_t step = kHour) {
     Readings out;
     const std::int64_t start = secondsOf(2024, 1, 10, 0, 0, 0);
     for (int h = 0; h < hours; ++h) {
-        out.rows.push_back({start + h * kHour, 20.0, 20.0 - difference, {flux, 0, 0}, 0b001});
+        out.rows.push_back({start + h * step, 20.0, 20.0 - difference, {flux, 0, 0}, 0b001});
     }
     return out;
 }
@@ -273,7 +273,7 @@ TEST(WallResistance, DaysComeFromElapsedTimeAndSmallDifferencesDoNotConform) {
     EXPECT_TRUE(c.duration.pass && c.lastDay.pass && c.thirds.pass);
     EXPECT_FALSE(c.difference.pass);
     EXPECT_FALSE(c.conforms);
-    EXPECT_EQ(c.difference.explanation, "средняя |tв − tн| 0,5 K — меньше 10 K");
+    EXPECT_EQ(c.difference.explanation, "в среднем 0,5 K по модулю — меньше 10 K");
     EXPECT_TRUE(hasWarning(small, WarningKind::SmallDifference));
     EXPECT_TRUE(analyseResistance(hourly(96, 0.5, 0.25), {.minDifference = 0.5}).conforms);
 }
@@ -343,6 +343,15 @@ TEST(WallResistance, ValuesNoInstrumentRecordsAreLeftOutAndCounted) {
     EXPECT_FALSE(sparse.conforms);
     EXPECT_FALSE(sparse.longest);
     EXPECT_TRUE(hasWarning(sparse, WarningKind::TooSparse));
+
+    // 6000 days every 6 h with Δt 5 K: no period meets the 10 K minimum, and the search stops at
+    // its budget instead of trying all 18 million candidates.
+    const Readings years = hourly(6000 * 4, 5, 2, 6 * kHour);
+    const AnalysisResult cut = analyseResistance(years, {.findLongest = true, .dynamic = false});
+    EXPECT_EQ(cut.days, 6000);
+    EXPECT_TRUE(cut.longestCut);
+    EXPECT_FALSE(cut.longest);
+    EXPECT_EQ(longestPeriodText(cut, ','), "не найден: вариантов слишком много, поиск остановлен");
 }
 
 class ReadingLoader : public zond::testing::MeasurementTableTest {
