@@ -27,11 +27,13 @@
 #include "app/port_settings_window.h"
 #include "app/receive_window.h"
 #include "app/resistance_window.h"
+#include "app/survey_details_dialog.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
 #include "link/communication_log.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
+#include "report/resistance_protocol.h"
 #include "report/windows/report_commands.h"
 #include "text/number_text.h"
 #include "ui/user_dialogs.h"
@@ -198,6 +200,11 @@ void MainWindow::buildCommands() {
     const QString resistanceText = QStringLiteral("Термическое сопротивление…");
     QAction* resistanceAction =
         addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
+    QAction* surveyAction =
+        addCommand(service, "SurveyDetails", QStringLiteral("Сведения об обследовании…"),
+                   &MainWindow::onSurveyDetails);
+    addCommand(service, "Organisation", QStringLiteral("Организация…"),
+               &MainWindow::onOrganisation);
     service->addSeparator();
     addCommand(service, "PortSettings", QStringLiteral("Настройка связи…"),
                &MainWindow::onPortSettings);
@@ -261,7 +268,7 @@ void MainWindow::buildCommands() {
                       clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
                       renumberAction,       exportAction,    exportAsAction,   resistanceAction,
                       gridResistanceAction, saveButton,      previewButton,    printButton,
-                      selectAllAction};
+                      surveyAction,         selectAllAction};
 }
 
 void MainWindow::startWithoutTable() {
@@ -765,4 +772,23 @@ void MainWindow::onResistance() {
         resistance_->raise();
         resistance_->activateWindow();
     }
+}
+
+void MainWindow::onSurveyDetails() {
+    if (!table_.isOpen()) {
+        return;
+    }
+    if (surveyDialog_ == nullptr) {
+        surveyDialog_ = new zond::app::SurveyDetailsDialog(dialogs_, this);
+    }
+    surveyDialog_->load(table_.path(), zond::report::tableSensorTypes(table_, fields_));
+    surveyDialog_->open();
+}
+
+void MainWindow::onOrganisation() {
+    if (organisationDialog_ == nullptr) {
+        organisationDialog_ = new zond::app::OrganisationDialog(this);
+    }
+    organisationDialog_->load();
+    organisationDialog_->open();
 }

@@ -25,7 +25,9 @@ namespace zond::app {
 class ExportCommand;
 class MeasurementGrid;
 class HelpViewer;
+class OrganisationDialog;
 class ResistanceWindow;
+class SurveyDetailsDialog;
 }  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
@@ -101,6 +103,8 @@ class MainWindow : public QMainWindow {
     void onCommunicationLog();
     void exportToXls();
     void onExportAs();
+    void onSurveyDetails();
+    void onOrganisation();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,6 +148,8 @@ class MainWindow : public QMainWindow {
     QLabel* startHint_ = nullptr;  // made at the first F1 that needs it
     zond::chart::ChartCommand* charts_ = nullptr;
     zond::app::ResistanceWindow* resistance_ = nullptr;
+    zond::app::SurveyDetailsDialog* surveyDialog_ = nullptr;
+    zond::app::OrganisationDialog* organisationDialog_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
     std::unique_ptr<zond::app::ExportCommand> exports_;
 

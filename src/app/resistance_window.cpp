@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
@@ -22,6 +23,7 @@
 
 #include "analysis/reading_loader.h"
 #include "analysis/resistance_text.h"
+#include "app/survey_details_dialog.h"
 #include "chart/resistance_chart.h"
 #include "link/settings_store.h"
 #include "report/resistance_protocol.h"
@@ -205,20 +207,28 @@ QWidget* ResistanceWindow::buildControls() {
     print->setObjectName(QStringLiteral("print"));
     auto* pdf = new QPushButton(QStringLiteral("Сохранить PDF…"));
     pdf->setObjectName(QStringLiteral("savePdf"));
+    auto* odt = new QPushButton(QStringLiteral("Сохранить .odt…"));
+    odt->setObjectName(QStringLiteral("saveOdt"));
+    auto* details = new QPushButton(QStringLiteral("Сведения об обследовании…"));
+    details->setObjectName(QStringLiteral("surveyDetails"));
     row->addWidget(new QLabel(QStringLiteral("αв:")));
     row->addWidget(alphaIn_);
     row->addWidget(new QLabel(QStringLiteral("αн:")));
     row->addWidget(alphaOut_);
     row->addWidget(longest_);
     row->addStretch(1);
+    row->addWidget(details);
     row->addWidget(print);
     row->addWidget(pdf);
+    row->addWidget(odt);
 
     connect(alphaIn_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onOptionsChanged);
     connect(alphaOut_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onOptionsChanged);
     connect(longest_, &QCheckBox::toggled, this, &ResistanceWindow::recompute);
     connect(print, &QPushButton::clicked, this, &ResistanceWindow::print);
     connect(pdf, &QPushButton::clicked, this, &ResistanceWindow::savePdf);
+    connect(odt, &QPushButton::clicked, this, &ResistanceWindow::saveOdt);
+    connect(details, &QPushButton::clicked, this, &ResistanceWindow::editSurveyDetails);
     return controls;
 }
 
@@ -303,6 +313,8 @@ void ResistanceWindow::analyse(const dbf::DbfTable& table,
     const QFileInfo file(QString::fromStdU16String(table.path().u16string()));
     tableName_ = file.completeBaseName();
     tableFolder_ = file.absolutePath();
+    tablePath_ = table.path();
+    sensorTypes_ = report::tableSensorTypes(table, fields);
     recompute();
 }
 
@@ -396,6 +408,22 @@ void ResistanceWindow::showDaily() {
     daily_->resizeColumnsToContents();
 }
 
+std::unique_ptr<QTextDocument> ResistanceWindow::protocol() {
+    report::ProtocolInput input;
+    input.tableName = tableName_;
+    input.calculatedAt = calculatedAt_;
+    report::SurveyLoad survey = report::loadSurveyDetails(tablePath_);
+    if (!survey.problem.isEmpty()) {
+        dialogs_.message(this, survey.problem, QStringLiteral("Сведения об обследовании"),
+                         ui::MessageIcon::Warning, QMessageBox::Ok);
+    }
+    input.survey = std::move(survey.details);
+    input.organisation = report::loadOrganisation(*settings_);
+    input.sensorTypes = sensorTypes_;
+    report::setRecordedPeriod(input, readings_);
+    return report::buildResistanceProtocol(result_, input);
+}
+
 void ResistanceWindow::print() {
     if (printers_->printerNames().isEmpty()) {
         if (dialogs_.message(this,
@@ -411,30 +439,52 @@ void ResistanceWindow::print() {
         return;
     }
     try {
-        report::paintResistanceProtocol(*job->printer, result_,
-                                        {tableName_, calculatedAt_, decimalSeparator_});
+        report::paintResistanceProtocol(*job->printer, *protocol());
+    } catch (const std::exception& error) {
+        dialogs_.error(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void ResistanceWindow::saveProtocol(const QString& title, const QString& filter,
+                                    const QString& suffix,
+                                    void (*write)(const std::filesystem::path&,
+                                                  const QTextDocument&)) {
+    ui::FileDialogRequest request;
+    request.title = title;
+    request.directory = tableFolder_;
+    request.fileName = tableName_ + QLatin1Char('.') + suffix;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    const QString path = dialogs_.saveFileName(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        write(std::filesystem::path(path.toStdU16String()), *protocol());
     } catch (const std::exception& error) {
         dialogs_.error(this, QString::fromUtf8(error.what()));
     }
 }
 
 void ResistanceWindow::savePdf() {
-    ui::FileDialogRequest request;
-    request.title = QStringLiteral("Сохранить PDF");
-    request.directory = tableFolder_;
-    request.fileName = tableName_ + QStringLiteral(".pdf");
-    request.filter = QStringLiteral("Документ PDF (*.pdf)");
-    request.defaultSuffix = QStringLiteral("pdf");
-    const QString path = dialogs_.saveFileName(this, request);
-    if (path.isEmpty()) {
+    saveProtocol(QStringLiteral("Сохранить PDF"), QStringLiteral("Документ PDF (*.pdf)"),
+                 QStringLiteral("pdf"), report::writeResistanceProtocolPdf);
+}
+
+void ResistanceWindow::saveOdt() {
+    saveProtocol(QStringLiteral("Сохранить .odt"), QStringLiteral("Текст OpenDocument (*.odt)"),
+                 QStringLiteral("odt"), report::writeResistanceProtocolOdt);
+}
+
+void ResistanceWindow::editSurveyDetails() {
+    if (tablePath_.empty()) {
         return;
     }
-    try {
-        report::writeResistanceProtocolPdf(std::filesystem::path(path.toStdU16String()), result_,
-                                           {tableName_, calculatedAt_, decimalSeparator_});
-    } catch (const std::exception& error) {
-        dialogs_.error(this, QString::fromUtf8(error.what()));
+    if (survey_ == nullptr) {
+        survey_ = new SurveyDetailsDialog(dialogs_, this);
     }
+    survey_->load(tablePath_, sensorTypes_);
+    survey_->open();
 }
 
 }  // namespace zond::app

@@ -3,12 +3,15 @@
 // dynamic method side by side, the criteria with the temperature-difference condition, the
 // uncertainty, the storage-drift warning, the mean over channels, the daily R and the
 // convergence chart. αв, αн, the minimum difference and the sensors' uncertainties recompute at
-// once and are remembered; the protocol is printed or saved as PDF.
+// once and are remembered; the protocol, with the survey's details kept beside the table, is
+// printed or saved as PDF or as an OpenDocument text.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <span>
 
@@ -23,6 +26,7 @@ class QLabel;
 class QSettings;
 class QTableWidget;
 class QTextBrowser;
+class QTextDocument;
 
 namespace zond::chart {
 class ResistanceChart;
@@ -35,6 +39,8 @@ class UserDialogs;
 }
 
 namespace zond::app {
+
+class SurveyDetailsDialog;
 
 class ResistanceWindow : public QWidget {
     Q_OBJECT
@@ -50,10 +56,13 @@ class ResistanceWindow : public QWidget {
 
     const analysis::AnalysisResult& result() const { return result_; }
 
-    // "Печать" and "Сохранить PDF…": the one-page protocol. Without a printer "Печать" says so
-    // and offers the PDF instead.
+    // "Печать", "Сохранить PDF…" and "Сохранить .odt…": the protocol. Without a printer
+    // "Печать" says so and offers the PDF instead.
     void print();
     void savePdf();
+    void saveOdt();
+    // "Сведения об обследовании…" of the table analysed.
+    void editSurveyDetails();
     // Where "Печать" prints: the system's printers unless a test gives its own.
     void setPrinters(std::unique_ptr<report::PrinterAccess> printers);
 
@@ -71,6 +80,11 @@ class ResistanceWindow : public QWidget {
     void recompute();
     void showSummary();
     void showDaily();
+    // The protocol of the present result with the details as stored now; nothing when it could
+    // not be built (the user was told why).
+    std::unique_ptr<QTextDocument> protocol();
+    void saveProtocol(const QString& title, const QString& filter, const QString& suffix,
+                      void (*write)(const std::filesystem::path&, const QTextDocument&));
 
     ui::UserDialogs& dialogs_;
     char decimalSeparator_;
@@ -92,6 +106,9 @@ class ResistanceWindow : public QWidget {
     analysis::AnalysisResult result_;
     QString tableName_;
     QString tableFolder_;
+    std::filesystem::path tablePath_;
+    QStringList sensorTypes_;
+    SurveyDetailsDialog* survey_ = nullptr;
     QDateTime calculatedAt_;
 };
 

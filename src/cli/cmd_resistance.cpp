@@ -3,6 +3,7 @@
 // object.
 #include <QDateTime>
 #include <QString>
+#include <QTextDocument>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "analysis/resistance_text.h"
 #include "analysis/wall_resistance.h"
 #include "cli/commands.h"
+#include "link/settings_store.h"
 #include "measurement/measurement_schema.h"
 #include "report/resistance_protocol.h"
 #include "text/number_text.h"
@@ -322,12 +324,36 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
 constexpr std::size_t kProtocolChartPoints = 900;
 constexpr std::size_t kJsonSeriesPoints = 2000;
 
-void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char separator) {
-    const std::filesystem::path table = parsed.positionals[0];
-    const report::ProtocolHeading heading{QString::fromStdU16String(table.stem().u16string()),
-                                          QDateTime::currentDateTime(), separator};
+// The protocol with the details stored beside the table and the organisation setting.
+report::ProtocolInput protocolInput(const ParsedArgs& parsed, const analysis::Readings& readings) {
+    const std::filesystem::path path = parsed.positionals[0];
+    report::ProtocolInput input;
+    input.tableName = QString::fromStdU16String(path.stem().u16string());
+    input.calculatedAt = QDateTime::currentDateTime();
+    report::SurveyLoad survey = report::loadSurveyDetails(path);
+    if (!survey.problem.isEmpty()) {
+        std::cerr << "zond8t-cli resistance: " << survey.problem.toStdString() << '\n';
+    }
+    input.survey = std::move(survey.details);
+    input.organisation = report::loadOrganisation(*link::openProgramSettings());
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, path, dbf::OpenMode::ReadOnly);
+    input.sensorTypes = report::tableSensorTypes(table, fields);
+    report::setRecordedPeriod(input, readings);
+    return input;
+}
+
+void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result,
+                   const analysis::Readings& readings) {
     try {
-        report::writeResistanceProtocolPdf(parsed.option("--pdf"), result, heading);
+        const auto protocol =
+            report::buildResistanceProtocol(result, protocolInput(parsed, readings));
+        if (parsed.has("--pdf")) {
+            report::writeResistanceProtocolPdf(parsed.option("--pdf"), *protocol);
+        }
+        if (parsed.has("--odt")) {
+            report::writeResistanceProtocolOdt(parsed.option("--odt"), *protocol);
+        }
     } catch (const std::exception& error) {
         throw CliError(error.what(), kExitError);
     }
@@ -353,7 +379,7 @@ analysis::Readings readRows(const ParsedArgs& parsed) {
 int runResistance(std::span<const std::string> args) {
     const ParsedArgs parsed =
         parseArgs(args,
-                  {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf",
+                  {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf", "--odt",
                    "--min-dt", "--flux-uncertainty", "--temperature-uncertainty"},
                   {"--longest", "--json", "--full-series", "--no-dynamic"});
     expectPositionals(parsed, 1, 1);
@@ -369,14 +395,15 @@ int runResistance(std::span<const std::string> args) {
     options.findLongest = parsed.has("--longest");
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
-    const bool pdf = parsed.has("--pdf");
+    const bool protocol = parsed.has("--pdf") || parsed.has("--odt");
     // The summary shows no series; the protocol's chart needs no more points than its width.
     options.cumulativePoints = json ? (parsed.has("--full-series") ? 0 : kJsonSeriesPoints)
-                                    : (pdf ? kProtocolChartPoints : 1);
+                                    : (protocol ? kProtocolChartPoints : 1);
 
-    const AnalysisResult result = analysis::analyseResistance(readRows(parsed), options);
-    if (pdf) {
-        writeProtocol(parsed, result, options.decimalSeparator);
+    const analysis::Readings readings = readRows(parsed);
+    const AnalysisResult result = analysis::analyseResistance(readings, options);
+    if (protocol) {
+        writeProtocol(parsed, result, readings);
     }
     if (json) {
         std::cout << jsonOf(result) << '\n';
@@ -394,7 +421,7 @@ const Command kResistanceCommand{
     "usage: zond8t-cli resistance FILE [--rows A-B] [--alpha-in X] [--alpha-out Y] [--min-dt K]\n"
     "                             [--flux-uncertainty P] [--temperature-uncertainty K]\n"
     "                             [--decimal-separator C] [--longest] [--no-dynamic]\n"
-    "                             [--json [--full-series]] [--pdf OUT.pdf]\n"
+    "                             [--json [--full-series]] [--pdf OUT.pdf] [--odt OUT.odt]\n"
     "\n"
     "Average method: R0 = sum(tв - tн) / sum(q) over the last D whole days, D = (t_last - t_first\n"
     "+ interval) / 24 h rounded down, per heat-flux channel of the rows (EN_CH); both sums\n"
@@ -437,10 +464,11 @@ const Command kResistanceCommand{
     "                       most 2000 evenly spread points ending at the last row, their times\n"
     "                       in \"cumulative_times\"\n"
     "  --full-series        with --json: one cumulative point per row of the window\n"
-    "  --pdf OUT.pdf        also write the one-page A4 protocol: table, period, interval, rows,\n"
-    "                       coefficients, R0/Rk/U and the criteria per channel, the chart of the\n"
-    "                       cumulative R with the ±5 % band around R0, the date of the "
-    "calculation\n"
+    "  --pdf OUT.pdf        also write the A4 protocol: the organisation, the survey's details\n"
+    "                       (see 'zond8t-cli survey'), instrument, method, measurement, results\n"
+    "                       per channel and their mean with both methods, the daily R, the\n"
+    "                       convergence chart, the conclusion against R0тр and the signatures\n"
+    "  --odt OUT.odt        also write the same protocol as an OpenDocument text to edit\n"
     "\n"
     "Exit status: 0 when the analysis ran (whatever it found), 1 for a usage error, 2 when the\n"
     "table cannot be read.\n",

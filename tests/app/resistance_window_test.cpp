@@ -1,9 +1,12 @@
 // The thermal resistance window on the worked example's table: opened from the main window's
-// menu, on a selection, with other coefficients, and its PDF protocol read back by pdftotext.
+// menu, on a selection, with other coefficients; the survey's details typed in their dialog and
+// the protocol saved as PDF and .odt, read back by pdftotext and LibreOffice.
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -13,6 +16,7 @@
 
 #include "analysis/wall_resistance.h"
 #include "app/resistance_window.h"
+#include "app/survey_details_dialog.h"
 #include "app_fixture.h"
 #include "grid_fixture.h"
 #include "measurement/measurement_schema.h"
@@ -69,7 +73,9 @@ class ResistanceWindowTest : public QObject {
   private slots:
     void menuOpensTheWindowOnEveryRow();
     void selectionAndCoefficients();
-    void savesTheProtocolAsPdf();
+    void fillsTheDetailsAndSavesTheProtocol();
+    void damagedDetailsAreReportedAndLeftAlone();
+    void serviceMenuEditsTheDetailsAndTheOrganisation();
     void printWithoutPrinterOffersThePdf();
 };
 
@@ -174,32 +180,143 @@ void ResistanceWindowTest::selectionAndCoefficients() {
              0.5);
 }
 
-void ResistanceWindowTest::savesTheProtocolAsPdf() {
+QString pdfText(const QString& pdf) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    if (!reader.waitForFinished(30000) || reader.exitCode() != 0) {
+        return {};
+    }
+    return QString::fromUtf8(reader.readAllStandardOutput()).simplified();
+}
+
+// LibreOffice's own conversion of an OpenDocument text to plain text.
+QString odtText(const QString& odt, const QString& work) {
+    QProcess office;
+    office.start(
+        QStringLiteral("soffice"),
+        {QStringLiteral("-env:UserInstallation=file://") + work + QStringLiteral("/lo"),
+         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("--outdir"), work, odt});
+    if (!office.waitForFinished(180000)) {
+        return {};
+    }
+    QFile text(work + QLatin1Char('/') + QFileInfo(odt).completeBaseName() +
+               QStringLiteral(".txt"));
+    return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()).simplified()
+                                          : QString();
+}
+
+void ResistanceWindowTest::fillsTheDetailsAndSavesTheProtocol() {
     ExampleWindow example;
     auto& [settings, tables, table, fields, dialogs, window] = example;
     window.analyse(table, fields, {});
 
-    QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("протокол.pdf"));
-    dialogs.fileNames.push_back(pdf);
-    window.findChild<QPushButton*>(QStringLiteral("savePdf"))->click();
-    QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.messageTexts().join('\n')));
-    QCOMPARE(dialogs.saveRequests.front().fileName, QStringLiteral("Стена.pdf"));
-    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("протокол.pdf")});
+    window.findChild<QPushButton*>(QStringLiteral("surveyDetails"))->click();
+    auto* details = window.findChild<zond::app::SurveyDetailsDialog*>();
+    QVERIFY(details != nullptr && details->isVisible());
+    QVERIFY(
+        details->findChild<QLabel*>(QStringLiteral("instrument"))->text().contains("ЗОНД-8Т.05"));
+    details->findChild<QLineEdit*>(QStringLiteral("object"))->setText("Школа № 5");
+    details->findChild<QPlainTextEdit*>(QStringLiteral("construction"))
+        ->setPlainText("кирпич 380 мм\nпенополистирол 80 мм");
+    details->findChild<QLineEdit*>(QStringLiteral("operator"))->setText("Сидоров С. С.");
+    auto* required = details->findChild<QLineEdit*>(QStringLiteral("required_r0"));
+    required->setText("много");
+    details->accept();
+    // A bad R₀тр keeps the dialog open with what was typed, and writes nothing.
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QVERIFY(dialogs.messages.back().text.contains("R₀тр"));
+    QVERIFY(details->isVisible());
+    QVERIFY(!QFile::exists(tables.filePath("Стена.survey.json")));
+    required->setText("2,5");
+    details->accept();
+    QVERIFY(!details->isVisible());
+    QVERIFY(QFile::exists(tables.filePath("Стена.survey.json")));
 
-    QProcess reader;
-    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    QVERIFY(reader.waitForFinished(30000) && reader.exitCode() == 0);
-    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
-    QVERIFY2(text.contains("q1: R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)"),
-             qPrintable(text));
-    QVERIFY(text.contains("q2: R₀ = 1,231 м²·К/Вт"));
-    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
-    QVERIFY(text.contains("Таблица: Стена"));
-    QVERIFY(text.contains("Период: 01.10.2009 20:00:00 — 05.10.2009 14:00:00"));
-    QVERIFY(text.contains("Строк в расчёте: 16, пропущено: 1"));
-    QVERIFY(text.contains("αв = 8,7, αн = 23 Вт/(м²·К)"));
-    QVERIFY(text.contains("Дата расчёта: " + QDate::currentDate().toString("dd.MM.yyyy")));
+    QTemporaryDir out;
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.pdf")));
+    window.findChild<QPushButton*>(QStringLiteral("savePdf"))->click();
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.odt")));
+    window.findChild<QPushButton*>(QStringLiteral("saveOdt"))->click();
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QCOMPARE(dialogs.saveRequests.at(0).fileName, QStringLiteral("Стена.pdf"));
+    QCOMPARE(dialogs.saveRequests.at(1).fileName, QStringLiteral("Стена.odt"));
+
+    const QString pdf = pdfText(out.filePath(QStringLiteral("протокол.pdf")));
+    const QString odt = odtText(out.filePath(QStringLiteral("протокол.odt")), out.path());
+    for (const QString& text : {pdf, odt}) {
+        for (const char* wanted :
+             {"Объект Школа № 5", "кирпич 380 мм", "пенополистирол 80 мм",
+              "Исполнитель ____________ / Сидоров С. С.", "Таблица измерений Стена",
+              "Период анализа 01.10.2009 20:00:00 — 05.10.2009 14:00:00",
+              "Строк не учтено 3: нечитаемых — 1, до начала периода анализа — 2",
+              "м²·К/Вт 2,462 ± ", " 1,231 ± ", "Rк, м²·К/Вт 2,303",
+              "αв = 8,7 Вт/(м²·К), αн = 23 Вт/(м²·К)", "Наименьшая разность температур: 10 K",
+              "Динамический метод", "✓ C1 продолжительность",
+              // q1 2,462 and q2 1,231: their mean 1,846 is below 2,5.
+              "R₀ = 1,846 ± ",
+              "(среднее по 2 каналам), что менее нормируемого "
+              "R₀тр = 2,5 м²·К/Вт"}) {
+            QVERIFY2(text.contains(QString::fromUtf8(wanted)),
+                     qPrintable(QString::fromUtf8(wanted) + QStringLiteral("\n") + text));
+        }
+    }
+}
+
+void ResistanceWindowTest::damagedDetailsAreReportedAndLeftAlone() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+    window.analyse(table, fields, {});
+    QFile file(tables.filePath(QStringLiteral("Стена.survey.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"object\": 12");
+    file.close();
+
+    window.findChild<QPushButton*>(QStringLiteral("surveyDetails"))->click();
+    auto* details = window.findChild<zond::app::SurveyDetailsDialog*>();
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QVERIFY2(dialogs.messages.back().text.contains("«Стена.survey.json» повреждён"),
+             qPrintable(dialogs.messages.back().text));
+    QVERIFY(details->findChild<QLineEdit*>(QStringLiteral("object"))->text().isEmpty());
+    details->reject();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("{\"object\": 12"));
+}
+
+void ResistanceWindowTest::serviceMenuEditsTheDetailsAndTheOrganisation() {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    const auto path = writeExampleTable(tables.path());
+    zond::test::ProgramWindows program;
+    auto* details = program.form1.findChild<QAction*>(QStringLiteral("SurveyDetails"));
+    QCOMPARE(details->text(), QStringLiteral("Сведения об обследовании…"));
+    QVERIFY(!details->isEnabled());
+
+    auto* organisation = program.form1.findChild<QAction*>(QStringLiteral("Organisation"));
+    QCOMPARE(organisation->text(), QStringLiteral("Организация…"));
+    organisation->trigger();
+    auto* organisationDialog = program.form1.findChild<zond::app::OrganisationDialog*>();
+    QVERIFY(organisationDialog->isVisible());
+    organisationDialog->findChild<QLineEdit*>(QStringLiteral("organisationName"))
+        ->setText("ООО «Тавис»");
+    organisationDialog->accept();
+    QCOMPARE(settings.open()->value("Organisation/Name").toString(), QStringLiteral("ООО «Тавис»"));
+
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    QVERIFY(details->isEnabled());
+    details->trigger();
+    auto* dialog = program.form1.findChild<zond::app::SurveyDetailsDialog*>();
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QLineEdit*>(QStringLiteral("client"))->setText("ГКУ \"Заказчик\"");
+    dialog->accept();
+    QVERIFY(program.dialogs.messages.empty());
+    // Closing and opening the table again finds its details beside it.
+    program.form1.closeTable();
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    details->trigger();
+    QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("client"))->text(),
+             QStringLiteral("ГКУ \"Заказчик\""));
+    dialog->reject();
 }
 
 namespace {

@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "dbf/dbf_layout.h"
 #include "text/byte_order.h"
 
@@ -89,36 +93,54 @@ class MomentReader {
 
 // A plain decimal text (a temperature, or a q as the table stores it): an optional sign, digits,
 // and a decimal comma or point with digits; spaces around it. ">320.0", exponents, very long
-// numbers and other texts read as nothing.
+// numbers and other texts read as nothing. It runs for five fields of every row, so it reads
+// the field's bytes in place: the padding and the trailing zeros of a q ("       7.800000000")
+// are stepped over from both ends before the digits are read.
 std::optional<double> decimalTextOf(std::string_view text) {
-    const auto begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) {
-        return std::nullopt;
-    }
-    text = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-    const bool negative = text.front() == '-';
-    if (negative || text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    // Trailing zeros of a fraction add nothing ("12.300000000" is 123 tenths).
-    const auto separator = text.find_first_of(",.");
-    if (separator != std::string_view::npos) {
-        text = text.substr(0, std::max(text.find_last_not_of('0'), separator) + 1);
-    }
-    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr std::size_t kMostDigits = 15;
+    const char* at = text.data();
+    const char* end = at + text.size();
+    while (at != end && *at == ' ') {
+        ++at;
+    }
+    while (end != at && end[-1] == ' ') {
+        --end;
+    }
+    const bool negative = at != end && *at == '-';
+    if (at != end && (negative || *at == '+')) {
+        ++at;
+    }
+    // Zeros at the end: dropped after a decimal separator ("12.300000000" is 123 tenths), digits
+    // of the whole number without one.
+    const char* zeros = end;
+    while (zeros != at && zeros[-1] == '0') {
+        --zeros;
+    }
     std::int64_t whole = 0;
     std::size_t digits = 0;
     std::size_t decimals = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+    bool fraction = false;
+    for (; at != zeros; ++at) {
+        const char c = *at;
         if (c >= '0' && c <= '9' && digits < kMostDigits) {
             whole = whole * 10 + (c - '0');
             ++digits;
-            decimals += separator != std::string_view::npos && i > separator ? 1 : 0;
-        } else if (i != separator) {
+            decimals += fraction ? 1 : 0;
+        } else if ((c == ',' || c == '.') && !fraction) {
+            fraction = true;
+        } else {
             return std::nullopt;
+        }
+    }
+    if (!fraction) {
+        for (; zeros != end; ++zeros) {
+            if (digits == kMostDigits) {
+                return std::nullopt;
+            }
+            whole *= 10;
+            ++digits;
         }
     }
     if (digits == 0) {
@@ -156,6 +178,22 @@ std::optional<double> numberOf(std::span<const std::uint8_t> record,
         return std::nullopt;
     }
     return value;
+}
+
+// Room for `count` readings. A million rows fill 56 MB at once: on Linux huge pages spare a page
+// fault every 4 KiB of it, which cost more than reading the rows.
+void reserveRows(Readings& out, std::size_t count) {
+    out.rows.reserve(count);
+#if defined(__linux__)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
+    const auto begin = reinterpret_cast<std::uintptr_t>(out.rows.data());
+    const auto first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = begin + out.rows.capacity() * sizeof(Reading);
+    if (end > first + kHugePage) {
+        // Only advice: where the system refuses, the pages come 4 KiB at a time as before.
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#endif
 }
 
 class RowReader {
@@ -212,7 +250,7 @@ Readings loadReadings(const dbf::DbfTable& table,
                       std::span<const std::uint32_t> records) {
     RowReader reader(table, fields);
     Readings out;
-    out.rows.reserve(records.size());
+    reserveRows(out, records.size());
     for (const std::uint32_t record : records) {
         reader.add(record, out);
     }
@@ -228,7 +266,7 @@ Readings loadReadingRange(const dbf::DbfTable& table,
     }
     RowReader reader(table, fields);
     Readings out;
-    out.rows.reserve(last - first + 1);
+    reserveRows(out, last - first + 1);
     for (std::size_t row = first - 1; row < last; ++row) {
         reader.add(table.recordAt(row), out);
     }
