@@ -38,6 +38,9 @@ int runFetch(std::span<const std::string> args) {
     if (!parsed.positionals.empty()) {
         measurement::checkNewTableTarget(parsed.positionals[0]);
     }
+    if (parsed.has("--image-out")) {
+        checkOutput(parsed.option("--image-out"));
+    }
 
     TransferRunner runner(transferOptions(parsed));
     if (runner.run() != instrument::kResultOk) {

@@ -280,6 +280,9 @@ int runResistance(std::span<const std::string> args) {
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
     const bool pdf = parsed.has("--pdf");
+    if (pdf) {
+        checkOutput(parsed.option("--pdf"), {parsed.positionals[0]});
+    }
     // The summary shows no series; the protocol's chart needs no more points than its width.
     options.cumulativePoints = json ? 0 : (pdf ? kProtocolChartPoints : 1);
 

@@ -71,6 +71,8 @@ CASES = {
     "chart_png": Case("chart_png", ["chart", "{table}", "{out}"], output="out.png"),
     "resistance_pdf": Case("resistance_pdf", ["resistance", "{table}", "--pdf", "{out}"],
                            output="out.pdf"),
+    "fetch_image": Case("fetch_image", ["fetch", "--port", "{port}", "--image-out", "{out}"],
+                        output="out.img", uses_sim=True),
 }
 
 

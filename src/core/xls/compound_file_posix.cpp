@@ -11,10 +11,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
-#include <random>
 #include <string>
 #include <system_error>
 
+#include "fileio/atomic_file.h"
 #include "xls/cell_value.h"
 
 namespace zond::xls {
@@ -95,22 +95,17 @@ void checkTargetFree(const std::filesystem::path& path) {
     }
 }
 
-// A new file beside the target, with the permissions a plain create would give.
-std::pair<std::filesystem::path, int> createTemporary(const std::filesystem::path& path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = path;
-        candidate.replace_filename("." + path.filename().string() + "." +
-                                   std::to_string(entropy()) + ".tmp");
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return {candidate, fd};
+// The temporary beside the target; refusals of the target (a table, a device) keep their own text,
+// a system error becomes the structured-storage code of a failed create.
+fileio::AtomicFile openTarget(const std::filesystem::path& path) {
+    try {
+        return fileio::AtomicFile(path);
+    } catch (const fileio::FileWriteError& error) {
+        if (!error.cause()) {
+            throw;
         }
-        if (errno != EEXIST) {
-            fail("StgCreateDocFile", storageCode(errno));
-        }
+        fail("StgCreateDocFile", storageCode(error.cause().value()));
     }
-    fail("StgCreateDocFile", stg::kCantSave);
 }
 
 template <typename T>
@@ -120,18 +115,23 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
-[[noreturn]] void failWrite(GsfOutput* output) {
-    const GError* error = gsf_output_error(output);
-    throw XlsError(error != nullptr ? error->message : std::system_category().message(EIO));
+// The stream is unbuffered, so the system's error of a failed write is still in errno when the
+// container reports the failure; a full disk is named as such, not as a generic error.
+[[noreturn]] void failWrite(fileio::AtomicFile& target) {
+    const int cause = errno;
+    target.fail(std::error_code(cause == 0 ? EIO : (cause == EDQUOT ? ENOSPC : cause),
+                                std::generic_category()));
 }
 
-void close(GsfOutput* output) {
+void close(GsfOutput* output, fileio::AtomicFile& target) {
+    errno = 0;
     if (!gsf_output_is_closed(output) && !gsf_output_close(output)) {
-        failWrite(output);
+        failWrite(target);
     }
 }
 
-void writeContainer(FILE* file, const std::filesystem::path& name, const BiffStream& stream) {
+void writeContainer(FILE* file, fileio::AtomicFile& target, const BiffStream& stream) {
+    const auto& name = target.handOverTemporary();
     static std::once_flag initialised;
     std::call_once(initialised, [] { gsf_init(); });
 
@@ -148,52 +148,44 @@ void writeContainer(FILE* file, const std::filesystem::path& name, const BiffStr
         fail("CreateStream", stg::kCantSave);
     }
     stream.forEachChunk([&](std::span<const std::uint8_t> chunk) {
+        errno = 0;
         if (!gsf_output_write(workbook.get(), chunk.size(), chunk.data())) {
-            failWrite(workbook.get());
+            failWrite(target);
         }
     });
-    close(workbook.get());
-    close(GSF_OUTPUT(storage.get()));
-    close(sink.get());  // the storage usually closes it already
+    close(workbook.get(), target);
+    close(GSF_OUTPUT(storage.get()), target);
+    close(sink.get(), target);  // the storage usually closes it already
 }
 
 }  // namespace
 
 void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stream) {
     checkTargetFree(path);
-    auto [temporary, fd] = createTemporary(path);
-    FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
+    fileio::AtomicFile target = openTarget(path);
+    FILE* file = std::fopen(target.handOverTemporary().c_str(), "r+b");
+    if (file == nullptr || std::setvbuf(file, nullptr, _IONBF, 0) != 0) {
         const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+        target.discard();
         fail("StgCreateDocFile", storageCode(error));
     }
     try {
-        errno = 0;
-        writeContainer(file, temporary, stream);
-        // The container's writes go through the stream; one that failed leaves its error flag.
+        writeContainer(file, target, stream);
+        // A failed write the container did not notice leaves the stream's error flag.
         if (std::ferror(file) != 0) {
-            throw XlsError(std::system_category().message(errno != 0 ? errno : EIO));
-        }
-        if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0) {
-            throw XlsError(std::system_category().message(errno));
+            failWrite(target);
         }
     } catch (...) {
         std::fclose(file);
-        ::unlink(temporary.c_str());
         throw;
     }
     if (std::fclose(file) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw XlsError(std::system_category().message(error));
+        failWrite(target);
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail("StgCreateDocFile", storageCode(error));
-    }
+    target.commit();
 }
 
 }  // namespace zond::xls
