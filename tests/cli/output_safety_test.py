@@ -62,11 +62,12 @@ def set_comments(path, comments):
         f.write(data)
 
 
-def expect_refused(arguments, path, what):
+def expect_refused(arguments, path, what, named=True):
     before = read(path) if os.path.isfile(path) else None
     code, out, err = cli(*arguments)
     expect(code != 0, "%s: exit 0 for %s (%s)" % (what, arguments, out))
-    expect(os.path.basename(path) in err, "%s: the refusal does not name %s: %s" % (what, path, err))
+    expect(not named or os.path.basename(path) in err,
+           "%s: the refusal does not name %s: %s" % (what, path, err))
     if before is not None:
         expect(read(path) == before, "%s: %s changed" % (what, path))
     return err
@@ -111,10 +112,12 @@ def case_special_targets_mode_and_links():
     os.mkfifo(fifo)
     folder = os.path.join(WORK, "folder.csv")
     os.mkdir(folder)
-    for target in (fifo, folder, "/dev/null"):
+    for target in (fifo, folder):
         err = expect_refused(["export", SOURCE, target], target, "export to " + target)
         expect("не обычный файл" in err, err)
-    err = expect_refused(["report", SOURCE, "/dev/full"], "/dev/full", "report to a device")
+    for target in ("/dev/null", "/dev/full"):
+        err = expect_refused(["report", SOURCE, target], target, "report to " + target)
+        expect("не обычный файл" in err, err)
     expect(stat.S_ISCHR(os.stat("/dev/full").st_mode), "/dev/full is no device any more")
     expect(stat.S_ISFIFO(os.stat(fifo).st_mode) and os.path.isdir(folder), "a target changed")
 
@@ -186,7 +189,7 @@ def case_csv_formulas_and_unmeasured_channels():
     expect(code == 0, err)
     sheet = openpyxl.load_workbook(book, read_only=True).worksheets[0]
     for row in list(sheet.iter_rows(min_row=2, values_only=True)):
-        expect(isinstance(row[5], float) and row[6] is None and row[7] is None,
+        expect(isinstance(row[5], (int, float)) and row[6] is None and row[7] is None,
                "q columns of one channel in .xlsx: %r" % (row,))
 
 
@@ -213,7 +216,8 @@ def case_renumber_refuses_big_tables():
     struct.pack_into("<I", big, 4, count * copies)
     with open(SOURCE, "wb") as f:
         f.write(big)
-    err = expect_refused(["renumber", SOURCE], SOURCE, "renumber of %d rows" % (count * copies))
+    err = expect_refused(["renumber", SOURCE], SOURCE, "renumber of %d rows" % (count * copies),
+                         named=False)
     expect("9999" in err, err)
 
 

@@ -465,11 +465,12 @@ void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& f
     LockedFile copy;
     for (int attempt = 0;; ++attempt) {
         copyPath = fileio::temporaryPath(path);
+        // Only a clean-up by another run probing the new file is tried again.
         const auto status = copy.open(copyPath, true, true);
         if (status == LockedFile::Status::Ok) {
             break;
         }
-        if (attempt == 10) {
+        if (status != LockedFile::Status::InUse || attempt == 10) {
             throw DbfError(kWriteError);
         }
     }

@@ -37,36 +37,139 @@ struct Entry {
     std::uint32_t localOffset = 0;
 };
 
-// What a worksheet's XML must show: its closing tag at the end and one "</row>" per row.
-class SheetScan {
+// Reads a part as XML as it streams by: well formed (one root, every element closed in order,
+// nothing but blanks outside the root), and how many elements of a few names it holds. A write the
+// library lost leaves either a broken structure or missing elements.
+class XmlScan {
   public:
     void feed(std::string_view bytes) {
-        std::string joined = tail_ + std::string(bytes);
-        for (auto at = joined.find(kRowEnd); at != std::string::npos;
-             at = joined.find(kRowEnd, at + 1)) {
-            if (at + kRowEnd.size() > tail_.size()) {  // not counted with the previous piece
-                ++rows_;
-            }
+        for (const char c : bytes) {
+            step(c);
         }
-        const std::size_t keep = std::min(joined.size(), kKeep);
-        tail_ = joined.substr(joined.size() - keep);
     }
-    std::size_t rows() const { return rows_; }
-    bool closed() const {
-        const auto end = tail_.find_last_not_of(" \r\n\t");
-        return end != std::string::npos &&
-               std::string_view(tail_).substr(0, end + 1).ends_with("</worksheet>");
+    bool wellFormed() const { return ok_ && state_ == State::Text && open_.empty() && roots_ == 1; }
+    std::size_t elements(std::string_view name) const {
+        const auto at = std::ranges::find(kCounted, name);
+        return at == kCounted.end() ? 0 : counts_[static_cast<std::size_t>(at - kCounted.begin())];
     }
 
   private:
-    static constexpr std::string_view kRowEnd = "</row>";
-    static constexpr std::size_t kKeep = 32;
-    std::string tail_;
-    std::size_t rows_ = 0;
+    enum class State { Text, Open, Name, Tag, Quoted, Special };
+    static constexpr std::array<std::string_view, 5> kCounted = {"row", "c", "v", "t", "sheet"};
+
+    void complete(const std::string& name) {
+        const auto at = std::ranges::find(kCounted, name);
+        if (at != kCounted.end()) {
+            ++counts_[static_cast<std::size_t>(at - kCounted.begin())];
+        }
+    }
+    void endTag() {
+        if (closing_) {
+            // A value or text the library writes is never empty: an empty one lost its write.
+            ok_ = ok_ && !open_.empty() && open_.back() == name_ &&
+                  (hadText_ || (name_ != "v" && name_ != "t"));
+            if (ok_) {
+                open_.pop_back();
+                complete(name_);
+            }
+            return;
+        }
+        roots_ += open_.empty() ? 1 : 0;
+        if (lastInTag_ == '/') {
+            complete(name_);
+        } else {
+            open_.push_back(name_);
+        }
+    }
+    void step(char c) {
+        switch (state_) {
+            case State::Text:
+                if (c == '<') {
+                    state_ = State::Open;
+                    break;
+                }
+                hadText_ = true;
+                // The library writes '>' in text as "&gt;": a bare one is what is left of a tag
+                // whose start was lost.
+                if (c == '>' ||
+                    (open_.empty() && c != ' ' && c != '\n' && c != '\r' && c != '\t')) {
+                    ok_ = false;
+                }
+                break;
+            case State::Open:
+                closing_ = c == '/';
+                name_.clear();
+                if (c == '?' || c == '!') {
+                    state_ = State::Special;
+                } else {
+                    if (!closing_) {
+                        name_ += c;
+                    }
+                    state_ = State::Name;
+                }
+                break;
+            case State::Name:
+                if (c == ' ' || c == '/' || c == '>' || c == '\n' || c == '\r' || c == '\t') {
+                    state_ = State::Tag;
+                    lastInTag_ = 0;
+                    step(c);
+                } else {
+                    ok_ = ok_ && c != '"' && c != '\'' && c != '=' && c != '<';
+                    name_ += c;
+                }
+                break;
+            case State::Tag:
+                // Attributes are name="value": a value right after each '=', nothing else.
+                if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+                    break;
+                }
+                if ((lastInTag_ == '=') != (c == '"' || c == '\'') || c == '<') {
+                    ok_ = false;
+                }
+                if (c == '"' || c == '\'') {
+                    quote_ = c;
+                    state_ = State::Quoted;
+                } else if (c == '>') {
+                    ok_ = ok_ && !name_.empty();
+                    endTag();
+                    state_ = State::Text;
+                    hadText_ = false;
+                } else {
+                    ok_ = ok_ && !(c == '=' && (lastInTag_ == 0 || lastInTag_ == '"' ||
+                                                lastInTag_ == '\'' || lastInTag_ == '/'));
+                    lastInTag_ = c;
+                }
+                break;
+            case State::Quoted:
+                if (c == quote_) {
+                    state_ = State::Tag;
+                    lastInTag_ = c;
+                } else {
+                    ok_ = ok_ && c != '<';
+                }
+                break;
+            case State::Special:
+                if (c == '>') {
+                    state_ = State::Text;
+                }
+                break;
+        }
+    }
+
+    State state_ = State::Text;
+    bool ok_ = true;
+    bool closing_ = false;
+    bool hadText_ = false;  // since the last tag
+    char quote_ = 0;
+    char lastInTag_ = 0;
+    std::size_t roots_ = 0;
+    std::string name_;
+    std::vector<std::string> open_;
+    std::array<std::size_t, kCounted.size()> counts_{};
 };
 
-// Inflates (or copies) one entry, checking its size and CRC-32; `sheet` sees the bytes.
-bool entryIntact(std::ifstream& in, const Entry& entry, SheetScan* sheet) {
+// Inflates (or copies) one entry, checking its size and CRC-32; `xml` reads the bytes.
+bool entryIntact(std::ifstream& in, const Entry& entry, XmlScan& xml) {
     std::array<unsigned char, 30> local{};
     in.seekg(entry.localOffset);
     if (!in.read(reinterpret_cast<char*>(local.data()), local.size()) ||
@@ -99,9 +202,7 @@ bool entryIntact(std::ifstream& in, const Entry& entry, SheetScan* sheet) {
         const auto take = [&](const unsigned char* bytes, std::size_t n) {
             crc = crc32(crc, bytes, static_cast<uInt>(n));
             produced += n;
-            if (sheet) {
-                sheet->feed({reinterpret_cast<const char*>(bytes), n});
-            }
+            xml.feed({reinterpret_cast<const char*>(bytes), n});
         };
         if (entry.method == 0) {
             take(packed.data(), static_cast<std::size_t>(piece));
@@ -130,7 +231,7 @@ bool entryIntact(std::ifstream& in, const Entry& entry, SheetScan* sheet) {
 }  // namespace
 
 bool xlsxArchiveComplete(const std::filesystem::path& file,
-                         const std::vector<std::size_t>& sheetRows) {
+                         const std::vector<SheetContent>& sheets) {
     std::ifstream in(file, std::ios::binary);
     in.seekg(0, std::ios::end);
     const auto fileSize = static_cast<std::uint64_t>(in.tellg());
@@ -185,20 +286,28 @@ bool xlsxArchiveComplete(const std::filesystem::path& file,
             return false;
         }
     }
-    for (std::size_t k = 0; k < sheetRows.size(); ++k) {
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
         if (!parts.contains("xl/worksheets/sheet" + std::to_string(k + 1) + ".xml")) {
             return false;
         }
     }
     for (const auto& [name, entry] : parts) {
-        SheetScan scan;
-        const bool isSheet = name.starts_with("xl/worksheets/sheet");
-        if (!entryIntact(in, entry, isSheet ? &scan : nullptr)) {
+        XmlScan xml;
+        if (!entryIntact(in, entry, xml) || !xml.wellFormed()) {
             return false;
         }
-        if (isSheet) {
+        if (name == "xl/workbook.xml" && xml.elements("sheet") != sheets.size()) {
+            return false;
+        }
+        if (name.starts_with("xl/worksheets/sheet")) {
             const std::size_t k = std::stoul(name.substr(19)) - 1;
-            if (k >= sheetRows.size() || !scan.closed() || scan.rows() != sheetRows[k] + 1) {
+            if (k >= sheets.size()) {
+                return false;
+            }
+            const SheetContent& content = sheets[k];
+            if (xml.elements("row") != content.rows ||
+                xml.elements("c") != content.numbers + content.texts ||
+                xml.elements("v") != content.numbers || xml.elements("t") != content.texts) {
                 return false;
             }
         }

@@ -9,10 +9,17 @@
 
 namespace zond::exporting {
 
+// What was written to one worksheet, heading included.
+struct SheetContent {
+    std::size_t rows = 0;
+    std::size_t numbers = 0;
+    std::size_t texts = 0;
+};
+
 // True when every entry of the zip archive inflates to its recorded size and CRC-32, the parts
-// a workbook needs are present, and worksheet k (1-based) holds sheetRows[k - 1] rows after its
-// heading and ends complete.
+// a workbook needs are present, and worksheet k (1-based) ends complete and holds the rows, number
+// cells and text cells of sheets[k - 1]: a write the library lost shows as a missing element.
 bool xlsxArchiveComplete(const std::filesystem::path& file,
-                         const std::vector<std::size_t>& sheetRows);
+                         const std::vector<SheetContent>& sheets);
 
 }  // namespace zond::exporting

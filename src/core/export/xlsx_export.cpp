@@ -146,12 +146,15 @@ class SheetWriter {
         for (std::size_t c = 0; c < kTableHeadings.size(); ++c) {
             const std::string heading(kTableHeadings[c]);
             check(worksheet_write_string(sheet_, 0, column(c), heading.c_str(), formats.heading));
+            ++content_.texts;
             widths_[c] = static_cast<int>(text::characterCount(heading)) + kHeadingExtra;
         }
         worksheet_freeze_panes(sheet_, 1, 0);
     }
 
     std::size_t rows() const { return rows_; }
+    // Rows (the heading too) and cells written, to check the finished archive against.
+    SheetContent content() const { return {rows_ + 1, content_.numbers, content_.texts}; }
 
     void writeRow(measurement::ExportRowReader& rows) {
         ++rows_;
@@ -176,6 +179,7 @@ class SheetWriter {
     void number(std::size_t c, double value, lxw_format* format, int width) {
         check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(rows_), column(c), value,
                                      format));
+        ++content_.numbers;
         widths_[c] = std::max(widths_[c], width);
     }
 
@@ -189,6 +193,7 @@ class SheetWriter {
         std::erase(owned, '\r');
         check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(rows_), column(c),
                                      owned.c_str(), nullptr));
+        ++content_.texts;
         widths_[c] = std::max(widths_[c], static_cast<int>(text::characterCount(value)));
     }
 
@@ -240,6 +245,7 @@ class SheetWriter {
     const Formats& formats_;
     std::array<int, kExportColumns.size()> widths_{};
     std::size_t rows_ = 0;  // data rows written; the heading is row 0
+    SheetContent content_;
 };
 
 void setProperties(lxw_workbook* book, const std::string& title) {
@@ -316,7 +322,7 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
                   options.title.empty() ? table.path().filename().string() : options.title);
     const Formats formats(book.get());
     std::size_t sheetIndex = 0;
-    std::vector<std::size_t> sheetRows;
+    std::vector<SheetContent> sheetContents;
     auto sheet = std::make_unique<SheetWriter>(book.get(), sheetIndex, formats);
     while (rows.next()) {
         const std::size_t done = rows.rowsRead() - 1;
@@ -325,18 +331,18 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
         }
         if (sheet->rows() == kXlsxRowsPerSheet) {
             sheet->finish();
-            sheetRows.push_back(sheet->rows());
+            sheetContents.push_back(sheet->content());
             sheet = std::make_unique<SheetWriter>(book.get(), ++sheetIndex, formats);
         }
         sheet->writeRow(rows);
     }
     sheet->finish();
-    sheetRows.push_back(sheet->rows());
+    sheetContents.push_back(sheet->content());
     if (progress && !progress(total, total)) {
         return std::nullopt;
     }
     closeWorkbook(std::move(book), file);
-    if (!xlsxArchiveComplete(file.handOverTemporary(), sheetRows)) {
+    if (!xlsxArchiveComplete(file.handOverTemporary(), sheetContents)) {
         // A write to the library's temporary files failed unreported.
         file.discard();
         throw ExportError("Файл \"" + text::pathText(target) +

@@ -115,22 +115,55 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
-// The stream is unbuffered, so the system's error of a failed write is still in errno when the
-// container reports the failure; a full disk is named as such, not as a generic error.
-[[noreturn]] void failWrite(fileio::AtomicFile& target) {
-    const int cause = errno;
-    target.fail(std::error_code(cause == 0 ? EIO : (cause == EDQUOT ? ENOSPC : cause),
-                                std::generic_category()));
+// The container writes through a stdio stream whose writes we do ourselves, so the system's
+// error of the first failed write is kept (a full disk is named as such), whatever the container
+// and the stream do with errno afterwards.
+struct RecordingSink {
+    int fd = -1;
+    int firstError = 0;
+};
+
+ssize_t sinkWrite(void* cookie, const char* bytes, std::size_t size) {
+    auto& sink = *static_cast<RecordingSink*>(cookie);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(sink.fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (sink.firstError == 0) {
+                sink.firstError = n == 0 ? EIO : errno;
+            }
+            return done > 0 ? static_cast<ssize_t>(done) : -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(size);
 }
 
-void close(GsfOutput* output, fileio::AtomicFile& target) {
-    errno = 0;
+int sinkSeek(void* cookie, off64_t* offset, int whence) {
+    const off64_t at = ::lseek64(static_cast<RecordingSink*>(cookie)->fd, *offset, whence);
+    if (at < 0) {
+        return -1;
+    }
+    *offset = at;
+    return 0;
+}
+
+[[noreturn]] void failWrite(fileio::AtomicFile& target, const RecordingSink& sink) {
+    const int cause = sink.firstError == 0 ? EIO : sink.firstError;
+    target.fail(std::error_code(cause == EDQUOT ? ENOSPC : cause, std::generic_category()));
+}
+
+void close(GsfOutput* output, fileio::AtomicFile& target, const RecordingSink& sink) {
     if (!gsf_output_is_closed(output) && !gsf_output_close(output)) {
-        failWrite(target);
+        failWrite(target, sink);
     }
 }
 
-void writeContainer(FILE* file, fileio::AtomicFile& target, const BiffStream& stream) {
+void writeContainer(FILE* file, fileio::AtomicFile& target, const RecordingSink& recorded,
+                    const BiffStream& stream) {
     const auto& name = target.handOverTemporary();
     static std::once_flag initialised;
     std::call_once(initialised, [] { gsf_init(); });
@@ -148,14 +181,13 @@ void writeContainer(FILE* file, fileio::AtomicFile& target, const BiffStream& st
         fail("CreateStream", stg::kCantSave);
     }
     stream.forEachChunk([&](std::span<const std::uint8_t> chunk) {
-        errno = 0;
         if (!gsf_output_write(workbook.get(), chunk.size(), chunk.data())) {
-            failWrite(target);
+            failWrite(target, recorded);
         }
     });
-    close(workbook.get(), target);
-    close(GSF_OUTPUT(storage.get()), target);
-    close(sink.get(), target);  // the storage usually closes it already
+    close(workbook.get(), target, recorded);
+    close(GSF_OUTPUT(storage.get()), target, recorded);
+    close(sink.get(), target, recorded);  // the storage usually closes it already
 }
 
 }  // namespace
@@ -163,27 +195,31 @@ void writeContainer(FILE* file, fileio::AtomicFile& target, const BiffStream& st
 void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stream) {
     checkTargetFree(path);
     fileio::AtomicFile target = openTarget(path);
-    FILE* file = std::fopen(target.handOverTemporary().c_str(), "r+b");
-    if (file == nullptr || std::setvbuf(file, nullptr, _IONBF, 0) != 0) {
+    RecordingSink sink;
+    sink.fd = ::open(target.handOverTemporary().c_str(), O_WRONLY | O_CLOEXEC);
+    const cookie_io_functions_t functions{nullptr, sinkWrite, sinkSeek, nullptr};
+    FILE* file = sink.fd >= 0 ? ::fopencookie(&sink, "w", functions) : nullptr;
+    if (file == nullptr) {
         const int error = errno;
-        if (file != nullptr) {
-            std::fclose(file);
+        if (sink.fd >= 0) {
+            ::close(sink.fd);
         }
         target.discard();
         fail("StgCreateDocFile", storageCode(error));
     }
+    const FileDescriptor owned(sink.fd);
     try {
-        writeContainer(file, target, stream);
-        // A failed write the container did not notice leaves the stream's error flag.
-        if (std::ferror(file) != 0) {
-            failWrite(target);
+        writeContainer(file, target, sink, stream);
+        // A failed write the container did not notice still counts.
+        if (std::fflush(file) != 0 || std::ferror(file) != 0 || sink.firstError != 0) {
+            failWrite(target, sink);
         }
     } catch (...) {
         std::fclose(file);
         throw;
     }
     if (std::fclose(file) != 0) {
-        failWrite(target);
+        failWrite(target, sink);
     }
     target.commit();
 }
