@@ -477,8 +477,9 @@ void MainWindow::createTable() {
     tableModified_ = false;
     grid_->setTable(nullptr);
     table_.close();
-    // The new table takes the file's name only when the import is complete: a failure leaves the
-    // old table (or no file), and no table open.
+    // The new table takes the file's name only when the import is complete, or stopped at a bad
+    // record with the rows before it: any other failure leaves the old table (or no file), and no
+    // table open.
     try {
         zond::measurement::createMeasurementTable(
             table_, toPath(createPath_), newTableLanguage_.id(),
@@ -489,12 +490,19 @@ void MainWindow::createTable() {
                 setTableBackground(true);
                 importDeviceImage(ImportMode::Create);
             });
+    } catch (const zond::measurement::FillStoppedError&) {
+        showCreatedTable();
+        throw;
     } catch (...) {
         grid_->setTable(nullptr);
         tableOpen_ = false;
         setTableBackground(false);
         throw;
     }
+    showCreatedTable();
+}
+
+void MainWindow::showCreatedTable() {
     refreshStatistics();
     showTableCommandsAndGrid();
     tableModified_ = false;

@@ -115,6 +115,8 @@ class MainWindow : public QMainWindow {
     void openTableFile(const std::filesystem::path& path);
     // Enables the table commands and shows the grid's columns in their saved layout.
     void showTableCommandsAndGrid();
+    // After Создать: the footers, the commands and the grid for the table just built.
+    void showCreatedTable();
     // A file dialog in the dialogs' folder for files of one kind.
     zond::ui::FileDialogRequest fileDialogRequest(const QString& title, const QString& filter,
                                                   const QString& suffix) const;
