@@ -98,8 +98,8 @@ RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount) {
 
 namespace zond::cli {
 
-void checkOutput(const std::filesystem::path& output,
-                 std::initializer_list<std::filesystem::path> inputs) {
+void checkNotInput(const std::filesystem::path& output,
+                   std::initializer_list<std::filesystem::path> inputs) {
     for (const auto& input : inputs) {
         std::error_code error;
         if (std::filesystem::equivalent(output, input, error)) {
@@ -107,6 +107,11 @@ void checkOutput(const std::filesystem::path& output,
                            "\" не записан: это входной файл команды.");
         }
     }
+}
+
+void checkOutput(const std::filesystem::path& output,
+                 std::initializer_list<std::filesystem::path> inputs) {
+    checkNotInput(output, inputs);
     fileio::checkReplaceable(output);
 }
 

@@ -64,6 +64,9 @@ RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount);
 // another program holds).
 void checkOutput(const std::filesystem::path& output,
                  std::initializer_list<std::filesystem::path> inputs = {});
+// Only the first half: refuses `output` when it names one of `inputs`.
+void checkNotInput(const std::filesystem::path& output,
+                   std::initializer_list<std::filesystem::path> inputs);
 
 struct Command {
     std::string_view name;

@@ -37,27 +37,60 @@ struct Entry {
     std::uint32_t localOffset = 0;
 };
 
+// Element names are kept as hashes: millions of elements go by without a string built for each.
+using NameHash = std::uint64_t;
+constexpr NameHash kEmptyName = 14695981039346656037ULL;
+
+constexpr NameHash extended(NameHash hash, char c) {
+    return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+}
+
+constexpr NameHash hashOf(std::string_view name) {
+    NameHash hash = kEmptyName;
+    for (const char c : name) {
+        hash = extended(hash, c);
+    }
+    return hash;
+}
+
 // Reads a part as XML as it streams by: well formed (one root, every element closed in order,
 // nothing but blanks outside the root), and how many elements of a few names it holds. A write the
 // library lost leaves either a broken structure or missing elements.
 class XmlScan {
   public:
     void feed(std::string_view bytes) {
-        for (const char c : bytes) {
-            step(c);
+        const char* c = bytes.data();
+        const char* const end = c + bytes.size();
+        while (c != end) {
+            // Runs of attribute values and texts are skipped whole: most of a sheet's bytes.
+            if (state_ == State::Quoted) {
+                while (c != end && *c != quote_ && *c != '<') {
+                    ++c;
+                }
+            } else if (state_ == State::Text && !open_.empty()) {
+                const char* const start = c;
+                while (c != end && *c != '<' && *c != '>') {
+                    ++c;
+                }
+                hadText_ = hadText_ || c != start;
+            }
+            if (c != end) {
+                step(*c++);
+            }
         }
     }
     bool wellFormed() const { return ok_ && state_ == State::Text && open_.empty() && roots_ == 1; }
     std::size_t elements(std::string_view name) const {
-        const auto at = std::ranges::find(kCounted, name);
+        const auto at = std::ranges::find(kCounted, hashOf(name));
         return at == kCounted.end() ? 0 : counts_[static_cast<std::size_t>(at - kCounted.begin())];
     }
 
   private:
     enum class State { Text, Open, Name, Tag, Quoted, Special };
-    static constexpr std::array<std::string_view, 5> kCounted = {"row", "c", "v", "t", "sheet"};
+    static constexpr std::array<NameHash, 5> kCounted = {hashOf("row"), hashOf("c"), hashOf("v"),
+                                                         hashOf("t"), hashOf("sheet")};
 
-    void complete(const std::string& name) {
+    void complete(NameHash name) {
         const auto at = std::ranges::find(kCounted, name);
         if (at != kCounted.end()) {
             ++counts_[static_cast<std::size_t>(at - kCounted.begin())];
@@ -67,7 +100,7 @@ class XmlScan {
         if (closing_) {
             // A value or text the library writes is never empty: an empty one lost its write.
             ok_ = ok_ && !open_.empty() && open_.back() == name_ &&
-                  (hadText_ || (name_ != "v" && name_ != "t"));
+                  (hadText_ || (name_ != kCounted[2] && name_ != kCounted[3]));
             if (ok_) {
                 open_.pop_back();
                 complete(name_);
@@ -98,12 +131,12 @@ class XmlScan {
                 break;
             case State::Open:
                 closing_ = c == '/';
-                name_.clear();
+                name_ = kEmptyName;
                 if (c == '?' || c == '!') {
                     state_ = State::Special;
                 } else {
                     if (!closing_) {
-                        name_ += c;
+                        name_ = extended(name_, c);
                     }
                     state_ = State::Name;
                 }
@@ -115,7 +148,7 @@ class XmlScan {
                     step(c);
                 } else {
                     ok_ = ok_ && c != '"' && c != '\'' && c != '=' && c != '<';
-                    name_ += c;
+                    name_ = extended(name_, c);
                 }
                 break;
             case State::Tag:
@@ -130,7 +163,7 @@ class XmlScan {
                     quote_ = c;
                     state_ = State::Quoted;
                 } else if (c == '>') {
-                    ok_ = ok_ && !name_.empty();
+                    ok_ = ok_ && name_ != kEmptyName;
                     endTag();
                     state_ = State::Text;
                     hadText_ = false;
@@ -163,8 +196,8 @@ class XmlScan {
     char quote_ = 0;
     char lastInTag_ = 0;
     std::size_t roots_ = 0;
-    std::string name_;
-    std::vector<std::string> open_;
+    NameHash name_ = kEmptyName;
+    std::vector<NameHash> open_;
     std::array<std::size_t, kCounted.size()> counts_{};
 };
 

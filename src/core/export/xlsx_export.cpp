@@ -279,11 +279,12 @@ void requireSpace(const std::filesystem::path& target, std::size_t rows) {
     const std::uintmax_t needed = kSpaceForParts + kSpacePerRow * rows;
     if (available && *available < needed) {
         const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-        throw ExportError(
-            "Для экспорта " + std::to_string(rows) + " строк в книгу Excel нужно около " +
-            std::to_string((needed + kMegabyte - 1) / kMegabyte) +
-            " МБ свободного места в папке \"" + text::pathText(folder) + "\", а свободно " +
-            std::to_string(*available / kMegabyte) + " МБ. Экспорт не выполнен.");
+        throw ExportError("Файл \"" + text::pathText(target) +
+                          "\" не записан: на диске не хватает места. Для экспорта " +
+                          std::to_string(rows) + " строк в книгу Excel нужно около " +
+                          std::to_string((needed + kMegabyte - 1) / kMegabyte) +
+                          " МБ свободного места в папке \"" + text::pathText(folder) +
+                          "\", а свободно " + std::to_string(*available / kMegabyte) + " МБ.");
     }
 }
 
