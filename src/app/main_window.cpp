@@ -26,11 +26,13 @@
 #include "app/port_settings_window.h"
 #include "app/receive_window.h"
 #include "app/resistance_window.h"
+#include "app/survey_details_dialog.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
 #include "link/communication_log.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
+#include "report/resistance_protocol.h"
 #include "report/windows/report_commands.h"
 #include "text/number_text.h"
 #include "ui/user_dialogs.h"
@@ -183,6 +185,11 @@ void MainWindow::buildCommands() {
     const QString resistanceText = QStringLiteral("Термическое сопротивление…");
     QAction* resistanceAction =
         addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
+    QAction* surveyAction =
+        addCommand(service, "SurveyDetails", QStringLiteral("Сведения об обследовании…"),
+                   &MainWindow::onSurveyDetails);
+    addCommand(service, "Organisation", QStringLiteral("Организация…"),
+               &MainWindow::onOrganisation);
     service->addSeparator();
     addCommand(service, "PortSettings", QStringLiteral("Настройка связи…"),
                &MainWindow::onPortSettings);
@@ -244,7 +251,8 @@ void MainWindow::buildCommands() {
                       printAction,          equalizeAction,  setColorAction,   clearColorAction,
                       clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
                       renumberAction,       exportAction,    exportAsAction,   resistanceAction,
-                      gridResistanceAction, saveButton,      previewButton,    printButton};
+                      gridResistanceAction, saveButton,      previewButton,    printButton,
+                      surveyAction};
 }
 
 void MainWindow::startWithoutTable() {
@@ -731,4 +739,23 @@ void MainWindow::onResistance() {
         resistance_->raise();
         resistance_->activateWindow();
     }
+}
+
+void MainWindow::onSurveyDetails() {
+    if (!table_.isOpen()) {
+        return;
+    }
+    if (surveyDialog_ == nullptr) {
+        surveyDialog_ = new zond::app::SurveyDetailsDialog(dialogs_, this);
+    }
+    surveyDialog_->load(table_.path(), zond::report::tableSensorTypes(table_, fields_));
+    surveyDialog_->open();
+}
+
+void MainWindow::onOrganisation() {
+    if (organisationDialog_ == nullptr) {
+        organisationDialog_ = new zond::app::OrganisationDialog(this);
+    }
+    organisationDialog_->load();
+    organisationDialog_->open();
 }

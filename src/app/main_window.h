@@ -23,7 +23,9 @@ class AboutWindow;
 namespace zond::app {
 class ExportCommand;
 class MeasurementGrid;
+class OrganisationDialog;
 class ResistanceWindow;
+class SurveyDetailsDialog;
 }  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
@@ -95,6 +97,8 @@ class MainWindow : public QMainWindow {
     void onCommunicationLog();
     void exportToXls();
     void onExportAs();
+    void onSurveyDetails();
+    void onOrganisation();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +140,8 @@ class MainWindow : public QMainWindow {
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
     zond::app::ResistanceWindow* resistance_ = nullptr;
+    zond::app::SurveyDetailsDialog* surveyDialog_ = nullptr;
+    zond::app::OrganisationDialog* organisationDialog_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
     std::unique_ptr<zond::app::ExportCommand> exports_;
 
