@@ -79,6 +79,9 @@ def main():
         print("needs root for its own mounts")
         sys.exit(77)
     if "ZOND_PRIVATE_MOUNTS" not in os.environ:
+        if subprocess.run(["unshare", "-m", "true"], stderr=subprocess.DEVNULL).returncode != 0:
+            print("this machine gives no private mount namespace")
+            sys.exit(77)
         env = dict(os.environ, ZOND_PRIVATE_MOUNTS="1")
         sys.exit(subprocess.run(["unshare", "-m", "--propagation", "private", sys.executable,
                                  *sys.argv], env=env).returncode)
