@@ -251,9 +251,14 @@ void closeWorkbook(WorkbookPtr book, fileio::AtomicFile& file) {
     if (error == LXW_NO_ERROR) {
         return;
     }
-    const int cause = errno;
+    int cause = errno;
+#ifdef EDQUOT  // not in mingw's errno.h: Windows reports a full quota as a full disk
+    if (cause == EDQUOT) {
+        cause = ENOSPC;
+    }
+#endif
     if (cause != 0) {
-        file.fail(std::error_code(cause == EDQUOT ? ENOSPC : cause, std::generic_category()));
+        file.fail(std::error_code(cause, std::generic_category()));
     }
     file.discard();
     check(error);
