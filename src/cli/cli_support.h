@@ -1,6 +1,7 @@
 // Shared pieces of the zond8t-cli subcommands: argument parsing, errors and exit codes.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -9,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/path_text.h"
 
 namespace zond::cli {
 
@@ -32,6 +35,14 @@ struct ParsedArgs {
 
     bool has(std::string_view name) const { return options.contains(name) || flags.contains(name); }
     std::string option(std::string_view name, std::string fallback = {}) const;
+    // File names: the arguments are UTF-8, which a std::string made into a path is not taken
+    // for on Windows.
+    std::filesystem::path file(std::size_t index) const {
+        return text::pathFromText(positionals[index]);
+    }
+    std::filesystem::path optionFile(std::string_view name) const {
+        return text::pathFromText(option(name));
+    }
 };
 
 // Options taking a value may be written "--name value" or "--name=value". Anything else starting

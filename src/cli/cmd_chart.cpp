@@ -61,7 +61,7 @@ int runChart(std::span<const std::string> args) {
     const ParsedArgs parsed =
         parseArgs(args, {"--rows", "--series", "--size", "--decimal-separator"});
     expectPositionals(parsed, 2, 2);
-    const std::filesystem::path output = parsed.positionals[1];
+    const std::filesystem::path output = parsed.file(1);
     const std::string extension = output.extension().string();
     if (extension != ".png" && extension != ".pdf") {
         throw CliError("the picture must be a .png or .pdf file");
@@ -72,7 +72,7 @@ int runChart(std::span<const std::string> args) {
 
     dbf::DbfTable table;
     const auto fields =
-        measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
+        measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
     const RowRange range = rowRange(parsed, table.rowCount());
     measurement::RowSelection selection;
     selection.bind(table);
@@ -95,7 +95,7 @@ int runChart(std::span<const std::string> args) {
     chart->resize(size);
     chart->rebuild(data, checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    chart::writeChartImage(*chart, QString::fromStdString(output.string()));
+    chart::writeChartImage(*chart, QString::fromStdString(parsed.positionals[1]));
     if (data.skippedRows > 0 || data.skippedPoints > 0) {
         std::cerr << "zond8t-cli chart: " << data.skippedRows
                   << " rows skipped (date or time unreadable), " << data.skippedPoints

@@ -68,10 +68,10 @@ exporting::ExportOptions exportOptions(const ParsedArgs& parsed,
 int runExport(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {kDelimiter, kDecimalSeparator, kEncoding});
     expectPositionals(parsed, 2, 2);
-    const std::filesystem::path target = parsed.positionals[1];
+    const std::filesystem::path target = parsed.file(1);
     const auto options = exportOptions(parsed, target);
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
+    measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
     const auto rows = exporting::exportTable(table, target, options);
     std::cout << (options.format == ExportFormat::Xls
                       ? exporting::exportSuccessText(target)

@@ -241,11 +241,11 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
 constexpr std::size_t kProtocolChartPoints = 900;
 
 void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char separator) {
-    const std::filesystem::path table = parsed.positionals[0];
+    const std::filesystem::path table = parsed.file(0);
     const report::ProtocolHeading heading{QString::fromStdU16String(table.stem().u16string()),
                                           QDateTime::currentDateTime(), separator};
     try {
-        report::writeResistanceProtocolPdf(parsed.option("--pdf"), result, heading);
+        report::writeResistanceProtocolPdf(parsed.optionFile("--pdf"), result, heading);
     } catch (const std::exception& error) {
         throw CliError(error.what(), kExitError);
     }
@@ -254,8 +254,8 @@ void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char 
 analysis::Readings readRows(const ParsedArgs& parsed) {
     dbf::DbfTable table;
     try {
-        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0],
-                                                              dbf::OpenMode::ReadOnly);
+        const auto fields =
+            measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
         if (!parsed.has("--rows")) {
             return analysis::loadAllReadings(table, fields);
         }
