@@ -280,9 +280,16 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
     measurement::ExportRowReader rows(table);
     const std::size_t total = rows.rowCount();
     fileio::AtomicFile file(target);
-    const std::string temporary = file.handOverTemporary().string();
+    // libxlsxwriter opens files by narrow names; its own temporaries go beside the target, where
+    // writing is allowed (by default Windows puts them at the drive's root).
+    const std::filesystem::path& temporaryPath = file.handOverTemporary();
+    const std::string temporary = fileio::narrowFileName(temporaryPath);
+    std::string folder = temporaryPath.has_parent_path()
+                             ? fileio::narrowFileName(temporaryPath.parent_path())
+                             : std::string(".");
     lxw_workbook_options workbookOptions{};
     workbookOptions.constant_memory = LXW_TRUE;
+    workbookOptions.tmpdir = folder.data();
     WorkbookPtr book(workbook_new_opt(temporary.c_str(), &workbookOptions));
     if (!book) {
         check(LXW_ERROR_MEMORY_MALLOC_FAILED);

@@ -29,6 +29,11 @@ class FileWriteError : public std::runtime_error {
 // The kind of failure a system error stands for; works for POSIX and Windows error codes alike.
 WriteFailure classify(std::error_code cause);
 
+// The name by which a C library's fopen, which takes a narrow name, opens the existing file or
+// folder at `path`: on Windows fopen reads it in the ANSI code page, so a name with characters
+// outside it goes by its short (8.3) name. Throws FileWriteError when there is no such name.
+std::string narrowFileName(const std::filesystem::path& path);
+
 class AtomicFile {
   public:
     // Creates the empty temporary file. Throws FileWriteError.
