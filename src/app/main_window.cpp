@@ -26,11 +26,13 @@
 #include "app/port_settings_window.h"
 #include "app/receive_window.h"
 #include "app/resistance_window.h"
+#include "app/survey_details_dialog.h"
 #include "chart/chart_command.h"
 #include "export/xls_export.h"
 #include "link/communication_log.h"
 #include "link/settings_store.h"
 #include "measurement/channel_statistics.h"
+#include "report/resistance_protocol.h"
 #include "report/windows/report_commands.h"
 #include "text/number_text.h"
 #include "ui/user_dialogs.h"
@@ -183,6 +185,11 @@ void MainWindow::buildCommands() {
     const QString resistanceText = QStringLiteral("Термическое сопротивление…");
     QAction* resistanceAction =
         addCommand(service, "Resistance1", resistanceText, &MainWindow::onResistance);
+    QAction* surveyAction =
+        addCommand(service, "SurveyDetails", QStringLiteral("Сведения об обследовании…"),
+                   &MainWindow::onSurveyDetails);
+    addCommand(service, "Organisation", QStringLiteral("Организация…"),
+               &MainWindow::onOrganisation);
     service->addSeparator();
     addCommand(service, "PortSettings", QStringLiteral("Настройка связи…"),
                &MainWindow::onPortSettings);
@@ -244,7 +251,8 @@ void MainWindow::buildCommands() {
                       printAction,          equalizeAction,  setColorAction,   clearColorAction,
                       clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
                       renumberAction,       exportAction,    exportAsAction,   resistanceAction,
-                      gridResistanceAction, saveButton,      previewButton,    printButton};
+                      gridResistanceAction, saveButton,      previewButton,    printButton,
+                      surveyAction};
 }
 
 void MainWindow::startWithoutTable() {
@@ -477,8 +485,9 @@ void MainWindow::createTable() {
     tableModified_ = false;
     grid_->setTable(nullptr);
     table_.close();
-    // The new table takes the file's name only when the import is complete: a failure leaves the
-    // old table (or no file), and no table open.
+    // The new table takes the file's name only when the import is complete, or stopped at a bad
+    // record with the rows before it: any other failure leaves the old table (or no file), and no
+    // table open.
     try {
         zond::measurement::createMeasurementTable(
             table_, toPath(createPath_), newTableLanguage_.id(),
@@ -489,12 +498,19 @@ void MainWindow::createTable() {
                 setTableBackground(true);
                 importDeviceImage(ImportMode::Create);
             });
+    } catch (const zond::measurement::FillStoppedError&) {
+        showCreatedTable();
+        throw;
     } catch (...) {
         grid_->setTable(nullptr);
         tableOpen_ = false;
         setTableBackground(false);
         throw;
     }
+    showCreatedTable();
+}
+
+void MainWindow::showCreatedTable() {
     refreshStatistics();
     showTableCommandsAndGrid();
     tableModified_ = false;
@@ -723,4 +739,23 @@ void MainWindow::onResistance() {
         resistance_->raise();
         resistance_->activateWindow();
     }
+}
+
+void MainWindow::onSurveyDetails() {
+    if (!table_.isOpen()) {
+        return;
+    }
+    if (surveyDialog_ == nullptr) {
+        surveyDialog_ = new zond::app::SurveyDetailsDialog(dialogs_, this);
+    }
+    surveyDialog_->load(table_.path(), zond::report::tableSensorTypes(table_, fields_));
+    surveyDialog_->open();
+}
+
+void MainWindow::onOrganisation() {
+    if (organisationDialog_ == nullptr) {
+        organisationDialog_ = new zond::app::OrganisationDialog(this);
+    }
+    organisationDialog_->load();
+    organisationDialog_->open();
 }

@@ -23,7 +23,9 @@ class AboutWindow;
 namespace zond::app {
 class ExportCommand;
 class MeasurementGrid;
+class OrganisationDialog;
 class ResistanceWindow;
+class SurveyDetailsDialog;
 }  // namespace zond::app
 namespace zond::chart {
 class ChartCommand;
@@ -95,6 +97,8 @@ class MainWindow : public QMainWindow {
     void onCommunicationLog();
     void exportToXls();
     void onExportAs();
+    void onSurveyDetails();
+    void onOrganisation();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +119,8 @@ class MainWindow : public QMainWindow {
     void openTableFile(const std::filesystem::path& path);
     // Enables the table commands and shows the grid's columns in their saved layout.
     void showTableCommandsAndGrid();
+    // After Создать: the footers, the commands and the grid for the table just built.
+    void showCreatedTable();
     // A file dialog in the dialogs' folder for files of one kind.
     zond::ui::FileDialogRequest fileDialogRequest(const QString& title, const QString& filter,
                                                   const QString& suffix) const;
@@ -134,6 +140,8 @@ class MainWindow : public QMainWindow {
     AboutWindow* aboutWindow_ = nullptr;
     zond::chart::ChartCommand* charts_ = nullptr;
     zond::app::ResistanceWindow* resistance_ = nullptr;
+    zond::app::SurveyDetailsDialog* surveyDialog_ = nullptr;
+    zond::app::OrganisationDialog* organisationDialog_ = nullptr;
     std::unique_ptr<zond::report::ReportCommands> report_;
     std::unique_ptr<zond::app::ExportCommand> exports_;
 

@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
@@ -20,10 +21,12 @@
 
 #include "analysis/reading_loader.h"
 #include "analysis/resistance_text.h"
+#include "app/survey_details_dialog.h"
 #include "chart/resistance_chart.h"
 #include "link/settings_store.h"
 #include "report/resistance_protocol.h"
 #include "report/windows/report_printing.h"
+#include "text/number_text.h"
 #include "ui/user_dialogs.h"
 
 namespace zond::app {
@@ -32,6 +35,9 @@ namespace {
 
 const QString kAlphaInValue = QStringLiteral("Resistance/AlphaIn");
 const QString kAlphaOutValue = QStringLiteral("Resistance/AlphaOut");
+const QString kMinDifferenceValue = QStringLiteral("Resistance/MinDifference");
+const QString kFluxUncertaintyValue = QStringLiteral("Resistance/FluxUncertainty");
+const QString kTemperatureUncertaintyValue = QStringLiteral("Resistance/TemperatureUncertainty");
 // The chart needs no more points than it has pixels; a narrow window still gets a smooth curve.
 constexpr int kMinChartPoints = 400;
 
@@ -42,16 +48,39 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QDoubleSpinBox* coefficientBox(const char* name, double value, char decimalSeparator) {
+struct BoxRange {
+    double lowest;
+    double highest;
+    double step;
+    int decimals;
+    const char* suffix;
+};
+
+QDoubleSpinBox* numberBox(const char* name, double value, char decimalSeparator,
+                          const BoxRange& range) {
     auto* box = new QDoubleSpinBox;
     box->setObjectName(QString::fromLatin1(name));
     box->setLocale(QLocale(decimalSeparator == ',' ? QLocale::Russian : QLocale::C));
-    box->setDecimals(2);
-    box->setRange(0.1, 1000);
-    box->setSingleStep(0.1);
+    box->setDecimals(range.decimals);
+    box->setRange(range.lowest, range.highest);
+    box->setSingleStep(range.step);
     box->setValue(value);
-    box->setSuffix(QStringLiteral(" Вт/(м²·К)"));
+    box->setSuffix(QString::fromUtf8(range.suffix));
     return box;
+}
+
+constexpr BoxRange kCoefficientRange{0.1, 1000, 0.1, 2, " Вт/(м²·К)"};
+
+QDoubleSpinBox* coefficientBox(const char* name, double value, char decimalSeparator) {
+    return numberBox(name, value, decimalSeparator, kCoefficientRange);
+}
+
+// A label that names the box for the keyboard and for screen readers.
+QLabel* labelFor(const QString& text, QWidget* box) {
+    auto* label = new QLabel(text);
+    label->setBuddy(box);
+    box->setAccessibleName(QString(text).remove(QLatin1Char(':')));
+    return label;
 }
 
 QString paragraph(const QString& text, const char* style = "") {
@@ -59,17 +88,73 @@ QString paragraph(const QString& text, const char* style = "") {
         .arg(QLatin1String(style), text.toHtmlEscaped());
 }
 
+QString cell(const QString& text, bool heading = false) {
+    const QString tag = heading ? QStringLiteral("th") : QStringLiteral("td");
+    return QStringLiteral("<%1 style=\"padding:1px 8px;\">%2</%1>").arg(tag, text.toHtmlEscaped());
+}
+
+// The two methods side by side: R, its uncertainty or interval, and the verdict.
+QString methodsTable(const analysis::ChannelResult& channel, char separator) {
+    const auto fixed = [&](double value) { return qs(text::fixedNumberText(value, 3, separator)); };
+    QString averageR = qs(analysis::resistanceText(channel.r0, separator));
+    QString averageSpread = QStringLiteral("—");
+    if (channel.uncertainty) {
+        averageSpread =
+            QStringLiteral("U = ±%1 (%2 %, k = 2)")
+                .arg(fixed(channel.uncertainty->expanded),
+                     qs(text::fixedNumberText(channel.uncertainty->relative * 100, 1, separator)));
+    }
+    QString dynamicR = QStringLiteral("—");
+    QString dynamicSpread = QStringLiteral("—");
+    QString dynamicVerdict = qs(channel.dynamic.reason);
+    if (const auto& d = channel.dynamic.result) {
+        dynamicR = fixed(d->r);
+        dynamicSpread =
+            QStringLiteral("95 %: %1 … %2")
+                .arg(fixed(d->low), d->high ? fixed(*d->high) : QStringLiteral("не ограничен"));
+        dynamicVerdict = d->accepted ? QStringLiteral("принят") : QStringLiteral("не принят");
+    }
+    QString html = QStringLiteral("<table style=\"margin:4px 0;\" border=\"1\" cellspacing=\"0\">");
+    html += QStringLiteral("<tr>") + cell({}, true) + cell(QStringLiteral("Метод средних"), true) +
+            cell(QStringLiteral("Динамический метод"), true) + QStringLiteral("</tr>");
+    html += QStringLiteral("<tr>") + cell(QStringLiteral("R, м²·К/Вт")) + cell(averageR) +
+            cell(dynamicR) + QStringLiteral("</tr>");
+    html += QStringLiteral("<tr>") + cell(QStringLiteral("Неопределённость")) +
+            cell(averageSpread) + cell(dynamicSpread) + QStringLiteral("</tr>");
+    html += QStringLiteral("<tr>") + cell(QStringLiteral("Итог")) +
+            cell(qs(analysis::verdictText(channel.criteria.conforms))) + cell(dynamicVerdict) +
+            QStringLiteral("</tr></table>");
+    return html;
+}
+
 QString channelHtml(const analysis::ChannelResult& channel, char separator) {
     QString html = QStringLiteral("<h3>%1</h3>").arg(qs(analysis::channelName(channel.channel)));
     html += paragraph(qs(analysis::channelFiguresText(channel, separator)), "font-weight:bold;");
     html +=
         paragraph(QStringLiteral("Средние: ") + qs(analysis::channelMeansText(channel, separator)));
+    html += methodsTable(channel, separator);
     for (const auto& line : analysis::criterionLines(channel.criteria)) {
         html += paragraph(qs(analysis::passMark(line.pass)) + QLatin1Char(' ') + qs(line.title) +
                               QStringLiteral(": ") + qs(line.explanation),
                           line.pass ? "color:#1a7f1a;" : "color:#b00020;");
     }
     html += paragraph(qs(analysis::verdictText(channel.criteria.conforms)), "font-weight:bold;");
+    const std::string drift = analysis::storageDriftText(channel, separator);
+    if (!drift.empty()) {
+        html += paragraph(QStringLiteral("⚠ ") + qs(drift), "color:#a05a00; font-weight:bold;");
+    }
+    const std::string_view reversed = analysis::reversedFluxNote(channel);
+    if (!reversed.empty()) {
+        html += paragraph(qs(reversed), "color:#555;");
+    }
+    const std::string uncertainty = analysis::uncertaintyText(channel, separator);
+    if (!uncertainty.empty()) {
+        html += paragraph(qs(uncertainty));
+    }
+    const std::string dynamic = analysis::dynamicText(channel, separator);
+    if (!dynamic.empty()) {
+        html += paragraph(QStringLiteral("Динамический метод: ") + qs(dynamic));
+    }
     return html;
 }
 
@@ -86,6 +171,7 @@ ResistanceWindow::ResistanceWindow(ui::UserDialogs& dialogs, char decimalSeparat
     resize(1100, 720);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildControls());
+    layout->addWidget(buildConditions());
     layout->addWidget(buildResults(), 1);
 }
 
@@ -105,21 +191,57 @@ QWidget* ResistanceWindow::buildControls() {
     print->setObjectName(QStringLiteral("print"));
     auto* pdf = new QPushButton(QStringLiteral("Сохранить PDF…"));
     pdf->setObjectName(QStringLiteral("savePdf"));
+    auto* odt = new QPushButton(QStringLiteral("Сохранить .odt…"));
+    odt->setObjectName(QStringLiteral("saveOdt"));
+    auto* details = new QPushButton(QStringLiteral("Сведения об обследовании…"));
+    details->setObjectName(QStringLiteral("surveyDetails"));
     row->addWidget(new QLabel(QStringLiteral("αв:")));
     row->addWidget(alphaIn_);
     row->addWidget(new QLabel(QStringLiteral("αн:")));
     row->addWidget(alphaOut_);
     row->addWidget(longest_);
     row->addStretch(1);
+    row->addWidget(details);
     row->addWidget(print);
     row->addWidget(pdf);
+    row->addWidget(odt);
 
-    connect(alphaIn_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onAlphaChanged);
-    connect(alphaOut_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onAlphaChanged);
+    connect(alphaIn_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onOptionsChanged);
+    connect(alphaOut_, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onOptionsChanged);
     connect(longest_, &QCheckBox::toggled, this, &ResistanceWindow::recompute);
     connect(print, &QPushButton::clicked, this, &ResistanceWindow::print);
     connect(pdf, &QPushButton::clicked, this, &ResistanceWindow::savePdf);
+    connect(odt, &QPushButton::clicked, this, &ResistanceWindow::saveOdt);
+    connect(details, &QPushButton::clicked, this, &ResistanceWindow::editSurveyDetails);
     return controls;
+}
+
+QWidget* ResistanceWindow::buildConditions() {
+    auto* conditions = new QWidget;
+    auto* row = new QHBoxLayout(conditions);
+    row->setContentsMargins(0, 0, 0, 0);
+    minDifference_ =
+        numberBox("minDifference", settings_->value(kMinDifferenceValue, 10.0).toDouble(),
+                  decimalSeparator_, {0, 100, 1, 1, " K"});
+    fluxUncertainty_ =
+        numberBox("fluxUncertainty", settings_->value(kFluxUncertaintyValue, 5.0).toDouble(),
+                  decimalSeparator_, {0, 50, 0.5, 1, " %"});
+    temperatureUncertainty_ = numberBox(
+        "temperatureUncertainty", settings_->value(kTemperatureUncertaintyValue, 0.5).toDouble(),
+        decimalSeparator_, {0, 10, 0.1, 2, " K"});
+    row->addWidget(labelFor(QStringLiteral("Минимальная разность температур:"), minDifference_));
+    row->addWidget(minDifference_);
+    row->addWidget(
+        labelFor(QStringLiteral("Погрешность калибровки датчика потока:"), fluxUncertainty_));
+    row->addWidget(fluxUncertainty_);
+    row->addWidget(
+        labelFor(QStringLiteral("Погрешность датчиков температуры:"), temperatureUncertainty_));
+    row->addWidget(temperatureUncertainty_);
+    row->addStretch(1);
+    for (auto* box : {minDifference_, fluxUncertainty_, temperatureUncertainty_}) {
+        connect(box, &QDoubleSpinBox::valueChanged, this, &ResistanceWindow::onOptionsChanged);
+    }
+    return conditions;
 }
 
 QWidget* ResistanceWindow::buildResults() {
@@ -175,12 +297,17 @@ void ResistanceWindow::analyse(const dbf::DbfTable& table,
     const QFileInfo file(QString::fromStdU16String(table.path().u16string()));
     tableName_ = file.completeBaseName();
     tableFolder_ = file.absolutePath();
+    tablePath_ = table.path();
+    sensorTypes_ = report::tableSensorTypes(table, fields);
     recompute();
 }
 
-void ResistanceWindow::onAlphaChanged() {
+void ResistanceWindow::onOptionsChanged() {
     settings_->setValue(kAlphaInValue, alphaIn_->value());
     settings_->setValue(kAlphaOutValue, alphaOut_->value());
+    settings_->setValue(kMinDifferenceValue, minDifference_->value());
+    settings_->setValue(kFluxUncertaintyValue, fluxUncertainty_->value());
+    settings_->setValue(kTemperatureUncertaintyValue, temperatureUncertainty_->value());
     recompute();
 }
 
@@ -189,6 +316,9 @@ void ResistanceWindow::recompute() {
     options.alphaIn = alphaIn_->value();
     options.alphaOut = alphaOut_->value();
     options.findLongest = longest_->isChecked();
+    options.minDifference = minDifference_->value();
+    options.fluxUncertainty = fluxUncertainty_->value() / 100.0;
+    options.temperatureUncertainty = temperatureUncertainty_->value();
     options.cumulativePoints =
         static_cast<std::size_t>(std::max(chartView_->width(), kMinChartPoints));
     options.decimalSeparator = decimalSeparator_;
@@ -218,6 +348,10 @@ void ResistanceWindow::showSummary() {
     for (const auto& channel : result_.channels) {
         html += channelHtml(channel, decimalSeparator_);
     }
+    const std::string mean = analysis::meanText(result_, decimalSeparator_);
+    if (!mean.empty()) {
+        html += paragraph(qs(mean), "font-weight:bold; margin-top:8px;");
+    }
     if (result_.longestSearched) {
         html += paragraph(QStringLiteral("Наиболее длинный соответствующий период: ") +
                           qs(analysis::longestPeriodText(result_, decimalSeparator_)));
@@ -230,6 +364,7 @@ void ResistanceWindow::showSummary() {
 }
 
 void ResistanceWindow::showDaily() {
+    // Each day from its first reading to its last, so the table starts at the window's first.
     QStringList titles{QStringLiteral("Сутки"), QStringLiteral("С"), QStringLiteral("По")};
     for (const auto& channel : result_.channels) {
         titles << QStringLiteral("R %1").arg(qs(analysis::channelName(channel.channel)));
@@ -242,8 +377,11 @@ void ResistanceWindow::showDaily() {
         const auto d = static_cast<std::size_t>(day);
         const auto& first = result_.channels.front().daily[d];
         daily_->setItem(day, 0, new QTableWidgetItem(QString::number(day + 1)));
-        daily_->setItem(day, 1, new QTableWidgetItem(qs(analysis::dateTimeText(first.from))));
-        daily_->setItem(day, 2, new QTableWidgetItem(qs(analysis::dateTimeText(first.to))));
+        const auto time = [](const std::optional<std::int64_t>& t) {
+            return new QTableWidgetItem(t ? qs(analysis::dateTimeText(*t)) : QStringLiteral("—"));
+        };
+        daily_->setItem(day, 1, time(first.firstReading));
+        daily_->setItem(day, 2, time(first.lastReading));
         for (std::size_t k = 0; k < result_.channels.size(); ++k) {
             const auto& r = result_.channels[k].daily[d].r;
             daily_->setItem(
@@ -254,36 +392,74 @@ void ResistanceWindow::showDaily() {
     daily_->resizeColumnsToContents();
 }
 
+std::unique_ptr<QTextDocument> ResistanceWindow::protocol() {
+    report::ProtocolInput input;
+    input.tableName = tableName_;
+    input.calculatedAt = calculatedAt_;
+    report::SurveyLoad survey = report::loadSurveyDetails(tablePath_);
+    if (!survey.problem.isEmpty()) {
+        dialogs_.message(this, survey.problem, QStringLiteral("Сведения об обследовании"),
+                         ui::MessageIcon::Warning, QMessageBox::Ok);
+    }
+    input.survey = std::move(survey.details);
+    input.organisation = report::loadOrganisation(*settings_);
+    input.sensorTypes = sensorTypes_;
+    report::setRecordedPeriod(input, readings_);
+    return report::buildResistanceProtocol(result_, input);
+}
+
 void ResistanceWindow::print() {
     auto job = printers_->choose(this, std::nullopt);
     if (!job) {
         return;
     }
     try {
-        report::paintResistanceProtocol(*job->printer, result_,
-                                        {tableName_, calculatedAt_, decimalSeparator_});
+        report::paintResistanceProtocol(*job->printer, *protocol());
+    } catch (const std::exception& error) {
+        dialogs_.error(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void ResistanceWindow::saveProtocol(const QString& title, const QString& filter,
+                                    const QString& suffix,
+                                    void (*write)(const std::filesystem::path&,
+                                                  const QTextDocument&)) {
+    ui::FileDialogRequest request;
+    request.title = title;
+    request.directory = tableFolder_;
+    request.fileName = tableName_ + QLatin1Char('.') + suffix;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    const QString path = dialogs_.saveFileName(this, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        write(std::filesystem::path(path.toStdU16String()), *protocol());
     } catch (const std::exception& error) {
         dialogs_.error(this, QString::fromUtf8(error.what()));
     }
 }
 
 void ResistanceWindow::savePdf() {
-    ui::FileDialogRequest request;
-    request.title = QStringLiteral("Сохранить PDF");
-    request.directory = tableFolder_;
-    request.fileName = tableName_ + QStringLiteral(".pdf");
-    request.filter = QStringLiteral("Документ PDF (*.pdf)");
-    request.defaultSuffix = QStringLiteral("pdf");
-    const QString path = dialogs_.saveFileName(this, request);
-    if (path.isEmpty()) {
+    saveProtocol(QStringLiteral("Сохранить PDF"), QStringLiteral("Документ PDF (*.pdf)"),
+                 QStringLiteral("pdf"), report::writeResistanceProtocolPdf);
+}
+
+void ResistanceWindow::saveOdt() {
+    saveProtocol(QStringLiteral("Сохранить .odt"), QStringLiteral("Текст OpenDocument (*.odt)"),
+                 QStringLiteral("odt"), report::writeResistanceProtocolOdt);
+}
+
+void ResistanceWindow::editSurveyDetails() {
+    if (tablePath_.empty()) {
         return;
     }
-    try {
-        report::writeResistanceProtocolPdf(std::filesystem::path(path.toStdU16String()), result_,
-                                           {tableName_, calculatedAt_, decimalSeparator_});
-    } catch (const std::exception& error) {
-        dialogs_.error(this, QString::fromUtf8(error.what()));
+    if (survey_ == nullptr) {
+        survey_ = new SurveyDetailsDialog(dialogs_, this);
     }
+    survey_->load(tablePath_, sensorTypes_);
+    survey_->open();
 }
 
 }  // namespace zond::app

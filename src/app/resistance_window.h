@@ -1,12 +1,17 @@
 // ResistanceWindow "Термическое сопротивление": the wall's thermal resistance from the grid's
-// selection (two or more rows) or every live row, per heat-flux channel with the validity
-// criteria, the daily R and the convergence chart. αв and αн recompute at once and are
-// remembered; the protocol is printed or saved as PDF.
+// selection (two or more rows) or every live row, per heat-flux channel: the average and the
+// dynamic method side by side, the criteria with the temperature-difference condition, the
+// uncertainty, the storage-drift warning, the mean over channels, the daily R and the
+// convergence chart. αв, αн, the minimum difference and the sensors' uncertainties recompute at
+// once and are remembered; the protocol, with the survey's details kept beside the table, is
+// printed or saved as PDF or as an OpenDocument text.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <span>
 
@@ -21,6 +26,7 @@ class QLabel;
 class QSettings;
 class QTableWidget;
 class QTextBrowser;
+class QTextDocument;
 
 namespace zond::chart {
 class ResistanceChart;
@@ -33,6 +39,8 @@ class UserDialogs;
 }
 
 namespace zond::app {
+
+class SurveyDetailsDialog;
 
 class ResistanceWindow : public QWidget {
     Q_OBJECT
@@ -48,18 +56,29 @@ class ResistanceWindow : public QWidget {
 
     const analysis::AnalysisResult& result() const { return result_; }
 
-    // "Печать" and "Сохранить PDF…": the one-page protocol.
+    // "Печать", "Сохранить PDF…" and "Сохранить .odt…": the protocol.
     void print();
     void savePdf();
+    void saveOdt();
+    // "Сведения об обследовании…" of the table analysed.
+    void editSurveyDetails();
 
   private:
     QWidget* buildControls();
+    QWidget* buildConditions();
     QWidget* buildResults();
-    void onAlphaChanged();
+    // Remembers the coefficients, the minimum difference and the sensors' uncertainties, and
+    // recomputes.
+    void onOptionsChanged();
     // Analyses the rows read last with the present options and shows the result.
     void recompute();
     void showSummary();
     void showDaily();
+    // The protocol of the present result with the details as stored now; nothing when it could
+    // not be built (the user was told why).
+    std::unique_ptr<QTextDocument> protocol();
+    void saveProtocol(const QString& title, const QString& filter, const QString& suffix,
+                      void (*write)(const std::filesystem::path&, const QTextDocument&));
 
     ui::UserDialogs& dialogs_;
     char decimalSeparator_;
@@ -67,6 +86,9 @@ class ResistanceWindow : public QWidget {
     std::unique_ptr<report::PrinterAccess> printers_;
     QDoubleSpinBox* alphaIn_ = nullptr;
     QDoubleSpinBox* alphaOut_ = nullptr;
+    QDoubleSpinBox* minDifference_ = nullptr;
+    QDoubleSpinBox* fluxUncertainty_ = nullptr;
+    QDoubleSpinBox* temperatureUncertainty_ = nullptr;
     QCheckBox* longest_ = nullptr;
     QLabel* heading_ = nullptr;
     QTextBrowser* results_ = nullptr;
@@ -78,6 +100,9 @@ class ResistanceWindow : public QWidget {
     analysis::AnalysisResult result_;
     QString tableName_;
     QString tableFolder_;
+    std::filesystem::path tablePath_;
+    QStringList sensorTypes_;
+    SurveyDetailsDialog* survey_ = nullptr;
     QDateTime calculatedAt_;
 };
 

@@ -72,9 +72,10 @@ const Command kFetchCommand{
     "DEVICE with --port, and fetches its whole memory. With TABLE.db it then does the Create\n"
     "command's work: a new measurement table of that name with one row per record received.\n"
     "The table is built beside TABLE.db under a temporary name and replaces a file of that name\n"
-    "only when complete: when the transfer or the import fails, the old file stays. A\n"
-    "TABLE.db another program has open, or a folder that takes no new file, is refused\n"
-    "before the transfer.\n"
+    "only when complete: when the transfer fails, the old file stays. A record that cannot be\n"
+    "imported (an impossible date) ends the import: the rows before it become the new table,\n"
+    "and the message names the record and the rows kept. A TABLE.db another program has\n"
+    "open, or a folder that takes no new file, is refused before the transfer.\n"
     "\n"
     "  --image-out FILE    write the memory image received (record count and records)\n"
     "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"
@@ -90,8 +91,8 @@ const Command kFetchCommand{
     "removed, I/O error) ends the transfer at once.\n"
     "Progress goes to stderr when it is a terminal. Exit status: 0 when the memory was\n"
     "received (and imported), 2 when the transfer failed or was cancelled, 1 for any other\n"
-    "error such as a record with an impossible date (the reason on stderr) and when the log\n"
-    "could not be written whole (the table is written all the same).\n",
+    "error such as a record with an impossible date (the reason on stderr, the rows before it\n"
+    "kept) and when the log could not be written whole (the table is written all the same).\n",
     runFetch,
 };
 

@@ -1,7 +1,9 @@
 // zond8t-cli resistance: the thermal resistance of the wall by the average method, with its
-// validity criteria, as a Russian summary or one JSON object.
+// validity criteria and uncertainty, beside the dynamic method, as a Russian summary or one JSON
+// object.
 #include <QDateTime>
 #include <QString>
+#include <QTextDocument>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +13,7 @@
 #include "analysis/resistance_text.h"
 #include "analysis/wall_resistance.h"
 #include "cli/commands.h"
+#include "link/settings_store.h"
 #include "measurement/measurement_schema.h"
 #include "report/resistance_protocol.h"
 #include "text/number_text.h"
@@ -23,14 +26,19 @@ using analysis::AnalysisResult;
 using analysis::ChannelResult;
 using analysis::Resistance;
 
-double positiveCoefficient(const ParsedArgs& parsed, std::string_view name, double fallback) {
+// The option's number (a decimal point or comma), above zero or, with `zeroAllowed`, from zero.
+double optionNumber(const ParsedArgs& parsed, std::string_view name, double fallback,
+                    bool zeroAllowed = false) {
     if (!parsed.has(name)) {
         return fallback;
     }
     const std::string text = parsed.option(name);
     const auto value = text::parseNumber(text, ',');
-    if (!value || !(*value > 0) || !std::isfinite(*value)) {
-        throw CliError(std::string(name) + " wants a number above zero, not '" + text + "'");
+    if (!value || !std::isfinite(*value) || *value < 0 || (*value == 0 && !zeroAllowed)) {
+        throw CliError(std::string(name) +
+                       (zeroAllowed ? " wants a number from zero, not '"
+                                    : " wants a number above zero, not '") +
+                       text + "'");
     }
     return *value;
 }
@@ -115,7 +123,45 @@ void writeCriteria(JsonOut& json, const analysis::Criteria& c) {
     json.key("pass").boolean(c.lastDay.pass).close('}');
     json.key("thirds").open('{').key("deviation").number(c.thirds.deviation);
     json.key("pass").boolean(c.thirds.pass).close('}');
+    json.key("temperature_difference").open('{');
+    json.key("mean_dt").number(c.difference.meanDifference);
+    json.key("minimum").number(c.difference.minimum);
+    json.key("pass").boolean(c.difference.pass).close('}');
     json.key("conforms").boolean(c.conforms).close('}');
+}
+
+void writeUncertainty(JsonOut& json, const ChannelResult& channel) {
+    json.key("uncertainty");
+    if (!channel.uncertainty) {
+        json.null();
+        return;
+    }
+    const analysis::Uncertainty& u = *channel.uncertainty;
+    json.open('{').key("R0").number(u.expanded).key("relative").number(u.relative);
+    json.key("components").open('{').key("flux").number(u.flux);
+    json.key("temperature").number(u.temperature).key("scatter").number(u.scatter);
+    json.close('}').close('}');
+}
+
+void writeDynamic(JsonOut& json, const ChannelResult& channel) {
+    json.key("dynamic");
+    const auto& outcome = channel.dynamic;
+    if (!outcome.result) {
+        json.null().key("dynamic_reason").string(outcome.reason);
+        return;
+    }
+    const analysis::DynamicResult& d = *outcome.result;
+    json.open('{').key("R0").number(d.r).key("low").number(d.low).key("high").number(d.high);
+    json.key("time_constants_h").open('[');
+    for (const double tau : d.timeConstants) {
+        json.number(tau / 3600.0);
+    }
+    json.close(']').key("tau_on_edge").boolean(d.tauOnEdge);
+    json.key("R_without_last_day").number(d.withoutLastDay);
+    json.key("readings").integer(static_cast<long long>(d.equations));
+    json.key("filled").integer(static_cast<long long>(d.filled));
+    json.key("stride").integer(static_cast<long long>(d.stride));
+    json.key("accepted").boolean(d.accepted).close('}');
 }
 
 void writeChannel(JsonOut& json, const ChannelResult& channel) {
@@ -136,11 +182,27 @@ void writeChannel(JsonOut& json, const ChannelResult& channel) {
     }
     json.close(']');
     writeCriteria(json, channel.criteria);
+    json.key("reversed").boolean(channel.r0.defined() && channel.r0.reversed);
+    json.key("q_excluded").integer(static_cast<long long>(channel.fluxLeftOut));
+    json.key("storage_drift").boolean(channel.storage.drift);
+    writeUncertainty(json, channel);
+    writeDynamic(json, channel);
     json.close('}');
 }
 
+void writeMean(JsonOut& json, const AnalysisResult& result) {
+    json.key("mean");
+    if (!result.mean) {
+        json.null();
+        return;
+    }
+    const analysis::ChannelMean& m = *result.mean;
+    json.open('{').key("R0").number(m.r0).key("min").number(m.min).key("max").number(m.max);
+    json.key("U").number(m.expanded).key("channels").integer(m.channels).close('}');
+}
+
 void writeLongest(JsonOut& json, const AnalysisResult& result) {
-    json.key("longest");
+    json.key("longest_cut").boolean(result.longestCut).key("longest");
     if (!result.longest) {
         json.null();
         return;
@@ -167,6 +229,7 @@ std::string jsonOf(const AnalysisResult& result) {
     json.key("rows_excluded").integer(static_cast<long long>(result.rowsLeftOut));
     json.key("interval_s").number(result.interval);
     json.key("days").integer(result.days);
+    json.key("min_dt").number(result.minDifference);
     json.key("window");
     if (result.windowFrom) {
         json.open('{').key("from").string(analysis::dateTimeText(*result.windowFrom));
@@ -175,11 +238,16 @@ std::string jsonOf(const AnalysisResult& result) {
         json.null();
     }
     json.key("alpha_in").number(result.alphaIn).key("alpha_out").number(result.alphaOut);
-    json.key("channels").open('[');
+    json.key("cumulative_times").open('[');
+    for (const std::int64_t time : result.cumulativeTimes) {
+        json.string(analysis::dateTimeText(time));
+    }
+    json.close(']').key("channels").open('[');
     for (const auto& channel : result.channels) {
         writeChannel(json, channel);
     }
     json.close(']');
+    writeMean(json, result);
     writeLongest(json, result);
     json.key("warnings").open('[');
     for (const auto& warning : result.warnings) {
@@ -206,10 +274,21 @@ void printChannel(std::ostream& out, const ChannelResult& channel, char separato
             << line.explanation << '\n';
     }
     out << "  " << analysis::verdictText(channel.criteria.conforms) << '\n';
+    for (const std::string& note : {std::string(analysis::reversedFluxNote(channel)),
+                                    analysis::storageDriftText(channel, separator),
+                                    analysis::uncertaintyText(channel, separator)}) {
+        if (!note.empty()) {
+            out << "  " << note << '\n';
+        }
+    }
+    const std::string dynamic = analysis::dynamicText(channel, separator);
+    if (!dynamic.empty()) {
+        out << "  Динамический метод: " << dynamic << '\n';
+    }
 }
 
 void printSummary(std::ostream& out, const AnalysisResult& result, char separator) {
-    out << "Термическое сопротивление стены (метод средних)\n"
+    out << "Термическое сопротивление стены (метод средних и динамический метод)\n"
         << "Строк в расчёте: " << result.rowsUsed << ", пропущено: " << result.rowsLeftOut << '\n'
         << "Интервал: " << analysis::intervalText(result) << ", полных суток: " << result.days
         << '\n';
@@ -224,6 +303,9 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
     for (const auto& channel : result.channels) {
         printChannel(out, channel, separator);
     }
+    if (result.mean) {
+        out << '\n' << analysis::meanText(result, separator) << '\n';
+    }
     out << '\n' << analysis::storageHeatNote() << '\n';
     if (result.longestSearched) {
         out << "\nНаиболее длинный соответствующий период: "
@@ -237,15 +319,41 @@ void printSummary(std::ostream& out, const AnalysisResult& result, char separato
     }
 }
 
-// Points of the protocol's convergence chart: about its width in pixels.
+// Points of the protocol's convergence chart: about its width in pixels; of the JSON's series:
+// enough for any chart, a small part of a long table's text.
 constexpr std::size_t kProtocolChartPoints = 900;
+constexpr std::size_t kJsonSeriesPoints = 2000;
 
-void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result, char separator) {
-    const std::filesystem::path table = parsed.file(0);
-    const report::ProtocolHeading heading{QString::fromStdU16String(table.stem().u16string()),
-                                          QDateTime::currentDateTime(), separator};
+// The protocol with the details stored beside the table and the organisation setting.
+report::ProtocolInput protocolInput(const ParsedArgs& parsed, const analysis::Readings& readings) {
+    const std::filesystem::path path = parsed.file(0);
+    report::ProtocolInput input;
+    input.tableName = QString::fromStdU16String(path.stem().u16string());
+    input.calculatedAt = QDateTime::currentDateTime();
+    report::SurveyLoad survey = report::loadSurveyDetails(path);
+    if (!survey.problem.isEmpty()) {
+        std::cerr << "zond8t-cli resistance: " << survey.problem.toStdString() << '\n';
+    }
+    input.survey = std::move(survey.details);
+    input.organisation = report::loadOrganisation(*link::openProgramSettings());
+    dbf::DbfTable table;
+    const auto fields = measurement::openMeasurementTable(table, path, dbf::OpenMode::ReadOnly);
+    input.sensorTypes = report::tableSensorTypes(table, fields);
+    report::setRecordedPeriod(input, readings);
+    return input;
+}
+
+void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result,
+                   const analysis::Readings& readings) {
     try {
-        report::writeResistanceProtocolPdf(parsed.optionFile("--pdf"), result, heading);
+        const auto protocol =
+            report::buildResistanceProtocol(result, protocolInput(parsed, readings));
+        if (parsed.has("--pdf")) {
+            report::writeResistanceProtocolPdf(parsed.optionFile("--pdf"), *protocol);
+        }
+        if (parsed.has("--odt")) {
+            report::writeResistanceProtocolOdt(parsed.optionFile("--odt"), *protocol);
+        }
     } catch (const std::exception& error) {
         throw CliError(error.what(), kExitError);
     }
@@ -270,22 +378,32 @@ analysis::Readings readRows(const ParsedArgs& parsed) {
 
 int runResistance(std::span<const std::string> args) {
     const ParsedArgs parsed =
-        parseArgs(args, {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf"},
-                  {"--longest", "--json"});
+        parseArgs(args,
+                  {"--rows", "--alpha-in", "--alpha-out", "--decimal-separator", "--pdf", "--odt",
+                   "--min-dt", "--flux-uncertainty", "--temperature-uncertainty"},
+                  {"--longest", "--json", "--full-series", "--no-dynamic"});
     expectPositionals(parsed, 1, 1);
     analysis::AnalysisOptions options;
-    options.alphaIn = positiveCoefficient(parsed, "--alpha-in", options.alphaIn);
-    options.alphaOut = positiveCoefficient(parsed, "--alpha-out", options.alphaOut);
+    options.alphaIn = optionNumber(parsed, "--alpha-in", options.alphaIn);
+    options.alphaOut = optionNumber(parsed, "--alpha-out", options.alphaOut);
+    options.minDifference = optionNumber(parsed, "--min-dt", options.minDifference, true);
+    options.fluxUncertainty =
+        optionNumber(parsed, "--flux-uncertainty", options.fluxUncertainty * 100, true) / 100;
+    options.temperatureUncertainty =
+        optionNumber(parsed, "--temperature-uncertainty", options.temperatureUncertainty, true);
+    options.dynamic = !parsed.has("--no-dynamic");
     options.findLongest = parsed.has("--longest");
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
-    const bool pdf = parsed.has("--pdf");
+    const bool protocol = parsed.has("--pdf") || parsed.has("--odt");
     // The summary shows no series; the protocol's chart needs no more points than its width.
-    options.cumulativePoints = json ? 0 : (pdf ? kProtocolChartPoints : 1);
+    options.cumulativePoints = json ? (parsed.has("--full-series") ? 0 : kJsonSeriesPoints)
+                                    : (protocol ? kProtocolChartPoints : 1);
 
-    const AnalysisResult result = analysis::analyseResistance(readRows(parsed), options);
-    if (pdf) {
-        writeProtocol(parsed, result, options.decimalSeparator);
+    const analysis::Readings readings = readRows(parsed);
+    const AnalysisResult result = analysis::analyseResistance(readings, options);
+    if (protocol) {
+        writeProtocol(parsed, result, readings);
     }
     if (json) {
         std::cout << jsonOf(result) << '\n';
@@ -299,28 +417,58 @@ int runResistance(std::span<const std::string> args) {
 
 const Command kResistanceCommand{
     "resistance",
-    "thermal resistance of the wall by the average method, with its validity criteria",
-    "usage: zond8t-cli resistance FILE [--rows A-B] [--alpha-in X] [--alpha-out Y]\n"
-    "                             [--decimal-separator C] [--longest] [--json] [--pdf OUT.pdf]\n"
+    "thermal resistance of the wall by the average and the dynamic method, with the criteria",
+    "usage: zond8t-cli resistance FILE [--rows A-B] [--alpha-in X] [--alpha-out Y] [--min-dt K]\n"
+    "                             [--flux-uncertainty P] [--temperature-uncertainty K]\n"
+    "                             [--decimal-separator C] [--longest] [--no-dynamic]\n"
+    "                             [--json [--full-series]] [--pdf OUT.pdf] [--odt OUT.odt]\n"
     "\n"
-    "Computes R0 = sum(tв - tн) / sum(q) over the last whole days of the readings, per heat-flux\n"
-    "channel of the rows (EN_CH), with U = 1/R0, Rk = R0 - 1/αв - 1/αн, the R of each day, the\n"
-    "cumulative R and the criteria: at least 3 days (C1), R without the last day within 5 % (C2),\n"
-    "R of the first and the last two thirds within 5 % of R0 (C3). Rows are taken in time order;\n"
-    "rows whose date, time or a temperature cannot be read are left out and counted.\n"
+    "Average method: R0 = sum(tв - tн) / sum(q) over the last D whole days, D = (t_last - t_first\n"
+    "+ interval) / 24 h rounded down, per heat-flux channel of the rows (EN_CH); both sums\n"
+    "negative (heat flowing outwards) also give R0. With U = 1/R0, Rk = R0 - 1/αв - 1/αн, the R "
+    "of\n"
+    "each day, the cumulative R and the criteria in the words of ISO 9869-1: at least 3 days "
+    "(C1);\n"
+    "R at the end within 5 % of the R 24 h before (C2); R of the first 2D/3 days within 5 % of\n"
+    "that of the last 2D/3 days (C3); and the mean |tв - tн| at least the minimum. The expanded\n"
+    "uncertainty of R0 (k = 2) combines the flux sensor's calibration, the temperature sensors "
+    "and\n"
+    "the standard error of the daily R. A channel is flagged for storage drift when its daily R\n"
+    "move one way over the last 3 or more days by more than 5 % of R0, or the accepted dynamic R\n"
+    "differs from R0 by more than 5 %. With two or more defined channels: their mean R0.\n"
+    "\n"
+    "Dynamic method (ISO 9869-1, Annex B, with sums over the whole record and two terms for the\n"
+    "wall's state when logging started): R with its 95 % interval, the time constants, and "
+    "whether\n"
+    "it is accepted (interval and the change against the record without its last 24 h within\n"
+    "5 %). It needs readings at one interval: gaps of a few readings are filled, longer ones give\n"
+    "the reason instead.\n"
+    "\n"
+    "Rows are taken in time order; rows whose date, time or a temperature cannot be read or lies\n"
+    "beyond the instrument's range (-40 to 320 °C) are left out and counted, and so is a q that\n"
+    "cannot be read or lies beyond 65535 W/m², for its channel alone.\n"
     "\n"
     "  --rows A-B           rows A to B (1-based, file order; default all rows)\n"
     "  --alpha-in X         inside surface coefficient αв, W/(m²·K) (default 8.7)\n"
     "  --alpha-out Y        outside surface coefficient αн, W/(m²·K) (default 23)\n"
+    "  --min-dt K           the least mean |tв - tн| that conforms, K (default 10)\n"
+    "  --flux-uncertainty P the flux sensor's calibration uncertainty, % (default 5)\n"
+    "  --temperature-uncertainty K  each temperature sensor's uncertainty, K (default 0.5)\n"
     "  --decimal-separator C  in the summary's numbers (default: the user's locale)\n"
     "  --longest            also find the longest run of whole days, ending at any reading,\n"
-    "                       that passes C1-C3 (the latest of equally long ones)\n"
+    "                       that conforms; of equally long ones the one with the smallest\n"
+    "                       largest C2/C3 deviation\n"
+    "  --no-dynamic         leave the dynamic method out\n"
     "  --json               one JSON object instead of the Russian summary; deviations are\n"
-    "                       fractions, undefined values null\n"
-    "  --pdf OUT.pdf        also write the one-page A4 protocol: table, period, interval, rows,\n"
-    "                       coefficients, R0/Rk/U and the criteria per channel, the chart of the\n"
-    "                       cumulative R with the ±5 % band around R0, the date of the "
-    "calculation\n"
+    "                       fractions, undefined values null. The cumulative series holds at\n"
+    "                       most 2000 evenly spread points ending at the last row, their times\n"
+    "                       in \"cumulative_times\"\n"
+    "  --full-series        with --json: one cumulative point per row of the window\n"
+    "  --pdf OUT.pdf        also write the A4 protocol: the organisation, the survey's details\n"
+    "                       (see 'zond8t-cli survey'), instrument, method, measurement, results\n"
+    "                       per channel and their mean with both methods, the daily R, the\n"
+    "                       convergence chart, the conclusion against R0тр and the signatures\n"
+    "  --odt OUT.odt        also write the same protocol as an OpenDocument text to edit\n"
     "\n"
     "Exit status: 0 when the analysis ran (whatever it found), 1 for a usage error, 2 when the\n"
     "table cannot be read.\n",

@@ -21,11 +21,12 @@ extern const Command kReportCommand;
 extern const Command kResistanceCommand;
 extern const Command kShowCommand;
 extern const Command kStatsCommand;
+extern const Command kSurveyCommand;
 
 inline constexpr const Command* kCommands[] = {
     &kAppendCommand,     &kChartCommand, &kCreateCommand, &kDeleteCommand,   &kExportCommand,
     &kFetchCommand,      &kInfoCommand,  &kPortsCommand,  &kRenumberCommand, &kReportCommand,
-    &kResistanceCommand, &kShowCommand,  &kStatsCommand,
+    &kResistanceCommand, &kShowCommand,  &kStatsCommand,  &kSurveyCommand,
 };
 
 // Subcommands that draw pages or charts need Qt's GUI and widget libraries (fonts, the chart's

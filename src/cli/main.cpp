@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "text/number_text.h"
 #include "ui/program_fonts.h"
 
 namespace {
@@ -28,6 +30,20 @@ void printOverview() {
     std::cout << "\n'zond8t-cli COMMAND --help' explains a command.\n";
 }
 
+// The toolkit's messages on stderr: scripts watch it for errors. Debug notes are for developers,
+// and the note that a session has no runtime folder (cron, sudo, ssh) says nothing about the
+// command's work; other warnings go out as the program's own lines.
+void sayToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg ||
+        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
+        return;
+    }
+    std::cerr << "zond8t-cli: " << message.toStdString() << '\n';
+    if (type == QtFatalMsg) {
+        std::abort();
+    }
+}
+
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, bool drawsPages) {
     if (!drawsPages) {
         return std::make_unique<QCoreApplication>(argc, argv);
@@ -44,10 +60,12 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, bool d
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(sayToolkitMessage);
     // Subcommands that talk to the serial port need Qt's event loop; the rest ignore it.
     const bool drawsPages =
         argc > 1 && std::ranges::count(zond::cli::kPageDrawingCommands, argv[1]) > 0;
     const auto application = makeApplication(argc, argv, drawsPages);
+    zond::text::keepMachineNumberLocale();
 #ifdef Q_OS_WIN
     // main() gets the command line in the ANSI code page, which loses file names outside it; Qt
     // reads the wide one. The subcommands take UTF-8 on every system.

@@ -445,6 +445,36 @@ class MainWindowTest : public QObject {
         }
     }
 
+    void createKeepsTheRowsBeforeAnImpossibleRecord() {
+        // Three records of one memory, the second dated 31 April.
+        QByteArray image("\x03\x00", 2);
+        for (const int day : {30, 31, 30}) {
+            const char record[17] = {0, 0x29, 0x09, char(0x9C), char(0xFF), 0, 0, 10, char(day),
+                                     4, 9,    1,    0,          0,          0, 0, 0};
+            image.append(record, sizeof record);
+        }
+        QFile stored(work_.filePath("stored.img"));
+        QVERIFY(stored.open(QIODevice::WriteOnly) && stored.write(image) == image.size());
+        stored.close();
+        Emulator instrument({"--image", stored.fileName(), "--sensors", "1,0,0"});
+        settings_->pointPortAt(1, instrument.device());
+        ProgramWindows program;
+        MainWindow& form = program.form1;
+        const QString path = work_.filePath("kept.db");
+        program.dialogs.fileNames.push_back(path);
+        command(form, "N2")->trigger();
+
+        QCOMPARE(program.dialogs.messages.size(), std::size_t(1));
+        const QString& text = program.dialogs.messages[0].text;
+        QVERIFY2(text.contains("записи № 2 (31.04.2009 10:00:00)"), qPrintable(text));
+        QVERIFY2(text.contains("Сохранено записей до неё: 1."), qPrintable(text));
+        QVERIFY(form.tableOpen());
+        QCOMPARE(gridRows(form), 1);
+        QVERIFY(command(form, "N4")->isEnabled());
+        form.closeTable();
+        QCOMPARE(readWithDbfread(path, "N"), QStringList({"1"}));
+    }
+
     void appendAddsWhatIsNewAndSaysHowMany() {
         const QStringList timeline = {"--start", "01.03.2009 08:00:00", "--interval", "600"};
         const QString path = work_.filePath("append.db");

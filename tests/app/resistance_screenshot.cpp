@@ -1,10 +1,10 @@
 // The thermal resistance window's picture for the documentation, taken on a real display (run
-// under xvfb-run by scripts/screenshots; not a test): five days of a wall of R = 3,2 fetched from
-// the emulator with "Создать", then Сервис → "Термическое сопротивление…" with the longest-period
-// search. Usage: resistance_screenshot OUTPUT.png
+// under xvfb-run by scripts/screenshots; not a test): three days of a heavy wall of R = 1,0
+// (800 kJ/(m²·K)) under an outside warming of 3 K a day, fetched from the emulator with
+// "Создать", then Сервис → "Термическое сопротивление…": the average method biased beside the
+// dynamic method, with the storage-drift warning. Usage: resistance_screenshot OUTPUT.png
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir work;
     zond::test::PrivateSettings settings;
-    zond::test::Emulator instrument({QStringLiteral("--wall"), QStringLiteral("3.2"),
-                                     QStringLiteral("--days"), QStringLiteral("5")});
+    zond::test::Emulator instrument({QStringLiteral("--wall"), QStringLiteral("1.0"),
+                                     QStringLiteral("--days"), QStringLiteral("3"),
+                                     QStringLiteral("--mass"), QStringLiteral("800"),
+                                     QStringLiteral("--warming"), QStringLiteral("3")});
     settings.pointPortAt(1, instrument.device());
 
     zond::test::ProgramWindows program;
@@ -35,7 +37,6 @@ int main(int argc, char** argv) {
     program.form1.findChild<QAction*>(QStringLiteral("Resistance1"))->trigger();
     zond::app::ResistanceWindow* window = program.form1.resistanceWindow();
     window->resize(1200, 760);
-    window->findChild<QCheckBox*>(QStringLiteral("longest"))->setChecked(true);
     if (!QTest::qWaitForWindowExposed(window)) {
         return 1;
     }

@@ -1,9 +1,12 @@
 // The thermal resistance window on the worked example's table: opened from the main window's
-// menu, on a selection, with other coefficients, and its PDF protocol read back by pdftotext.
+// menu, on a selection, with other coefficients; the survey's details typed in their dialog and
+// the protocol saved as PDF and .odt, read back by pdftotext and LibreOffice.
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -13,6 +16,7 @@
 
 #include "analysis/wall_resistance.h"
 #include "app/resistance_window.h"
+#include "app/survey_details_dialog.h"
 #include "app_fixture.h"
 #include "grid_fixture.h"
 #include "measurement/measurement_schema.h"
@@ -68,7 +72,9 @@ class ResistanceWindowTest : public QObject {
   private slots:
     void menuOpensTheWindowOnEveryRow();
     void selectionAndCoefficients();
-    void savesTheProtocolAsPdf();
+    void fillsTheDetailsAndSavesTheProtocol();
+    void damagedDetailsAreReportedAndLeftAlone();
+    void serviceMenuEditsTheDetailsAndTheOrganisation();
 };
 
 void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
@@ -96,14 +102,25 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
     QVERIFY2(text.contains(number("R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)")),
              qPrintable(text));
     QVERIFY(text.contains(number("R₀ = 1,231 м²·К/Вт")));  // q2 = 2·q1
-    QVERIFY(text.contains("✓ C1 продолжительность: Продолжительность 4 сут"));
+    QVERIFY(text.contains("✓ C1 продолжительность: 4 сут — не менее 3 сут (72 ч)"));
     QVERIFY(
-        text.contains(number("✓ C2 последние сутки: R без последних суток 2,466, "
-                             "отклонение 0,17 % не более 5 % от R₀")));
+        text.contains(number("✓ C2 последние сутки: R на 24 ч раньше 2,466, отклонение 0,17 % "
+                             "не более 5 % от него")));
     QVERIFY(
         text.contains(number("✓ C3 трети: R первых 2 сут 2,500, последних 2 сут 2,424, "
-                             "отклонение 3,08 % не более 5 % от R₀")));
-    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
+                             "отклонение 3,1")));
+    QVERIFY(
+        text.contains(number("✓ Δt разность температур: в среднем 30,0 K по модулю — не "
+                             "меньше 10 K")));
+    // Both methods side by side; 18 readings are too few for the dynamic one, which says so.
+    QVERIFY(text.contains("Метод средних") && text.contains("Динамический метод"));
+    QVERIFY(text.contains(number("U = ±0,276 (11,2 %, k = 2)")));
+    QVERIFY(text.contains("мало показаний"));
+    QVERIFY(
+        text.contains(number("Среднее по каналам (2): R₀ = 1,846 м²·К/Вт, от 1,231 до "
+                             "2,462")));
+    // Verdicts in the criteria and in the methods' tables.
+    QCOMPARE(text.count("Измерение соответствует критериям"), 4);
     QVERIFY(text.contains("теплосодержания"));
     const QString heading = window->findChild<QLabel*>(QStringLiteral("heading"))->text();
     QVERIFY2(heading.contains("строк в расчёте: 16, пропущено: 1"), qPrintable(heading));
@@ -111,6 +128,8 @@ void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
 
     const auto* daily = window->findChild<QTableWidget*>(QStringLiteral("daily"));
     QCOMPARE(daily->rowCount(), 4);
+    QCOMPARE(daily->item(0, 1)->text(), QStringLiteral("01.10.2009 20:00:00"));
+    QCOMPARE(daily->item(3, 2)->text(), QStringLiteral("05.10.2009 14:00:00"));
     QCOMPARE(daily->item(2, 3)->text(), number("2,400"));
     QCOMPARE(daily->item(3, 3)->text(), number("2,449"));
 
@@ -142,34 +161,160 @@ void ResistanceWindowTest::selectionAndCoefficients() {
     ResistanceWindow next(dialogs, ',');
     QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaIn"))->value(), 10.0);
     QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("alphaOut"))->value(), 23.0);
+
+    // A minimum difference above the example's 30 K: the measurement no longer conforms.
+    auto* minimum = window.findChild<QDoubleSpinBox*>(QStringLiteral("minDifference"));
+    QCOMPARE(minimum->value(), 10.0);
+    QCOMPARE(minimum->accessibleName(), QStringLiteral("Минимальная разность температур"));
+    minimum->setValue(40);
+    QVERIFY(
+        resultsText(window).contains("✗ Δt разность температур: в среднем 30,0 K по модулю — "
+                                     "меньше 40 K"));
+    QVERIFY(!window.result().conforms);
+    QCOMPARE(settings.open()->value("Resistance/MinDifference").toDouble(), 40.0);
+    window.findChild<QDoubleSpinBox*>(QStringLiteral("fluxUncertainty"))->setValue(10);
+    QCOMPARE(window.result().channels[0].uncertainty->flux, 0.1);
+    QCOMPARE(next.findChild<QDoubleSpinBox*>(QStringLiteral("temperatureUncertainty"))->value(),
+             0.5);
 }
 
-void ResistanceWindowTest::savesTheProtocolAsPdf() {
+QString pdfText(const QString& pdf) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    if (!reader.waitForFinished(30000) || reader.exitCode() != 0) {
+        return {};
+    }
+    return QString::fromUtf8(reader.readAllStandardOutput()).simplified();
+}
+
+// LibreOffice's own conversion of an OpenDocument text to plain text.
+QString odtText(const QString& odt, const QString& work) {
+    QProcess office;
+    office.start(
+        QStringLiteral("soffice"),
+        {QStringLiteral("-env:UserInstallation=file://") + work + QStringLiteral("/lo"),
+         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("--outdir"), work, odt});
+    if (!office.waitForFinished(180000)) {
+        return {};
+    }
+    QFile text(work + QLatin1Char('/') + QFileInfo(odt).completeBaseName() +
+               QStringLiteral(".txt"));
+    return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()).simplified()
+                                          : QString();
+}
+
+void ResistanceWindowTest::fillsTheDetailsAndSavesTheProtocol() {
     ExampleWindow example;
     auto& [settings, tables, table, fields, dialogs, window] = example;
     window.analyse(table, fields, {});
 
-    QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("протокол.pdf"));
-    dialogs.fileNames.push_back(pdf);
-    window.findChild<QPushButton*>(QStringLiteral("savePdf"))->click();
-    QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.messageTexts().join('\n')));
-    QCOMPARE(dialogs.saveRequests.front().fileName, QStringLiteral("Стена.pdf"));
-    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{QStringLiteral("протокол.pdf")});
+    window.findChild<QPushButton*>(QStringLiteral("surveyDetails"))->click();
+    auto* details = window.findChild<zond::app::SurveyDetailsDialog*>();
+    QVERIFY(details != nullptr && details->isVisible());
+    QVERIFY(
+        details->findChild<QLabel*>(QStringLiteral("instrument"))->text().contains("ЗОНД-8Т.05"));
+    details->findChild<QLineEdit*>(QStringLiteral("object"))->setText("Школа № 5");
+    details->findChild<QPlainTextEdit*>(QStringLiteral("construction"))
+        ->setPlainText("кирпич 380 мм\nпенополистирол 80 мм");
+    details->findChild<QLineEdit*>(QStringLiteral("operator"))->setText("Сидоров С. С.");
+    auto* required = details->findChild<QLineEdit*>(QStringLiteral("required_r0"));
+    required->setText("много");
+    details->accept();
+    // A bad R₀тр keeps the dialog open with what was typed, and writes nothing.
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QVERIFY(dialogs.messages.back().text.contains("R₀тр"));
+    QVERIFY(details->isVisible());
+    QVERIFY(!QFile::exists(tables.filePath("Стена.survey.json")));
+    required->setText("2,5");
+    details->accept();
+    QVERIFY(!details->isVisible());
+    QVERIFY(QFile::exists(tables.filePath("Стена.survey.json")));
 
-    QProcess reader;
-    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    QVERIFY(reader.waitForFinished(30000) && reader.exitCode() == 0);
-    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
-    QVERIFY2(text.contains("q1: R₀ = 2,462 м²·К/Вт, Rк = 2,303 м²·К/Вт, U = 0,406 Вт/(м²·К)"),
-             qPrintable(text));
-    QVERIFY(text.contains("q2: R₀ = 1,231 м²·К/Вт"));
-    QCOMPARE(text.count("Измерение соответствует критериям"), 2);
-    QVERIFY(text.contains("Таблица: Стена"));
-    QVERIFY(text.contains("Период: 01.10.2009 20:00:00 — 05.10.2009 14:00:00"));
-    QVERIFY(text.contains("Строк в расчёте: 16, пропущено: 1"));
-    QVERIFY(text.contains("αв = 8,7, αн = 23 Вт/(м²·К)"));
-    QVERIFY(text.contains("Дата расчёта: " + QDate::currentDate().toString("dd.MM.yyyy")));
+    QTemporaryDir out;
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.pdf")));
+    window.findChild<QPushButton*>(QStringLiteral("savePdf"))->click();
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.odt")));
+    window.findChild<QPushButton*>(QStringLiteral("saveOdt"))->click();
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QCOMPARE(dialogs.saveRequests.at(0).fileName, QStringLiteral("Стена.pdf"));
+    QCOMPARE(dialogs.saveRequests.at(1).fileName, QStringLiteral("Стена.odt"));
+
+    const QString pdf = pdfText(out.filePath(QStringLiteral("протокол.pdf")));
+    const QString odt = odtText(out.filePath(QStringLiteral("протокол.odt")), out.path());
+    for (const QString& text : {pdf, odt}) {
+        for (const char* wanted :
+             {"Объект Школа № 5", "кирпич 380 мм", "пенополистирол 80 мм",
+              "Исполнитель ____________ / Сидоров С. С.", "Таблица измерений Стена",
+              "Период анализа 01.10.2009 20:00:00 — 05.10.2009 14:00:00",
+              "Строк не учтено 3: нечитаемых — 1, до начала периода анализа — 2",
+              "м²·К/Вт 2,462 ± ", " 1,231 ± ", "Rк, м²·К/Вт 2,303",
+              "αв = 8,7 Вт/(м²·К), αн = 23 Вт/(м²·К)", "Наименьшая разность температур: 10 K",
+              "Динамический метод", "✓ C1 продолжительность",
+              // q1 2,462 and q2 1,231: their mean 1,846 is below 2,5.
+              "R₀ = 1,846 ± ",
+              "(среднее по 2 каналам), что менее нормируемого "
+              "R₀тр = 2,5 м²·К/Вт"}) {
+            QVERIFY2(text.contains(QString::fromUtf8(wanted)),
+                     qPrintable(QString::fromUtf8(wanted) + QStringLiteral("\n") + text));
+        }
+    }
+}
+
+void ResistanceWindowTest::damagedDetailsAreReportedAndLeftAlone() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+    window.analyse(table, fields, {});
+    QFile file(tables.filePath(QStringLiteral("Стена.survey.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"object\": 12");
+    file.close();
+
+    window.findChild<QPushButton*>(QStringLiteral("surveyDetails"))->click();
+    auto* details = window.findChild<zond::app::SurveyDetailsDialog*>();
+    QCOMPARE(dialogs.messages.size(), 1u);
+    QVERIFY2(dialogs.messages.back().text.contains("«Стена.survey.json» повреждён"),
+             qPrintable(dialogs.messages.back().text));
+    QVERIFY(details->findChild<QLineEdit*>(QStringLiteral("object"))->text().isEmpty());
+    details->reject();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("{\"object\": 12"));
+}
+
+void ResistanceWindowTest::serviceMenuEditsTheDetailsAndTheOrganisation() {
+    zond::test::PrivateSettings settings;
+    QTemporaryDir tables;
+    const auto path = writeExampleTable(tables.path());
+    zond::test::ProgramWindows program;
+    auto* details = program.form1.findChild<QAction*>(QStringLiteral("SurveyDetails"));
+    QCOMPARE(details->text(), QStringLiteral("Сведения об обследовании…"));
+    QVERIFY(!details->isEnabled());
+
+    auto* organisation = program.form1.findChild<QAction*>(QStringLiteral("Organisation"));
+    QCOMPARE(organisation->text(), QStringLiteral("Организация…"));
+    organisation->trigger();
+    auto* organisationDialog = program.form1.findChild<zond::app::OrganisationDialog*>();
+    QVERIFY(organisationDialog->isVisible());
+    organisationDialog->findChild<QLineEdit*>(QStringLiteral("organisationName"))
+        ->setText("ООО «Тавис»");
+    organisationDialog->accept();
+    QCOMPARE(settings.open()->value("Organisation/Name").toString(), QStringLiteral("ООО «Тавис»"));
+
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    QVERIFY(details->isEnabled());
+    details->trigger();
+    auto* dialog = program.form1.findChild<zond::app::SurveyDetailsDialog*>();
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QLineEdit*>(QStringLiteral("client"))->setText("ГКУ \"Заказчик\"");
+    dialog->accept();
+    QVERIFY(program.dialogs.messages.empty());
+    // Closing and opening the table again finds its details beside it.
+    program.form1.closeTable();
+    program.form1.openTable(QString::fromStdU16String(path.u16string()));
+    details->trigger();
+    QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("client"))->text(),
+             QStringLiteral("ГКУ \"Заказчик\""));
+    dialog->reject();
 }
 
 QTEST_MAIN(ResistanceWindowTest)

@@ -195,20 +195,31 @@ def record(day, month, hour, minute, flux1):
                   flux1 & 0xFF, flux1 >> 8, 0, 0, 0, 0])
 
 
-def case_bad_date_keeps_the_old_table():
-    stored = bytes([3, 0]) + record(30, 4, 10, 0, 1) + record(31, 4, 10, 0, 2) \
-        + record(1, 5, 10, 0, 3)
+def case_bad_date_keeps_the_rows_before_it():
+    # The second record's date is impossible: fetch keeps the first as a new table, append adds
+    # the records before the bad one, and both name it and say how many rows were kept.
+    good = record(30, 4, 10, 0, 1)
+    bad = record(31, 4, 10, 0, 2)
     expect(cli("create", TABLE)[0] == 0, "create")
-    before = open(TABLE, "rb").read()
-    sim = replay(stored)
+    sim = replay(bytes([3, 0]) + good + bad + record(1, 5, 10, 0, 3))
     code, out, err = cli("fetch", "--port", sim.device, TABLE)
     sim.stop()
-    expect(code == 1, "exit %d instead of 1" % code)
+    expect(code == 1, "fetch exit %d instead of 1" % code)
     expect("'31.04.2009 10:00:00' is not a valid date and time" in err, "stderr: %s" % err)
-    # Never a partial table under the name: the old one stays, and nothing beside it.
-    expect(open(TABLE, "rb").read() == before, "the old table changed")
+    expect("записи № 2 (31.04.2009 10:00:00)" in err and "Сохранено записей до неё: 1." in err,
+           "stderr: %s" % err)
+    expect([row["N"] for row in table_rows()] == [1], "rows %r" % table_rows())
     left = [name for name in os.listdir(WORK) if name.startswith(".obj1.db")]
     expect(not left, "left: %r" % left)
+
+    sim = replay(bytes([5, 0]) + good + record(30, 4, 11, 0, 4) + record(30, 4, 12, 0, 5) + bad
+                 + record(1, 5, 10, 0, 6))
+    code, out, err = cli("append", "--port", sim.device, TABLE)
+    sim.stop()
+    expect(code == 1, "append exit %d instead of 1" % code)
+    expect("записи № 4 (31.04.2009 10:00:00)" in err and "Сохранено записей до неё: 2." in err,
+           "stderr: %s" % err)
+    expect([row["N"] for row in table_rows()] == [1, 2, 3], "rows %r" % table_rows())
 
 
 def case_count_beyond_the_records_sent():

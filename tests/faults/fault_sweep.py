@@ -47,13 +47,15 @@ def table_rows(path, ignore=()):
 class Case:
     """One command: how its folder is prepared, its arguments, and its output's reader."""
 
-    def __init__(self, name, args, output=None, uses_sim=False, ignore=(), new_rows_allowed=False):
+    def __init__(self, name, args, output=None, uses_sim=False, ignore=(), new_rows_allowed=False,
+                 original=b"the file this run replaces\n"):
         self.name = name
         self.args = args  # with {table}, {out} and {port} filled in per run
         self.output = output  # the file the command writes, other than the table
         self.uses_sim = uses_sim
         self.ignore = ignore  # fields a failed run may have changed in some rows
         self.new_rows_allowed = new_rows_allowed
+        self.original = original  # what the output holds before the run
 
 
 CASES = {
@@ -71,6 +73,10 @@ CASES = {
     "chart_png": Case("chart_png", ["chart", "{table}", "{out}"], output="out.png"),
     "resistance_pdf": Case("resistance_pdf", ["resistance", "{table}", "--pdf", "{out}"],
                            output="out.pdf"),
+    "resistance_odt": Case("resistance_odt", ["resistance", "{table}", "--odt", "{out}"],
+                           output="out.odt"),
+    "survey": Case("survey", ["survey", "{table}", "--set", "object=Школа № 5"],
+                   output="table.survey.json", original='{"client": "Заказчик"}'.encode()),
 }
 
 
@@ -89,6 +95,14 @@ def output_readable(path):
                 return len(list(csv.reader(f, delimiter=";"))) > 1
         elif ext == ".pdf":
             return subprocess.run(["pdftotext", path, "-"], capture_output=True).returncode == 0
+        elif ext == ".odt":
+            import zipfile
+            with zipfile.ZipFile(path) as odt:
+                return b"office:document-content" in odt.read("content.xml")
+        elif ext == ".json":
+            import json
+            with open(path, encoding="utf-8") as f:
+                return json.load(f)["object"] == "Школа № 5"
         elif ext == ".png":
             with open(path, "rb") as f:
                 data = f.read()
@@ -142,7 +156,7 @@ class Sweep:
         shutil.copy(table_source, os.path.join(self.base, TABLE))
         if self.case.output:
             with open(os.path.join(self.base, self.case.output), "wb") as f:
-                f.write(b"the file this run replaces\n")
+                f.write(self.case.original)
         self.before = table_rows(os.path.join(self.base, TABLE), self.case.ignore)
         folder = self.fresh_folder("dry")
         status, message, counts = self.run(folder)

@@ -20,6 +20,7 @@
 #include "sim/instrument_replies.h"
 #include "sim/memory_image.h"
 #include "sim/pseudo_terminal.h"
+#include "sim/wall_model.h"
 
 namespace {
 
@@ -39,6 +40,11 @@ on it until stopped.
                        cycle and weather outside, about 20 °C inside, the flux lagging Δt/R
   --days N             with --wall: N days of readings at --interval (default 5); they must
                        fit the memory's 3854 records
+  --mass C             with --wall: the wall's heat capacity C kJ/(m²·K) (default 0: a light
+                       wall); the flux then comes from a model of 8 layers between the surface
+                       resistances 1/8.7 and 1/23, so the wall stores heat as a real one does
+  --warming K          with --wall: the outside warms steadily by K °C a day (default 0;
+                       negative: cooling)
   --image FILE         serve the bytes of FILE as the memory image instead
   --write-image FILE   also write the image served to FILE
   --version A.B.C      version bytes V1.V2.V3 of the header (default 9.8.18)
@@ -63,6 +69,8 @@ struct Options {
     unsigned baud = 0;
     bool once = false;
     std::optional<unsigned> days;
+    std::optional<double> mass;
+    std::optional<double> warming;
 };
 
 double positiveValue(const std::string& text, const std::string& what) {
@@ -79,11 +87,39 @@ double positiveValue(const std::string& text, const std::string& what) {
     return value;
 }
 
-// --wall and --days: the record count follows from the days.
-void settleWall(Options& options) {
-    if (options.days && !options.generator.wallResistance) {
-        throw std::invalid_argument("--days needs --wall");
+double numberIn(const std::string& text, double lowest, double highest, const std::string& what) {
+    std::size_t used = 0;
+    double value = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
     }
+    if (used != text.size() || text.empty() || !(value >= lowest && value <= highest)) {
+        throw std::invalid_argument(what + " must be a number from " + std::to_string(lowest) +
+                                    " to " + std::to_string(highest));
+    }
+    return value;
+}
+
+// --wall with --days, --mass and --warming: the record count follows from the days.
+void settleWall(Options& options) {
+    const auto& wall = options.generator.wallResistance;
+    for (const auto& [given, name] : {std::pair{options.days.has_value(), "--days"},
+                                      std::pair{options.mass.has_value(), "--mass"},
+                                      std::pair{options.warming.has_value(), "--warming"}}) {
+        if (given && !wall) {
+            throw std::invalid_argument(std::string(name) + " needs --wall");
+        }
+    }
+    if (options.mass && *options.mass > 0) {
+        if (*wall <= LayeredWall::kSurfaceInside + LayeredWall::kSurfaceOutside + 0.01) {
+            throw std::invalid_argument(
+                "--mass needs --wall above the surface resistances, 0.17 m²·K/W");
+        }
+        options.generator.wallCapacity = *options.mass * 1000.0;
+    }
+    options.generator.warming = options.warming.value_or(0);
     if (options.generator.wallResistance) {
         options.generator.records =
             recordsForDays(options.days.value_or(5), options.generator.interval);
@@ -153,6 +189,10 @@ Options parseOptions(int argc, char** argv) {
                 static_cast<std::uint32_t>(parseNumber(value, 0xFFFFFFFF, name));
         } else if (name == "--wall") {
             options.generator.wallResistance = positiveValue(value, name);
+        } else if (name == "--mass") {
+            options.mass = numberIn(value, 0, 10000, name);
+        } else if (name == "--warming") {
+            options.warming = numberIn(value, -20, 20, name);
         } else if (name == "--days") {
             options.days = static_cast<unsigned>(parseNumber(value, 366, name));
         } else if (name == "--image") {

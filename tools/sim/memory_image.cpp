@@ -1,5 +1,7 @@
 #include "sim/memory_image.h"
 
+#include "sim/wall_model.h"
+
 #include "instrument/device_data.h"
 
 #include <algorithm>
@@ -99,9 +101,10 @@ void appendMixedReadings(std::vector<std::uint8_t>& image, const GeneratorSettin
     }
 }
 
-// A massive wall of resistance R logged by the instrument: the outside follows the day and a
-// slower weather drift, the inside stays near 20 °C, and the flux at the inner surface follows
-// Δt/R through the wall's first-order lag of a few hours.
+// A wall of resistance R logged by the instrument: the outside follows the day, a slower weather
+// drift and any steady warming, the inside stays near 20 °C. Without a heat capacity the flux at
+// the inner surface follows Δt/R through a first-order lag of a few hours; with one it comes from
+// the layered wall model, which stores heat as the outside warms.
 void appendWallReadings(std::vector<std::uint8_t>& image, const GeneratorSettings& settings) {
     constexpr double kLagHours = 5.0;
     const double pi2 = 2.0 * std::numbers::pi;
@@ -117,6 +120,7 @@ void appendWallReadings(std::vector<std::uint8_t>& image, const GeneratorSetting
     const double follow = 1.0 - std::exp(-stepHours / kLagHours);
 
     double flux = 0;
+    std::optional<LayeredWall> wall;
     for (std::size_t k = 0; k < settings.records; ++k) {
         const auto when = settings.start + settings.interval * static_cast<long>(k);
         const double hours = stepHours * static_cast<double>(k);
@@ -127,9 +131,19 @@ void appendWallReadings(std::vector<std::uint8_t>& image, const GeneratorSetting
         values.outside = outsideMean + 4.0 * std::sin(day) +
                          1.5 * std::sin(pi2 * hours / (24.0 * 4.7) + weather1) +
                          1.0 * std::sin(pi2 * hours / (24.0 * 2.3) + weather2) +
-                         0.1 * noise(random);
+                         settings.warming * hours / 24.0 + 0.1 * noise(random);
         const double steady = (values.inside - values.outside) / resistance;
-        flux = k == 0 ? steady : flux + follow * (steady - flux);
+        if (settings.wallCapacity > 0) {
+            if (!wall) {
+                wall.emplace(resistance, settings.wallCapacity, values.inside, values.outside);
+            } else {
+                wall->advance(values.inside, values.outside,
+                              static_cast<double>(settings.interval.count()));
+            }
+            flux = wall->innerFlux();
+        } else {
+            flux = k == 0 ? steady : flux + follow * (steady - flux);
+        }
         for (std::size_t c = 0; c < 3; ++c) {
             values.flux[c] = settings.sensors[c] == 0 ? 0.0 : flux + 0.05 * noise(random);
         }

@@ -19,6 +19,8 @@ struct GeneratorSettings {
     std::array<std::uint8_t, 3> sensors{1, 0, 0};  // channels with code 0 have no flux
     // Logging-mode readings of a wall of this thermal resistance (m²·K/W) instead.
     std::optional<double> wallResistance;
+    double wallCapacity = 0;  // J/(m²·K); above 0 the flux comes from a layered wall model
+    double warming = 0;       // K/day added to the outside temperature of the wall readings
 };
 
 // The 16-bit count and `records` 17-byte records with ascending times, inside and outside

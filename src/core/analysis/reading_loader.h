@@ -12,8 +12,9 @@
 namespace zond::analysis {
 
 // The rows of the given records (the grid's selection), in any order. A row whose date, time or
-// either temperature cannot be read (empty, text, ">320.0") is counted in `leftOut`. Temperatures
-// may use a decimal comma or point; the channels are q1 … q(EN_CH).
+// either temperature cannot be read (empty, text, ">320.0") is counted in `leftOut`; a q that
+// cannot be read (empty, text) leaves that channel of the row out and is counted in
+// `fluxLeftOut`. Temperatures may use a decimal comma or point; the channels are q1 … q(EN_CH).
 Readings loadReadings(const dbf::DbfTable& table,
                       const measurement::MeasurementFieldIndexes& fields,
                       std::span<const std::uint32_t> records);

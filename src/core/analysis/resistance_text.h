@@ -35,13 +35,28 @@ std::string channelFiguresText(const ChannelResult& channel, char decimalSeparat
 // "tв = 20,0 °C, tн = -10,0 °C, Δt = 30,0 K, q = 12,19 Вт/м²", the means over the window.
 std::string channelMeansText(const ChannelResult& channel, char decimalSeparator);
 
-// One criterion as the summary, the window and the protocol list it.
+std::string explainDifference(const DifferenceCondition& c, char decimalSeparator);
+
+// One criterion as the summary, the window and the protocol list it: C1–C3 and the
+// temperature-difference condition.
 struct CriterionLine {
     bool pass = false;
     std::string_view title;  // "C1 продолжительность"
     std::string_view explanation;
 };
-std::array<CriterionLine, 3> criterionLines(const Criteria& criteria);
+std::array<CriterionLine, 4> criterionLines(const Criteria& criteria);
+
+// "U = 0,246 м²·К/Вт (10,0 %, k = 2): калибровка датчика потока 5,0 %, …", empty without R0.
+std::string uncertaintyText(const ChannelResult& channel, char decimalSeparator);
+// "R = 1,002 м²·К/Вт (0,990 … 1,015), τ = 26,9 ч и 6,6 ч, принят", or why there is none;
+// empty when the dynamic method was not asked for.
+std::string dynamicText(const ChannelResult& channel, char decimalSeparator);
+// The warning shown beside the verdict when stored heat may bias R0, empty otherwise.
+std::string storageDriftText(const ChannelResult& channel, char decimalSeparator);
+// "Тепловой поток направлен наружу (из помещения): …" when R0 came from negative sums, else empty.
+std::string_view reversedFluxNote(const ChannelResult& channel);
+// "Среднее по 2 каналам: R₀ = 2,000 м²·К/Вт (от 1,900 до 2,100), U = …", empty without a mean.
+std::string meanText(const AnalysisResult& result, char decimalSeparator);
 std::string_view passMark(bool pass);  // "✓" or "✗"
 std::string_view verdictText(bool conforms);
 

@@ -7,17 +7,20 @@
 #include <limits>
 #include <span>
 
+#include "analysis/dynamic_method.h"
 #include "analysis/resistance_text.h"
 
 namespace zond::analysis {
 
 namespace {
 
-constexpr double kLimit = 0.05;  // C2 and C3
+constexpr double kLimit = 0.05;  // C2, C3, storage drift
 constexpr int kMinimumDays = 3;  // C1
-constexpr double kSmallDifference = 10.0;
 constexpr double kLongInterval = 30.0 * 60.0;
 constexpr double kGapFactor = 1.5;
+constexpr double kDayCoverage = 0.9;
+// Fewer readings a day than this (or a longer interval) and no whole days are laid out.
+constexpr double kFewestPerDay = 4;
 
 // Sums of one channel over a set of rows.
 struct Sums {
@@ -40,28 +43,37 @@ struct Sums {
     }
 };
 
+// Both sums negative is heat flowing outwards, a valid R; differing signs or a zero are not.
 Resistance resistanceOf(double difference, double flux, std::size_t rows) {
     if (rows == 0) {
         return {};
     }
-    if (flux <= 0) {
-        return {0, Undefined::HeatIntoRoom};
-    }
-    if (difference <= 0) {
+    if (difference == 0) {
         return {0, Undefined::NoTemperatureDifference};
     }
-    return {difference / flux, Undefined::None};
+    if (flux == 0) {
+        return {0, Undefined::NoFlux};
+    }
+    if ((difference > 0) != (flux > 0)) {
+        return {0, difference > 0 ? Undefined::HeatIntoRoom : Undefined::FluxAgainstDifference};
+    }
+    return {difference / flux, Undefined::None, flux < 0};
 }
 
 Resistance resistanceOf(const Sums& s) {
     return resistanceOf(s.difference, s.flux, s.rows);
 }
 
-std::optional<double> deviation(const Resistance& a, const Resistance& b, const Resistance& r0) {
-    if (!a.defined() || !b.defined() || !r0.defined()) {
+// |a − b| / b
+std::optional<double> deviation(const Resistance& a, const Resistance& b) {
+    if (!a.defined() || !b.defined()) {
         return std::nullopt;
     }
-    return std::abs(a.value - b.value) / r0.value;
+    return std::abs(a.value - b.value) / b.value;
+}
+
+double meanMagnitude(const Sums& s) {
+    return s.rows == 0 ? 0 : std::abs(s.difference) / static_cast<double>(s.rows);
 }
 
 // Prefix sums of one channel over whole-day blocks: blocks [first, first + count) sum to
@@ -80,25 +92,33 @@ class DayBlocks {
 
 // The criteria's figures for `days` blocks from `first` (the window of D = 0 is one block that
 // is not a whole day).
-Criteria judge(const DayBlocks& blocks, int first, int count, int days) {
+Criteria judge(const DayBlocks& blocks, int first, int count, int days, double minDifference) {
     Criteria c;
-    const Resistance r0 = resistanceOf(blocks.range(first, count));
+    const Sums all = blocks.range(first, count);
+    const Resistance r0 = resistanceOf(all);
     c.duration.days = days;
     c.duration.pass = days >= kMinimumDays;
     if (days >= 2) {
         c.lastDay.withoutLastDay = resistanceOf(blocks.range(first, days - 1));
-        c.lastDay.deviation = deviation(r0, c.lastDay.withoutLastDay, r0);
+        c.lastDay.deviation = deviation(r0, c.lastDay.withoutLastDay);
     }
     c.thirds.days = 2 * days / 3;
     if (c.thirds.days >= 1) {
         c.thirds.first = resistanceOf(blocks.range(first, c.thirds.days));
         c.thirds.last = resistanceOf(blocks.range(first + days - c.thirds.days, c.thirds.days));
-        c.thirds.deviation = deviation(c.thirds.first, c.thirds.last, r0);
+        c.thirds.deviation = deviation(c.thirds.first, c.thirds.last);
     }
     c.lastDay.pass = c.lastDay.deviation && *c.lastDay.deviation <= kLimit;
     c.thirds.pass = c.thirds.deviation && *c.thirds.deviation <= kLimit;
-    c.conforms = c.duration.pass && c.lastDay.pass && c.thirds.pass;
+    c.difference.meanDifference = meanMagnitude(all);
+    c.difference.minimum = minDifference;
+    c.difference.pass = all.rows > 0 && c.difference.meanDifference >= minDifference;
+    c.conforms = c.duration.pass && c.lastDay.pass && c.thirds.pass && c.difference.pass;
     return c;
+}
+
+double largestDeviation(const Criteria& c) {
+    return std::max(c.lastDay.deviation.value_or(0), c.thirds.deviation.value_or(0));
 }
 
 // Keeps `rows` when already in time order, else a time-ordered copy in `storage`.
@@ -177,10 +197,17 @@ std::optional<double> medianInterval(std::span<const Reading> rows) {
     return median;
 }
 
+// Gaps that start inside the window count for it; those that start before it only as a note
+// (a late first reading shows as a day with few readings).
 void findGaps(std::span<const Reading> rows, double interval, AnalysisResult& result) {
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const std::int64_t step = rows[i].time - rows[i - 1].time;
-        if (static_cast<double>(step) > kGapFactor * interval) {
+        if (static_cast<double>(step) <= kGapFactor * interval) {
+            continue;
+        }
+        if (result.days > 0 && rows[i - 1].time <= result.windowStart) {
+            ++result.gapsBefore;
+        } else {
             ++result.gapCount;
             if (!result.largestGap || step > result.largestGap->length) {
                 result.largestGap = Gap{rows[i - 1].time, step};
@@ -202,6 +229,23 @@ int blockOf(const AnalysisResult& result, std::int64_t time) {
         return 0;
     }
     return static_cast<int>((time - result.windowStart + kSecondsPerDay - 1) / kSecondsPerDay) - 1;
+}
+
+// Days whose readings (any channel) cover less than 90 % of what the interval promises.
+void findSparseDays(std::span<const Reading> window, double interval, AnalysisResult& result) {
+    if (result.days == 0) {
+        return;
+    }
+    std::vector<std::size_t> counts(static_cast<std::size_t>(result.days));
+    for (const Reading& r : window) {
+        ++counts[static_cast<std::size_t>(blockOf(result, r.time))];
+    }
+    const double expected = static_cast<double>(kSecondsPerDay) / interval;
+    for (std::size_t d = 0; d < counts.size(); ++d) {
+        if (static_cast<double>(counts[d]) < kDayCoverage * expected) {
+            result.sparseDays.push_back(static_cast<int>(d) + 1);
+        }
+    }
 }
 
 WindowDays groupDays(std::span<const Reading> window, const AnalysisResult& result,
@@ -261,6 +305,79 @@ std::vector<double> cumulativeSeries(std::span<const Reading> window, int channe
     return series;
 }
 
+// Relative standard components from the sensors and the day-to-day scatter, expanded with k = 2.
+std::optional<Uncertainty> uncertaintyOf(const ChannelResult& channel,
+                                         const AnalysisOptions& options) {
+    if (!channel.r0.defined()) {
+        return std::nullopt;
+    }
+    Uncertainty u;
+    u.flux = options.fluxUncertainty;
+    u.temperature = std::sqrt(2.0) * options.temperatureUncertainty /
+                    channel.criteria.difference.meanDifference;
+    std::vector<double> daily;
+    for (const auto& day : channel.daily) {
+        if (day.r.defined()) {
+            daily.push_back(day.r.value);
+        }
+    }
+    if (daily.size() >= 2) {
+        const auto n = static_cast<double>(daily.size());
+        double mean = 0;
+        for (const double r : daily) {
+            mean += r / n;
+        }
+        double squares = 0;
+        for (const double r : daily) {
+            squares += (r - mean) * (r - mean);
+        }
+        u.scatter = std::sqrt(squares / (n - 1) / n) / channel.r0.value;
+    }
+    u.relative =
+        2.0 * std::sqrt(u.flux * u.flux + u.temperature * u.temperature + u.scatter * u.scatter);
+    u.expanded = u.relative * channel.r0.value;
+    return u;
+}
+
+// A steady one-way move of the daily R over the last three or more days, or a dynamic R that
+// tells a different story.
+StorageDrift storageDriftOf(const ChannelResult& channel) {
+    StorageDrift drift;
+    if (!channel.r0.defined()) {
+        return drift;
+    }
+    const auto& daily = channel.daily;
+    int run = 0;
+    int direction = 0;
+    for (std::size_t d = daily.size();
+         d-- > 1 && daily[d].r.defined() && daily[d - 1].r.defined();) {
+        const double step = daily[d].r.value - daily[d - 1].r.value;
+        const int sign = step > 0 ? 1 : (step < 0 ? -1 : 0);
+        if (sign == 0 || (direction != 0 && sign != direction)) {
+            break;
+        }
+        direction = sign;
+        run = run == 0 ? 2 : run + 1;
+    }
+    if (run >= 3) {
+        const std::size_t last = daily.size() - 1;
+        const double trend = std::abs(daily[last].r.value -
+                                      daily[last + 1 - static_cast<std::size_t>(run)].r.value) /
+                             channel.r0.value;
+        if (trend > kLimit) {
+            drift.trendDays = run;
+            drift.trend = trend;
+        }
+    }
+    if (channel.dynamic.result && channel.dynamic.result->accepted) {
+        drift.dynamicDifference =
+            std::abs(channel.dynamic.result->r - channel.r0.value) / channel.r0.value;
+    }
+    drift.drift =
+        drift.trendDays > 0 || (drift.dynamicDifference && *drift.dynamicDifference > kLimit);
+    return drift;
+}
+
 ChannelResult channelResult(int channel, const DayBlocks& blocks, const WindowDays& days,
                             std::span<const Reading> window, const AnalysisResult& result,
                             const AnalysisOptions& options) {
@@ -282,20 +399,35 @@ ChannelResult channelResult(int channel, const DayBlocks& blocks, const WindowDa
     }
     for (int d = 0; d < result.days; ++d) {
         const std::int64_t from = result.windowStart + d * kSecondsPerDay;
-        out.daily.push_back({from, from + kSecondsPerDay, resistanceOf(blocks.range(d, 1))});
+        const Sums day = blocks.range(d, 1);
+        DayResistance& entry =
+            out.daily.emplace_back(from, from + kSecondsPerDay, resistanceOf(day), day.rows);
+        const std::size_t begin = days.firstRow[static_cast<std::size_t>(d)];
+        const std::size_t end = days.firstRow[static_cast<std::size_t>(d) + 1];
+        if (begin < end) {
+            entry.firstReading = window[begin].time;
+            entry.lastReading = window[end - 1].time;
+        }
     }
     out.cumulative = cumulativeSeries(window, channel,
                                       cumulativeStride(window.size(), options.cumulativePoints));
-    out.criteria = judge(blocks, 0, days.count, result.days);
+    out.criteria = judge(blocks, 0, days.count, result.days, options.minDifference);
+    const char separator = options.decimalSeparator;
     out.criteria.duration.explanation = explainDuration(out.criteria.duration);
-    out.criteria.lastDay.explanation =
-        explainLastDay(out.criteria.lastDay, result.days, options.decimalSeparator);
-    out.criteria.thirds.explanation =
-        explainThirds(out.criteria.thirds, result.days, options.decimalSeparator);
+    out.criteria.lastDay.explanation = explainLastDay(out.criteria.lastDay, result.days, separator);
+    out.criteria.thirds.explanation = explainThirds(out.criteria.thirds, result.days, separator);
+    out.criteria.difference.explanation = explainDifference(out.criteria.difference, separator);
+    out.uncertainty = uncertaintyOf(out, options);
+    if (options.dynamic && result.interval) {
+        out.dynamic = dynamicResistance(window, channel, *result.interval);
+    }
+    out.storage = storageDriftOf(out);
     return out;
 }
 
 // Per channel, prefix sums over all rows in time order: rows [lo, hi) sum to at(hi) − at(lo).
+// Values beyond the instrument's range are left out before, so the differences keep their
+// digits; the figures reported for the period found are summed again over its own rows.
 class RowPrefix {
   public:
     RowPrefix(std::span<const Reading> rows, int channel) : prefix_(rows.size() + 1) {
@@ -306,9 +438,8 @@ class RowPrefix {
             }
         }
     }
-    Resistance range(std::size_t lo, std::size_t hi) const {
-        return resistanceOf(prefix_[hi] - prefix_[lo]);
-    }
+    Sums sums(std::size_t lo, std::size_t hi) const { return prefix_[hi] - prefix_[lo]; }
+    Resistance range(std::size_t lo, std::size_t hi) const { return resistanceOf(sums(lo, hi)); }
 
   private:
     std::vector<Sums> prefix_;
@@ -334,87 +465,143 @@ class TrailingBoundary {
     std::size_t next_ = 0;
 };
 
-bool within(const std::optional<double>& deviation) {
-    return deviation && *deviation <= kLimit;
+// A conforming candidate: rows [begin, end) and its largest deviation over the channels.
+struct Candidate {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    double deviation = 0;
+};
+
+// Keeps the candidate with the smallest largest deviation; on a tie the later one.
+void keepBetter(std::optional<Candidate>& best, const Candidate& candidate) {
+    if (!best || candidate.deviation <= best->deviation) {
+        best = candidate;
+    }
 }
 
-// The latest period of `length` whole days ending at a reading in which every channel passes
-// C2 and C3; the rows up to the reading must span the days, as for the analysis window.
-std::optional<LongestPeriod> latestConforming(std::span<const Reading> rows, double interval,
-                                              const std::vector<RowPrefix>& channels, int length) {
+// The largest C2/C3 deviation of a channel over a candidate, or nothing when it does not
+// conform (C2, C3 and the temperature difference).
+std::optional<double> conformingDeviation(const Sums& all, const Resistance& withoutLastDay,
+                                          const Resistance& first, const Resistance& last,
+                                          double minDifference) {
+    const Resistance r0 = resistanceOf(all);
+    const auto c2 = deviation(r0, withoutLastDay);
+    const auto c3 = deviation(first, last);
+    if (!c2 || !c3 || *c2 > kLimit || *c3 > kLimit || meanMagnitude(all) < minDifference) {
+        return std::nullopt;
+    }
+    return std::max(*c2, *c3);
+}
+
+// The best period of `length` whole days ending at a reading in which every channel conforms;
+// the rows up to the reading must span the days, as for the analysis window.
+std::optional<Candidate> bestEndingAnywhere(std::span<const Reading> rows, double interval,
+                                            const std::vector<RowPrefix>& channels, int length,
+                                            double minDifference) {
     const int third = 2 * length / 3;
     TrailingBoundary start(rows, length * kSecondsPerDay);
     TrailingBoundary withoutLastDay(rows, kSecondsPerDay);
     TrailingBoundary firstThirds(rows, (length - third) * kSecondsPerDay);
     TrailingBoundary lastThirds(rows, third * kSecondsPerDay);
-    std::optional<LongestPeriod> found;
+    std::optional<Candidate> best;
     for (std::size_t end = 0; end < rows.size(); ++end) {
         const std::int64_t t = rows[end].time;
         const std::size_t lo = start.at(t);
         const std::size_t cut = withoutLastDay.at(t);
         const std::size_t firstEnd = firstThirds.at(t);
         const std::size_t lastBegin = lastThirds.at(t);
-        if (static_cast<double>(end + 1) * interval <
+        if (static_cast<double>(t - rows.front().time) + interval <
             length * static_cast<double>(kSecondsPerDay)) {
             continue;
         }
-        const auto conforms = [&](const RowPrefix& c) {
-            const Resistance r0 = c.range(lo, end + 1);
-            return within(deviation(r0, c.range(lo, cut), r0)) &&
-                   within(deviation(c.range(lo, firstEnd), c.range(lastBegin, end + 1), r0));
-        };
-        if (std::ranges::all_of(channels, conforms)) {
-            found = LongestPeriod{rows[lo].time, t, length, end + 1 - lo, {}};
-            for (const auto& c : channels) {
-                found->r0.push_back(c.range(lo, end + 1));
-            }
+        Candidate candidate{lo, end + 1, 0};
+        const bool all = std::ranges::all_of(channels, [&](const RowPrefix& c) {
+            const auto d =
+                conformingDeviation(c.sums(lo, end + 1), c.range(lo, cut), c.range(lo, firstEnd),
+                                    c.range(lastBegin, end + 1), minDifference);
+            candidate.deviation = std::max(candidate.deviation, d.value_or(0));
+            return d.has_value();
+        });
+        if (all) {
+            keepBetter(best, candidate);
         }
     }
-    return found;
+    return best;
 }
 
-// Candidates beyond this many (rows × days) are searched on the analysis window's day grid.
+// Candidates beyond this many (rows × days) are searched on the analysis window's day grid, and
+// the day grid stops after this many candidates: any table answers in about a second.
 constexpr double kEveryReadingBudget = 2e7;
+constexpr double kDayGridBudget = 1e7;
 
-// The longest run of whole days, ending at any reading, in which every channel conforms; among
-// equally long ones the latest. Prefix sums judge each candidate in constant time.
-std::optional<LongestPeriod> longestEndingAnywhere(std::span<const Reading> rows, double interval,
-                                                   const std::vector<int>& channels,
-                                                   int wholeDays) {
+struct LongestSearch {
+    int days = 0;
+    std::optional<Candidate> found;
+    bool cut = false;
+};
+
+// The longest run of whole days, ending at any reading, in which every channel conforms. Prefix
+// sums judge each candidate in constant time.
+LongestSearch longestEndingAnywhere(std::span<const Reading> rows, double interval,
+                                    const std::vector<int>& channels, int wholeDays,
+                                    double minDifference) {
     std::vector<RowPrefix> prefixes;
     for (const int channel : channels) {
         prefixes.emplace_back(rows, channel);
     }
     for (int length = wholeDays; length >= kMinimumDays; --length) {
-        if (auto period = latestConforming(rows, interval, prefixes, length)) {
-            return period;
+        if (auto found = bestEndingAnywhere(rows, interval, prefixes, length, minDifference)) {
+            return {length, found, false};
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // The same on the window's day grid (ends at whole days back from the last reading), for
 // tables too long to try every reading.
-std::optional<LongestPeriod> longestOnDayGrid(const WindowDays& days,
-                                              std::span<const Reading> window, int wholeDays) {
+LongestSearch longestOnDayGrid(const WindowDays& days, int wholeDays, double minDifference) {
+    double tried = 0;
     for (int length = wholeDays; length >= kMinimumDays; --length) {
+        std::optional<Candidate> best;
         for (int first = wholeDays - length; first >= 0; --first) {
-            const bool all = std::ranges::all_of(days.channels, [&](const DayBlocks& blocks) {
-                return judge(blocks, first, length, length).conforms;
-            });
+            if (++tried > kDayGridBudget) {
+                return {0, std::nullopt, true};
+            }
             const std::size_t begin = days.firstRow[static_cast<std::size_t>(first)];
             const std::size_t end = days.firstRow[static_cast<std::size_t>(first + length)];
-            if (!all || begin == end) {
-                continue;
+            Candidate candidate{begin, end, 0};
+            const bool all = std::ranges::all_of(days.channels, [&](const DayBlocks& blocks) {
+                const Criteria c = judge(blocks, first, length, length, minDifference);
+                candidate.deviation = std::max(candidate.deviation, largestDeviation(c));
+                return c.lastDay.pass && c.thirds.pass && c.difference.pass;
+            });
+            if (all && begin != end && (!best || candidate.deviation < best->deviation)) {
+                best = candidate;
             }
-            LongestPeriod period{window[begin].time, window[end - 1].time, length, end - begin, {}};
-            for (const auto& blocks : days.channels) {
-                period.r0.push_back(resistanceOf(blocks.range(first, length)));
-            }
-            return period;
+        }
+        if (best) {
+            return {length, best, false};
         }
     }
-    return std::nullopt;
+    return {};
+}
+
+// The period found, with R0 summed again over its own rows.
+LongestPeriod periodOf(std::span<const Reading> rows, const LongestSearch& search,
+                       const std::vector<int>& channels) {
+    const Candidate& c = *search.found;
+    LongestPeriod period{rows[c.begin].time, rows[c.end - 1].time, search.days, c.end - c.begin, {},
+                         c.deviation};
+    for (const int channel : channels) {
+        Sums sums;
+        for (std::size_t i = c.begin; i < c.end; ++i) {
+            if ((rows[i].channels >> channel) & 1U) {
+                sums.add(rows[i], channel);
+            }
+        }
+        period.r0.push_back(resistanceOf(sums));
+    }
+    return period;
 }
 
 std::vector<int> channelsPresent(std::span<const Reading> rows) {
@@ -435,15 +622,26 @@ void addWarnings(AnalysisResult& result, char separator) {
     const auto warn = [&](WarningKind kind) {
         result.warnings.push_back({kind, warningText(kind, result, separator)});
     };
+    const auto any = [&](auto predicate) {
+        return std::ranges::any_of(result.channels, predicate);
+    };
     if (result.rowsLeftOut > 0) {
         warn(WarningKind::RowsLeftOut);
     }
+    if (result.rowsOutOfRange > 0) {
+        warn(WarningKind::OutOfRange);
+    }
+    if (any([](const ChannelResult& c) { return c.fluxLeftOut > 0; })) {
+        warn(WarningKind::FluxLeftOut);
+    }
     if (!result.interval) {
         warn(WarningKind::NoInterval);
+    } else if (result.tooSparse) {
+        warn(WarningKind::TooSparse);
     } else if (result.days == 0) {
         warn(WarningKind::NoWholeDay);
     }
-    if (result.rowsUsed > 0 && result.meanDifference < kSmallDifference) {
+    if (result.rowsUsed > 0 && result.meanDifference < result.minDifference) {
         warn(WarningKind::SmallDifference);
     }
     if (result.interval && *result.interval > kLongInterval) {
@@ -451,7 +649,99 @@ void addWarnings(AnalysisResult& result, char separator) {
     }
     if (result.gapCount > 0) {
         warn(WarningKind::Gaps);
+    } else if (result.gapsBefore > 0) {
+        warn(WarningKind::GapsBefore);
     }
+    if (!result.sparseDays.empty()) {
+        warn(WarningKind::SparseDays);
+    }
+    if (any([](const ChannelResult& c) { return c.r0.defined() && c.r0.reversed; })) {
+        warn(WarningKind::ReversedFlux);
+    }
+    if (any([](const ChannelResult& c) { return c.storage.drift; })) {
+        warn(WarningKind::StorageDrift);
+    }
+}
+
+bool outsideInstrument(double temperature) {
+    return !(temperature >= kLowestTemperature && temperature <= kHighestTemperature);
+}
+
+bool outsideInstrumentFlux(double q) {
+    return !(std::abs(q) <= kLargestFlux);
+}
+
+bool needsCleaning(const Reading& r) {
+    if (outsideInstrument(r.tIn) || outsideInstrument(r.tExt)) {
+        return true;
+    }
+    for (int c = 0; c < kFluxChannels; ++c) {
+        if (((r.channels >> c) & 1U) && outsideInstrumentFlux(r.q[static_cast<std::size_t>(c)])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The rows in time order without values the instrument cannot record: a temperature beyond its
+// range leaves the row out, a q beyond it that channel of the row. `rows` itself when it needs
+// neither, else a copy in `storage`.
+std::span<const Reading> preparedRows(const Readings& input, std::vector<Reading>& storage,
+                                      AnalysisResult& result,
+                                      std::array<std::size_t, kFluxChannels>& fluxLeftOut) {
+    fluxLeftOut = input.fluxLeftOut;
+    if (std::ranges::none_of(input.rows, needsCleaning)) {
+        return inTimeOrder(input.rows, storage);
+    }
+    storage.clear();
+    storage.reserve(input.rows.size());
+    for (Reading r : input.rows) {
+        if (outsideInstrument(r.tIn) || outsideInstrument(r.tExt)) {
+            ++result.rowsOutOfRange;
+            ++result.rowsLeftOut;
+            continue;
+        }
+        for (int c = 0; c < kFluxChannels; ++c) {
+            const auto bit = static_cast<std::uint8_t>(1U << c);
+            if ((r.channels & bit) && outsideInstrumentFlux(r.q[static_cast<std::size_t>(c)])) {
+                r.channels = static_cast<std::uint8_t>(r.channels & ~bit);
+                ++fluxLeftOut[static_cast<std::size_t>(c)];
+            }
+        }
+        storage.push_back(r);
+    }
+    std::ranges::stable_sort(storage, {}, &Reading::time);
+    return storage;
+}
+
+// Two or more defined channels: their mean R0 and its uncertainty.
+std::optional<ChannelMean> meanOf(const std::vector<ChannelResult>& channels) {
+    ChannelMean m;
+    double uncertainty = 0;
+    std::vector<double> values;
+    for (const auto& c : channels) {
+        if (c.r0.defined()) {
+            values.push_back(c.r0.value);
+            uncertainty += c.uncertainty->expanded / 2.0;
+        }
+    }
+    if (values.size() < 2) {
+        return std::nullopt;
+    }
+    const auto n = static_cast<double>(values.size());
+    m.channels = static_cast<int>(values.size());
+    for (const double r : values) {
+        m.r0 += r / n;
+    }
+    m.min = std::ranges::min(values);
+    m.max = std::ranges::max(values);
+    double squares = 0;
+    for (const double r : values) {
+        squares += (r - m.r0) * (r - m.r0);
+    }
+    const double mean = uncertainty / n;
+    m.expanded = 2.0 * std::sqrt(mean * mean + squares / (n - 1) / n);
+    return m;
 }
 
 }  // namespace
@@ -460,16 +750,21 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
     AnalysisResult result;
     result.alphaIn = options.alphaIn;
     result.alphaOut = options.alphaOut;
+    result.minDifference = options.minDifference;
     result.rowsLeftOut = input.leftOut;
     std::vector<Reading> storage;
-    const std::span<const Reading> rows = inTimeOrder(input.rows, storage);
+    std::array<std::size_t, kFluxChannels> fluxLeftOut{};
+    const std::span<const Reading> rows = preparedRows(input, storage, result, fluxLeftOut);
     result.rowsKept = rows.size();
     result.interval = medianInterval(rows);
     if (result.interval) {
-        result.days =
-            static_cast<int>(std::floor(static_cast<double>(rows.size()) * *result.interval /
-                                        static_cast<double>(kSecondsPerDay)));
-        findGaps(rows, *result.interval, result);
+        // Days by elapsed time: a missing reading does not cost a day.
+        const double span = static_cast<double>(rows.back().time - rows.front().time);
+        const int days = static_cast<int>(std::min(
+            std::floor((span + *result.interval) / static_cast<double>(kSecondsPerDay)), 1e9));
+        result.tooSparse = *result.interval * kFewestPerDay > static_cast<double>(kSecondsPerDay) ||
+                           static_cast<double>(rows.size()) < kFewestPerDay * days;
+        result.days = result.tooSparse ? 0 : days;
     }
     std::span<const Reading> window = rows;
     if (result.days > 0) {
@@ -478,6 +773,10 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
         window = rows.subspan(static_cast<std::size_t>(first - rows.begin()));
     } else if (!rows.empty()) {
         result.windowStart = rows.front().time - 1;
+    }
+    if (result.interval) {
+        findGaps(rows, *result.interval, result);
+        findSparseDays(window, *result.interval, result);
     }
     result.rowsUsed = window.size();
     const std::size_t stride = cumulativeStride(window.size(), options.cumulativePoints);
@@ -493,7 +792,8 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
         result.windowFrom = window.front().time;
         result.windowTo = window.back().time;
     }
-    result.meanDifference = window.empty() ? 0 : difference / static_cast<double>(window.size());
+    result.meanDifference =
+        window.empty() ? 0 : std::abs(difference) / static_cast<double>(window.size());
 
     const std::vector<int> channels = channelsPresent(rows);
     const WindowDays days = groupDays(window, result, channels);
@@ -501,15 +801,23 @@ AnalysisResult analyseResistance(const Readings& input, const AnalysisOptions& o
     for (std::size_t k = 0; k < channels.size(); ++k) {
         result.channels.push_back(
             channelResult(channels[k], days.channels[k], days, window, result, options));
+        result.channels.back().fluxLeftOut = fluxLeftOut[static_cast<std::size_t>(channels[k])];
         result.conforms = result.conforms && result.channels.back().criteria.conforms;
     }
+    result.mean = meanOf(result.channels);
     if (options.findLongest) {
         result.longestSearched = true;
-        if (!channels.empty() && result.interval) {
-            result.longest =
-                static_cast<double>(rows.size()) * result.days <= kEveryReadingBudget
-                    ? longestEndingAnywhere(rows, *result.interval, channels, result.days)
-                    : longestOnDayGrid(days, window, result.days);
+        if (!channels.empty() && result.interval && result.days >= kMinimumDays) {
+            const bool everyReading =
+                static_cast<double>(rows.size()) * result.days <= kEveryReadingBudget;
+            const LongestSearch search =
+                everyReading ? longestEndingAnywhere(rows, *result.interval, channels, result.days,
+                                                     options.minDifference)
+                             : longestOnDayGrid(days, result.days, options.minDifference);
+            result.longestCut = search.cut;
+            if (search.found) {
+                result.longest = periodOf(everyReading ? rows : window, search, channels);
+            }
         }
     }
     addWarnings(result, options.decimalSeparator);

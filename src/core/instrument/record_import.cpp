@@ -1,6 +1,7 @@
 #include "instrument/record_import.h"
 
 #include <algorithm>
+#include <exception>
 #include <span>
 #include <string>
 #include <utility>
@@ -98,6 +99,14 @@ std::string shortImageWarning(std::span<const std::uint8_t> image) {
            ". Импортированы полученные записи.";
 }
 
+ImportStoppedError::ImportStoppedError(std::string_view cause, std::size_t recordNumber,
+                                       std::string_view recordMoment, std::size_t rowsKept)
+    : FillStoppedError(std::string(cause) + "\nИмпорт остановлен на записи № " +
+                       std::to_string(recordNumber) + " (" + std::string(recordMoment) +
+                       "). Сохранено записей до неё: " + std::to_string(rowsKept) + "."),
+      recordNumber_(recordNumber),
+      rowsKept_(rowsKept) {}
+
 ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementFieldIndexes& fields,
                            DeviceInfo& info, std::span<const std::uint8_t> image, ImportMode mode,
                            char decimalSeparator, const ImportProgress& progress) {
@@ -116,12 +125,23 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
                              DeviceImage::kRecordSize);
     };
 
+    // Where the import stops, the record that stopped it is named, and the rows before it stay.
+    const auto stopAt = [&](std::size_t index, const std::exception& cause) {
+        const auto record = recordAt(index);
+        return ImportStoppedError(cause.what(), index + 1,
+                                  recordDate(record) + " " + recordTime(record), result.added);
+    };
+
     // The instrument keeps its records in time order: skip up to the first one newer than the
     // table's last row, and take every record from there on.
     if (mode == ImportMode::Append) {
         const std::int64_t last = lastRowTimeStamp(table, fields);
-        while (result.skipped < count && recordTimeStamp(recordAt(result.skipped)) <= last) {
-            ++result.skipped;
+        try {
+            while (result.skipped < count && recordTimeStamp(recordAt(result.skipped)) <= last) {
+                ++result.skipped;
+            }
+        } catch (const std::exception& error) {
+            throw stopAt(result.skipped, error);
         }
     }
 
@@ -161,12 +181,12 @@ ImportResult importRecords(dbf::DbfTable& table, const measurement::MeasurementF
     for (std::size_t index = result.skipped; index < count; ++index) {
         try {
             addRow(index);
-        } catch (...) {
+        } catch (const std::exception& error) {
             post();  // the rows before a bad record stay
             if (result.added > 0) {
                 table.sync();
             }
-            throw;
+            throw stopAt(index, error);
         }
         if (filled < batchSize && index + 1 < count) {
             continue;

@@ -1,6 +1,7 @@
 #include "measurement/measurement_schema.h"
 
 #include <algorithm>
+#include <exception>
 #include <iterator>
 #include <string>
 
@@ -84,14 +85,25 @@ MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
     pending.checkTarget();
     dbf::DbfTable::create(pending.path(), kFields, languageId, table.headerDateSource());
     const MeasurementFieldIndexes fields = openMeasurementTable(table, pending.path());
+    std::exception_ptr stopped;
     try {
         if (fill) {
             fill(fields);
         }
+    } catch (const FillStoppedError&) {
+        stopped = std::current_exception();
+    } catch (...) {
+        table.close();
+        throw;
+    }
+    try {
         pending.commit(table);
     } catch (...) {
         table.close();
         throw;
+    }
+    if (stopped) {
+        std::rethrow_exception(stopped);
     }
     return fields;
 }

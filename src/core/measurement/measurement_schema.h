@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 
 #include "dbf/dbf_table.h"
@@ -70,12 +71,19 @@ void createMeasurementTable(const std::filesystem::path& path,
                             const dbf::HeaderDateSource& headerDate = dbf::localDate);
 
 struct MeasurementFieldIndexes;
+// Thrown by a table filler that stops at input it cannot take after writing sound rows: those
+// rows are worth keeping, so the new table takes its name with them before the error goes on.
+class FillStoppedError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 using TableFiller = std::function<void(const MeasurementFieldIndexes& fields)>;
 
 // A new measurement table filled before it takes its name: built beside `target` under a
 // temporary name, opened in `table` and handed to `fill`; then flushed to disk and renamed over
-// the target, where it stays open. When anything throws, the temporary goes, `table` is closed
-// and an existing target stays as it was.
+// the target, where it stays open. When `fill` throws FillStoppedError, the rows written so far
+// take the target's name all the same and the error is rethrown. When anything else throws, the
+// temporary goes, `table` is closed and an existing target stays as it was.
 MeasurementFieldIndexes createMeasurementTable(dbf::DbfTable& table,
                                                const std::filesystem::path& target,
                                                std::uint8_t languageId, const TableFiller& fill);

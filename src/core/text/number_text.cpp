@@ -1,6 +1,7 @@
 #include "text/number_text.h"
 
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <system_error>
 #include <utility>
@@ -112,6 +113,10 @@ char decimalSeparatorFromLocale(std::u16string_view decimal, std::u16string_view
         return static_cast<char>(decimal[0]);
     }
     return group == u"." ? ',' : '.';
+}
+
+void keepMachineNumberLocale() {
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 }  // namespace zond::text

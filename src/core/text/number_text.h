@@ -26,4 +26,11 @@ std::optional<double> parseNumber(std::string_view text, char decimalSeparator =
 // groups the digits.
 char decimalSeparatorFromLocale(std::u16string_view decimal, std::u16string_view group);
 
+// Libraries that write machine formats (xlsx XML, PDF operators) print their numbers with printf,
+// which follows the C library's numeric locale: it stays "C" for the whole process, so no writer
+// can put the user's decimal comma into a file. Numbers shown to people take their separator
+// from the functions above or from QLocale, which do not read it. Call at start-up after anything
+// that sets the locale from the environment (Qt's application object does).
+void keepMachineNumberLocale();
+
 }  // namespace zond::text

@@ -195,8 +195,13 @@ TEST_F(RecordImport, BadDateStopsTheImportAndKeepsEarlierRows) {
     try {
         run(records, ImportMode::Create);
         FAIL() << "31.04.2009 imported";
-    } catch (const InvalidDateTimeError& error) {
-        EXPECT_STREQ(error.what(), "'31.04.2009 12:15:30' is not a valid date and time");
+    } catch (const ImportStoppedError& error) {
+        EXPECT_STREQ(error.what(),
+                     "'31.04.2009 12:15:30' is not a valid date and time\n"
+                     "Импорт остановлен на записи № 3 (31.04.2009 12:15:30). "
+                     "Сохранено записей до неё: 2.");
+        EXPECT_EQ(error.recordNumber(), 3u);
+        EXPECT_EQ(error.rowsKept(), 2u);
     }
     EXPECT_EQ(rowNumbers(), (std::vector<long long>{1, 2}));
 }
