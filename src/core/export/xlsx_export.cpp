@@ -280,16 +280,19 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
     measurement::ExportRowReader rows(table);
     const std::size_t total = rows.rowCount();
     fileio::AtomicFile file(target);
-    // libxlsxwriter opens files by narrow names; its own temporaries go beside the target, where
-    // writing is allowed (by default Windows puts them at the drive's root).
+    // libxlsxwriter opens files by narrow names.
     const std::filesystem::path& temporaryPath = file.handOverTemporary();
     const std::string temporary = fileio::narrowFileName(temporaryPath);
+    lxw_workbook_options workbookOptions{};
+    workbookOptions.constant_memory = LXW_TRUE;
+#ifdef _WIN32
+    // Its own temporaries go beside the target, where writing is allowed: by default Windows puts
+    // them at the drive's root.
     std::string folder = temporaryPath.has_parent_path()
                              ? fileio::narrowFileName(temporaryPath.parent_path())
                              : std::string(".");
-    lxw_workbook_options workbookOptions{};
-    workbookOptions.constant_memory = LXW_TRUE;
     workbookOptions.tmpdir = folder.data();
+#endif
     WorkbookPtr book(workbook_new_opt(temporary.c_str(), &workbookOptions));
     if (!book) {
         check(LXW_ERROR_MEMORY_MALLOC_FAILED);
