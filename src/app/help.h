@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
+
+class QTextBrowser;
 
 namespace zond::app {
 
@@ -18,5 +21,24 @@ QString applicationHelpFile();
 
 // Opens the help file's contents in the system's viewer; false when no viewer took it.
 bool showHelpContents();
+
+// "Помощь" of the program itself, for a system where nothing opens the guide: the guide in a
+// window of its own, with its links and pictures. Esc closes it.
+class HelpViewer : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit HelpViewer(QWidget* parent = nullptr);
+
+    // Shows the guide from its start; false when the file cannot be read.
+    bool showGuide(const QString& path);
+    QTextBrowser* browser() const { return browser_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QTextBrowser* browser_;
+};
 
 }  // namespace zond::app

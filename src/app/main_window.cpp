@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QScreen>
@@ -79,6 +80,17 @@ MainWindow::MainWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 3, 0, 0);  // tool bar 29, grid from y = 32
     layout->addWidget(grid_);
+    // Until a table is open, the empty window says what to do first.
+    startHint_ = new QLabel(
+        QStringLiteral("<p style=\"font-size:11pt\">Чтобы начать работу:</p>"
+                       "<p style=\"font-size:11pt\"><b>Создать</b> (Ctrl+N) — прочитать память "
+                       "прибора в новую таблицу;<br><b>Открыть</b> (Ctrl+O) — открыть сохранённую "
+                       "таблицу.</p>"),
+        client);
+    startHint_->setObjectName(QStringLiteral("startHint"));
+    startHint_->setAlignment(Qt::AlignCenter);
+    startHint_->setForegroundRole(QPalette::BrightText);
+    layout->addWidget(startHint_, 1);
     setCentralWidget(client);
 
     grid_->setObjectName(QStringLiteral("grid"));
@@ -172,6 +184,9 @@ void MainWindow::buildCommands() {
                                    &MainWindow::onUndoDelete);
     undoDeleteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     undoDeleteAction_->setEnabled(false);
+    QAction* selectAllAction =
+        addCommand(edit, "SelectAll", QStringLiteral("Выделить все"), &MainWindow::onSelectAll);
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
 
     QMenu* service = addMenu("N35", QStringLiteral("Сервис"));
     QAction* exportAction =
@@ -219,6 +234,7 @@ void MainWindow::buildCommands() {
     addCommand(gridMenu_, "N23", QStringLiteral("Выровнять столбцы"),
                &MainWindow::onEqualizeColumns);
     addSeparator(gridMenu_, "N20");
+    gridMenu_->addAction(selectAllAction);
     addCommand(gridMenu_, "N21", QStringLiteral("Удалить"), &MainWindow::onDeleteRows);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_, &QWidget::customContextMenuRequested, this,
@@ -252,7 +268,7 @@ void MainWindow::buildCommands() {
                       clearColorsAction,    clearSortAction, deleteRowsAction, chartAction,
                       renumberAction,       exportAction,    exportAsAction,   resistanceAction,
                       gridResistanceAction, saveButton,      previewButton,    printButton,
-                      surveyAction};
+                      surveyAction,         selectAllAction};
 }
 
 void MainWindow::startWithoutTable() {
@@ -320,6 +336,7 @@ void MainWindow::keepRemovedRows(std::optional<zond::dbf::RemovedRecords> remove
 }
 
 void MainWindow::setTableBackground(bool open) {
+    startHint_->setVisible(!open);
     QWidget* client = centralWidget();
     QPalette palette = client->palette();
     palette.setColor(QPalette::Window,
@@ -408,13 +425,13 @@ void MainWindow::saveTable() {
         // Closing writes everything through; opening again rereads the file.
         const std::filesystem::path path = table_.path();
         const std::optional<std::string> index = table_.selectedIndex();
-        grid_->setTable(nullptr);
-        table_.close();
-        openTableFile(path);
-        if (index) {
-            table_.selectIndex(*index);
-            grid_->reload();
-        }
+        grid_->keepViewWhile([&] {
+            table_.close();
+            fields_ = zond::measurement::openMeasurementTable(table_, path);
+            if (index) {
+                table_.selectIndex(*index);
+            }
+        });
     }
     tableModified_ = false;
 }
@@ -457,6 +474,11 @@ void MainWindow::refreshStatistics() {
 }
 
 // --- Create and Append ----------------------------------------------------------------------
+
+void MainWindow::setReceiveWindow(ReceiveWindow* window) {
+    receiveWindow_ = window;
+    receiveWindow_->setPortSettings([this] { onPortSettings(); });
+}
 
 int MainWindow::showReceiveWindow() {
     return receiveWindow_ != nullptr ? receiveWindow_->runTransfer() : kTransferFailed;
@@ -611,7 +633,13 @@ void MainWindow::onExit() {
 }
 
 void MainWindow::onHelp() {
-    if (!zond::app::showHelpContents()) {
+    if (zond::app::showHelpContents()) {
+        return;
+    }
+    if (helpViewer_ == nullptr) {
+        helpViewer_ = new zond::app::HelpViewer(this);
+    }
+    if (!helpViewer_->showGuide(zond::app::applicationHelpFile())) {
         dialogs_.error(this, QStringLiteral("Не удалось открыть справку: ") +
                                  zond::app::applicationHelpFile());
     }
@@ -721,8 +749,13 @@ void MainWindow::setChartCommand(zond::chart::ChartCommand* charts) {
 
 void MainWindow::onChart() {
     if (charts_ != nullptr && table_.isOpen()) {
-        charts_->run(grid_->selection(), zond::app::chartFooters(*grid_), grid_->currentEnCh());
+        charts_->run(table_, grid_->chartRecords(), zond::app::chartFooters(*grid_),
+                     grid_->currentEnCh());
     }
+}
+
+void MainWindow::onSelectAll() {
+    withOpenTable(&MeasurementGrid::selectAll);
 }
 
 void MainWindow::onRenumber() {

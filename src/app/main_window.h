@@ -15,6 +15,7 @@
 #include "measurement/measurement_schema.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QSettings;
 class ReceiveWindow;
@@ -23,6 +24,7 @@ class AboutWindow;
 namespace zond::app {
 class ExportCommand;
 class MeasurementGrid;
+class HelpViewer;
 class OrganisationDialog;
 class ResistanceWindow;
 class SurveyDetailsDialog;
@@ -49,7 +51,8 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     // Windows created after this one at start-up that its commands show.
-    void setReceiveWindow(ReceiveWindow* window) { receiveWindow_ = window; }
+    // Also lets the receive window offer "Настройка связи…" when no instrument answers.
+    void setReceiveWindow(ReceiveWindow* window);
     void setAboutWindow(AboutWindow* window) { aboutWindow_ = window; }
     void setChartCommand(zond::chart::ChartCommand* charts);
 
@@ -67,6 +70,8 @@ class MainWindow : public QMainWindow {
     zond::dbf::DbfTable& table() { return table_; }
     zond::app::MeasurementGrid* grid() const { return grid_; }
     zond::app::ResistanceWindow* resistanceWindow() const { return resistance_; }
+    // The built-in guide window, once F1 found no viewer for the guide.
+    zond::app::HelpViewer* helpViewer() const { return helpViewer_; }
     QString rememberedFolder() const { return rememberedFolder_; }
     zond::app::ExportCommand& exportCommand() { return *exports_; }
 
@@ -91,6 +96,7 @@ class MainWindow : public QMainWindow {
     void onHelp();
     void onAbout();
     void onClearSort();
+    void onSelectAll();
     void onRenumber();
     void onExport();
     void onPortSettings();
@@ -138,6 +144,8 @@ class MainWindow : public QMainWindow {
     QMenu* gridMenu_ = nullptr;
     ReceiveWindow* receiveWindow_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
+    zond::app::HelpViewer* helpViewer_ = nullptr;
+    QLabel* startHint_ = nullptr;  // made at the first F1 that needs it
     zond::chart::ChartCommand* charts_ = nullptr;
     zond::app::ResistanceWindow* resistance_ = nullptr;
     zond::app::SurveyDetailsDialog* surveyDialog_ = nullptr;

@@ -62,15 +62,24 @@ QWidget* PortSettingsWindow::buildRow(int port) {
         }
         row.device->addItem(device.path);
     }
-    row.device->setCurrentText(zond::link::deviceForPort(logicalPort(port)));
+    row.opened = zond::link::deviceForPort(logicalPort(port));
+    row.openedDefault = !zond::link::openProgramSettings()->contains(settingsValue(port));
+    row.device->setCurrentText(row.opened);
+    // Room for the texts that come and go, so the window keeps its size.
+    const int line = fontMetrics().lineSpacing();
     row.details = new QLabel(box);
+    row.details->setObjectName(QStringLiteral("details%1").arg(port));
     row.details->setWordWrap(true);
+    row.details->setMinimumHeight(2 * line);
+    row.details->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     row.check = new QPushButton(QStringLiteral("Проверить связь"), box);
     row.check->setObjectName(QStringLiteral("check%1").arg(port));
     row.result = new QLabel(box);
     row.result->setObjectName(QStringLiteral("result%1").arg(port));
     row.result->setWordWrap(true);
     row.result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row.result->setMinimumHeight(3 * line);
+    row.result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* grid = new QGridLayout(box);
     grid->addWidget(new QLabel(QStringLiteral("Устройство:"), box), 0, 0);
@@ -90,6 +99,11 @@ void PortSettingsWindow::showDetails(int port) {
     PortRow& row = rows_.at(port - 1);
     const QString chosen = row.device->currentText().trimmed();
     QString text = QStringLiteral("Нет среди подключенных устройств: путь введен вручную");
+    if (chosen == row.opened) {
+        text = row.openedDefault
+                   ? QStringLiteral("Нет среди подключенных устройств: путь по умолчанию")
+                   : QStringLiteral("Нет среди подключенных устройств: путь из настроек программы");
+    }
     for (const zond::link::SerialDevice& device : devices_) {
         if (chosen == device.path || chosen == device.stableName) {
             const QString details = zond::link::deviceDetails(device);
@@ -107,9 +121,9 @@ void PortSettingsWindow::startCheck(int port) {
         return;
     }
     checkedPort_ = port;
-    for (PortRow& row : rows_) {
-        row.check->setEnabled(false);
-    }
+    // The other port waits; the pressed button keeps the focus (a click on it meanwhile does
+    // nothing), so the focus does not jump into the other port's field.
+    rows_.at(kPortCount - port).check->setEnabled(false);
     rows_.at(port - 1).result->setText(QStringLiteral("Проверка…"));
     check_->start(rows_.at(port - 1).device->currentText().trimmed());
 }

@@ -38,6 +38,8 @@ class PortSettingsWindow final : public QDialog {
         QLabel* details = nullptr;
         QPushButton* check = nullptr;
         QLabel* result = nullptr;
+        QString opened;              // the device the window opened with
+        bool openedDefault = false;  // no setting stored: the program's default
     };
 
     QWidget* buildRow(int port);

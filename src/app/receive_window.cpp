@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +23,29 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The logical port as people name it: "COM1" for "\\.\COM1".
+QString portCaption(const QString& port) {
+    const QString prefix = QStringLiteral("\\\\.\\");
+    return port.startsWith(prefix) ? port.mid(prefix.size()) : port;
+}
+
+// "40 с", "2 мин 05 с", "1 ч 02 мин".
+QString durationText(qint64 seconds) {
+    if (seconds < 60) {
+        return QStringLiteral("%1 с").arg(seconds);
+    }
+    if (seconds < 3600) {
+        return QStringLiteral("%1 мин %2 с")
+            .arg(seconds / 60)
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1 ч %2 мин")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+}
+
+constexpr qint64 kPaceAfterMs = 1000;  // the pace is worth showing after this much of the data
+
 }  // namespace
 
 ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
@@ -33,6 +57,7 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
       instrumentLabel_(new QLabel(infoBox_)),
       versionLabel_(new QLabel(infoBox_)),
       recordCountLabel_(new QLabel(infoBox_)),
+      progressLabel_(new QLabel(this)),
       stallLabel_(new QLabel(this)),
       cancelButton_(new QPushButton(QStringLiteral("Отмена"), this)),
       responseTimer_(new QTimer(this)),
@@ -48,6 +73,8 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     statusLabel_->setAlignment(Qt::AlignCenter);
     progressBar_->setRange(0, 100);
     progressBar_->setTextVisible(false);
+    progressLabel_->setObjectName(QStringLiteral("progressLabel"));
+    progressLabel_->setAlignment(Qt::AlignCenter);
 
     auto* info = new QGridLayout(infoBox_);
     info->addWidget(new QLabel(QStringLiteral("Тип прибора:"), infoBox_), 0, 0);
@@ -64,6 +91,7 @@ ReceiveWindow::ReceiveWindow(zond::ui::UserDialogs& dialogs, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(statusLabel_);
     layout->addWidget(progressBar_);
+    layout->addWidget(progressLabel_);
     layout->addWidget(infoBox_);
     layout->addStretch(1);
     layout->addLayout(buttons);
@@ -106,6 +134,7 @@ void ReceiveWindow::done(int result) {
     }
     stallTimer_->stop();
     stallLabel_->clear();
+    dataClock_.invalidate();
     line_->session().close();
     log_.close();
     QDialog::done(result);
@@ -123,6 +152,8 @@ void ReceiveWindow::startTransfer() {
     setWindowTitle(fromUtf8(zond::instrument::kWindowCaption));
     // A transfer without its log still runs: the log only helps to look back.
     log_.open(zond::link::newCommunicationLogPath());
+    progressLabel_->clear();
+    dataClock_.invalidate();
     stallTimer_->start();
     line_->start();
 }
@@ -138,6 +169,37 @@ void ReceiveWindow::showStall() {
     stallLabel_->setText(receiving && seconds >= 2
                              ? QStringLiteral("Нет данных от прибора уже %1 с").arg(seconds)
                              : QString());
+    showProgress();
+}
+
+void ReceiveWindow::showProgress() {
+    const auto& session = line_->session();
+    const auto records = session.recordProgress();
+    if (!records) {
+        const auto& attempts = line_->attempts();
+        const bool searching = session.display().status != zond::instrument::kStatusReceiving;
+        progressLabel_->setText(
+            searching && !attempts.empty() && !session.finished()
+                ? QStringLiteral("Поиск прибора на %1 (%2)…")
+                      .arg(portCaption(attempts.back().port), attempts.back().device)
+                : QString());
+        return;
+    }
+    if (!dataClock_.isValid()) {
+        dataClock_.start();
+    }
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    const auto received = static_cast<qint64>(records->received);
+    const auto announced = static_cast<qint64>(records->announced);
+    QString text = QStringLiteral("%1 из %2 (%3 %)")
+                       .arg(russian.toString(received), russian.toString(announced))
+                       .arg(announced == 0 ? 100 : received * 100 / announced);
+    const qint64 elapsed = dataClock_.elapsed();
+    if (elapsed >= kPaceAfterMs && received > 0 && received < announced) {
+        const qint64 left = (announced - received) * elapsed / received / 1000;
+        text += QStringLiteral(", осталось около ") + durationText(left);
+    }
+    progressLabel_->setText(text);
 }
 
 void ReceiveWindow::showReceiveError(const std::exception& error) {
@@ -156,13 +218,26 @@ void ReceiveWindow::showDisplay(const zond::instrument::ReceiveDisplay& display)
     versionLabel_->setText(fromUtf8(display.versionText));
     recordCountLabel_->setText(fromUtf8(display.recordCountText));
     progressBar_->setValue(display.progress);
+    showProgress();
 }
 
 void ReceiveWindow::showMessage(const zond::instrument::ReceiveMessage& message,
                                 const QStringList& details) {
-    dialogs_.message(this, fromUtf8(message.text), fromUtf8(message.caption),
-                     zond::ui::MessageIcon::Error, QMessageBox::Ok,
-                     details.join(QLatin1Char('\n')));
+    progressLabel_->clear();
+    if (details.isEmpty() || !portSettings_) {
+        dialogs_.message(this, fromUtf8(message.text), fromUtf8(message.caption),
+                         zond::ui::MessageIcon::Error, QMessageBox::Ok,
+                         details.join(QLatin1Char('\n')));
+        return;
+    }
+    // Why each port gave no instrument, in plain sight, and the way to change the ports.
+    const QString text =
+        fromUtf8(message.text) + QStringLiteral("\n\n") + details.join(QLatin1Char('\n'));
+    if (dialogs_.messageOffering(this, text, fromUtf8(message.caption),
+                                 zond::ui::MessageIcon::Error,
+                                 QStringLiteral("Настройка связи…"))) {
+        portSettings_();
+    }
 }
 
 void ReceiveWindow::finish(int result) {

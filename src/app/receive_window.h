@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <functional>
 #include <memory>
 
 #include "instrument/receive_session.h"
@@ -38,6 +40,9 @@ class ReceiveWindow final : public QDialog, private zond::link::LineView {
     QLabel* instrumentLabel() const { return instrumentLabel_; }
     QLabel* versionLabel() const { return versionLabel_; }
     QLabel* recordCountLabel() const { return recordCountLabel_; }
+    // Which port is being searched, then the records received of those announced, the
+    // percentage and the time left at the line's pace.
+    QLabel* progressLabel() const { return progressLabel_; }
     // Seconds since the last character while the data is coming; empty otherwise.
     QLabel* stallLabel() const { return stallLabel_; }
     QProgressBar* progressBar() const { return progressBar_; }
@@ -50,6 +55,8 @@ class ReceiveWindow final : public QDialog, private zond::link::LineView {
     void done(int result) override;
     // Escape and the window's close request act as "Отмена".
     void reject() override;
+    // "Настройка связи…", offered in the message when no instrument answered.
+    void setPortSettings(std::function<void()> open) { portSettings_ = std::move(open); }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +65,7 @@ class ReceiveWindow final : public QDialog, private zond::link::LineView {
     void startTransfer();
     void onCancel();
     void showStall();
+    void showProgress();
 
     void showDisplay(const zond::instrument::ReceiveDisplay& display) override;
     void showMessage(const zond::instrument::ReceiveMessage& message,
@@ -71,6 +79,7 @@ class ReceiveWindow final : public QDialog, private zond::link::LineView {
     QLabel* instrumentLabel_;
     QLabel* versionLabel_;
     QLabel* recordCountLabel_;
+    QLabel* progressLabel_;
     QLabel* stallLabel_;
     QPushButton* cancelButton_;
     QTimer* responseTimer_;
@@ -79,4 +88,7 @@ class ReceiveWindow final : public QDialog, private zond::link::LineView {
     zond::ui::UserDialogs& dialogs_;
     zond::link::CommunicationLog log_;
     std::unique_ptr<zond::link::SerialLineHost> line_;
+    std::function<void()> portSettings_;
+    // Since the instrument announced its record count: the pace of the line.
+    QElapsedTimer dataClock_;
 };

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -28,6 +30,7 @@
 #include "report/windows/report_printing.h"
 #include "text/number_text.h"
 #include "ui/user_dialogs.h"
+#include "ui/window_placement.h"
 
 namespace zond::app {
 
@@ -169,6 +172,8 @@ ResistanceWindow::ResistanceWindow(ui::UserDialogs& dialogs, char decimalSeparat
     setObjectName(QStringLiteral("ResistanceWindow"));
     setWindowTitle(QStringLiteral("Термическое сопротивление"));
     resize(1100, 720);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildControls());
     layout->addWidget(buildConditions());
@@ -176,6 +181,17 @@ ResistanceWindow::ResistanceWindow(ui::UserDialogs& dialogs, char decimalSeparat
 }
 
 ResistanceWindow::~ResistanceWindow() = default;
+
+void ResistanceWindow::setPrinters(std::unique_ptr<report::PrinterAccess> printers) {
+    printers_ = std::move(printers);
+}
+
+void ResistanceWindow::showEvent(QShowEvent* event) {
+    if (!event->spontaneous() && parentWidget() != nullptr) {
+        ui::centreOver(*this, *parentWidget()->window());
+    }
+    QWidget::showEvent(event);
+}
 
 QWidget* ResistanceWindow::buildControls() {
     auto* controls = new QWidget;
@@ -409,6 +425,15 @@ std::unique_ptr<QTextDocument> ResistanceWindow::protocol() {
 }
 
 void ResistanceWindow::print() {
+    if (printers_->printerNames().isEmpty()) {
+        if (dialogs_.message(this,
+                             QStringLiteral("Принтер не найден.\nСохранить протокол в файл PDF?"),
+                             windowTitle(), ui::MessageIcon::Question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+            savePdf();
+        }
+        return;
+    }
     auto job = printers_->choose(this, std::nullopt);
     if (!job) {
         return;

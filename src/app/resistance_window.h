@@ -56,12 +56,18 @@ class ResistanceWindow : public QWidget {
 
     const analysis::AnalysisResult& result() const { return result_; }
 
-    // "Печать", "Сохранить PDF…" and "Сохранить .odt…": the protocol.
+    // "Печать", "Сохранить PDF…" and "Сохранить .odt…": the protocol. Without a printer
+    // "Печать" says so and offers the PDF instead.
     void print();
     void savePdf();
     void saveOdt();
     // "Сведения об обследовании…" of the table analysed.
     void editSurveyDetails();
+    // Where "Печать" prints: the system's printers unless a test gives its own.
+    void setPrinters(std::unique_ptr<report::PrinterAccess> printers);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     QWidget* buildControls();

@@ -20,13 +20,14 @@ ChartCommand::ChartCommand(QWidget* mainWindow, ui::UserDialogs* dialogs)
     chartWindow_.setDialogs(dialogs);
 }
 
-void ChartCommand::run(const std::vector<measurement::RowSnapshot>& selection,
+void ChartCommand::run(const dbf::DbfTable& table, std::vector<std::uint32_t> records,
                        const SeriesTexts& footers, int currentEnCh) {
     choiceDialog_.setCurrentEnCh(currentEnCh);
     if (choiceDialog_.exec() != QDialog::Accepted) {
         return;
     }
-    chartWindow_.setInput({selection, choiceDialog_.checkedSeries(), footers, decimalSeparator_});
+    chartWindow_.setInput(
+        {&table, std::move(records), choiceDialog_.checkedSeries(), footers, decimalSeparator_});
     chartWindow_.exec();
 }
 

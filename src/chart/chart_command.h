@@ -19,9 +19,9 @@ class ChartCommand {
     void setDecimalSeparator(char separator) { decimalSeparator_ = separator; }
 
     // Shows ChartChoiceDialog modally; when it closes with OK, shows ChartWindow modally with the
-    // selection.
-    void run(const std::vector<measurement::RowSnapshot>& selection, const SeriesTexts& footers,
-             int currentEnCh);
+    // records of the table.
+    void run(const dbf::DbfTable& table, std::vector<std::uint32_t> records,
+             const SeriesTexts& footers, int currentEnCh);
 
     ChartChoiceDialog& choiceDialog() { return choiceDialog_; }
     ChartWindow& chartWindow() { return chartWindow_; }

@@ -1,5 +1,5 @@
-// What a chart of measurements shows, worked out from the selected rows without any window:
-// the five series, their colours and titles, and the points in time order.
+// What a chart of measurements shows, worked out from the table's rows without any window:
+// the five series, their colours and titles, and the readings in time order.
 #pragma once
 
 #include <QColor>
@@ -9,11 +9,15 @@
 #include <QRectF>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
-#include "measurement/row_snapshot.h"
+namespace zond::dbf {
+class DbfTable;
+}
 
 namespace zond::chart {
 
@@ -44,8 +48,8 @@ QColor seriesColor(ChartSeries series);
 QString seriesCaption(ChartSeries series);
 // The legend title: the caption's legend form followed by the footer of the series' column.
 QString seriesTitle(ChartSeries series, const QString& footer);
-// Index in RowSnapshot::values of the value the series plots.
-int snapshotIndex(ChartSeries series);
+// The table field the series plots.
+std::string_view seriesField(ChartSeries series);
 bool isTemperature(ChartSeries series);
 
 // The import writes this for a temperature above 320; it is plotted just above the limit.
@@ -58,13 +62,12 @@ std::optional<QDateTime> measurementMoment(std::string_view date, std::string_vi
 // A temperature text as stored: the over-range marker, or a number with '.', ',' or the
 // separator.
 std::optional<double> temperatureValue(std::string_view text, char decimalSeparator);
-// The plotted value of one series in one row.
-std::optional<double> seriesValue(const measurement::RowSnapshot& row, ChartSeries series,
-                                  char decimalSeparator);
-
 struct ChartData {
-    // x: milliseconds since the epoch; ascending x within each series. Unchecked series are empty.
-    std::array<QList<QPointF>, kChartSeriesCount> points;
+    // The readable moments of the rows, in milliseconds since the epoch, ascending.
+    std::vector<double> moments;
+    // Per checked series one value per moment, NaN where it could not be read; unchecked series
+    // are empty. Plain numbers: a million rows cost 48 MB here and nothing per row elsewhere.
+    std::array<std::vector<double>, kChartSeriesCount> values;
     // Rows left out because their date or time could not be read.
     int skippedRows = 0;
     // Checked values of the other rows that could not be read: only that point is left out.
@@ -73,9 +76,18 @@ struct ChartData {
     std::optional<QRectF> bounds;
 };
 
-// One point per checked series and readable value of every row with a readable moment, whatever
-// the order of the rows.
-ChartData buildChartData(std::span<const measurement::RowSnapshot> rows, const SeriesFlags& checked,
-                         char decimalSeparator);
+// One reading per row of `records` with a readable moment, whatever the order of the records,
+// read straight from the records' bytes.
+ChartData buildChartData(const dbf::DbfTable& table, std::span<const std::uint32_t> records,
+                         const SeriesFlags& checked, char decimalSeparator);
+
+// Every point of a series, in time order (for tests and small charts).
+QList<QPointF> allPoints(const ChartData& data, ChartSeries series);
+
+// The points of a series between two moments as a line `columns` pixels wide draws them: every
+// point while there are few, else for each pixel column its first, lowest, highest and last point,
+// which draws the same picture. One point beyond each end keeps the line running to the edges.
+QList<QPointF> reducedPoints(const ChartData& data, ChartSeries series, double from, double to,
+                             int columns);
 
 }  // namespace zond::chart

@@ -1,7 +1,9 @@
 #include "chart/chart_view.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLineSeries>
 #include <QLocale>
 #include <QMenu>
@@ -91,15 +93,28 @@ void ChartView::saveImage() {
     request.title = QStringLiteral("Сохранить как изображение");
     request.filter = QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)");
     request.defaultSuffix = QStringLiteral("png");
+    if (!suggestedImage_.isEmpty()) {
+        const QFileInfo suggested(suggestedImage_);
+        request.directory = suggested.absolutePath();
+        request.fileName = suggested.fileName();
+    }
     const QString path = dialogs_->saveFileName(this, request);
     if (path.isEmpty()) {
         return;
     }
+    // Drawn at the picture's own size, then back to the window's.
+    const QSizeF shown = chart_->size();
+    chart_->resize(QSizeF(std::max<qreal>(kImageSize.width(), shown.width()),
+                          std::max<qreal>(kImageSize.height(), shown.height())));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // lays out axes, legend
     try {
         writeChartImage(*chart_, path);
     } catch (const fileio::FileWriteError& error) {
+        chart_->resize(shown);
         dialogs_->error(this, QString::fromUtf8(error.what()));
+        return;
     }
+    chart_->resize(shown);
 }
 
 void ChartView::wheelEvent(QWheelEvent* event) {

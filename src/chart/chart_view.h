@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QChartView>
+#include <QSize>
 #include <QString>
 
 namespace zond::ui {
@@ -18,16 +19,22 @@ class ChartView : public QChartView {
     Q_OBJECT
 
   public:
+    // Saved pictures are large enough to print or put into a report.
+    static constexpr QSize kImageSize{1600, 1000};
+
     ChartView(MeasurementChart* chart, QWidget* parent = nullptr);
 
     void setDialogs(ui::UserDialogs* dialogs) { dialogs_ = dialogs; }
+    // The save dialog opens in this file's folder with its name suggested.
+    void setSuggestedImage(const QString& path) { suggestedImage_ = path; }
 
     // The series, value and moment of the listed point nearest to a view position, within a few
     // pixels; empty when there is none.
     QString pointTextAt(const QPointF& viewPos) const;
     // Zooms by `factor` (below 1 magnifies) keeping the chart point under `viewPos` in place.
     void zoomAround(const QPointF& viewPos, qreal factor);
-    // "Сохранить как изображение…": asks for a file name and writes PNG or PDF.
+    // "Сохранить как изображение…": asks for a file name and writes PNG or PDF, at least
+    // kImageSize and as large as the view when that is larger.
     void saveImage();
 
   protected:
@@ -40,6 +47,7 @@ class ChartView : public QChartView {
   private:
     MeasurementChart* chart_;
     ui::UserDialogs* dialogs_ = nullptr;
+    QString suggestedImage_;
 };
 
 }  // namespace zond::chart

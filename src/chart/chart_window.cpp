@@ -1,6 +1,8 @@
 #include "chart/chart_window.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -12,6 +14,7 @@
 
 #include "chart/chart_view.h"
 #include "chart/measurement_chart.h"
+#include "dbf/dbf_table.h"
 #include "ui/user_dialogs.h"
 #include "ui/window_placement.h"
 
@@ -44,6 +47,11 @@ ChartWindow::ChartWindow(QWidget* parent) : QDialog(parent) {
     skippedLabel_->setAlignment(Qt::AlignCenter);
     skippedLabel_->hide();
 
+    saveButton_ = new QPushButton(QStringLiteral("Сохранить изображение…"), this);
+    saveButton_->setObjectName(QStringLiteral("saveButton_"));
+    saveButton_->setAutoDefault(false);
+    connect(saveButton_, &QPushButton::clicked, chartView_, &ChartView::saveImage);
+
     printButton_ = new QPushButton(QStringLiteral("Печать"), this);
     printButton_->setObjectName(QStringLiteral("printButton_"));
     printButton_->setAutoDefault(false);
@@ -53,6 +61,7 @@ ChartWindow::ChartWindow(QWidget* parent) : QDialog(parent) {
     strip->addWidget(markersBox_);
     strip->addWidget(skippedLabel_, 1);
     strip->addStretch();
+    strip->addWidget(saveButton_);
     strip->addWidget(printButton_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -79,12 +88,20 @@ void ChartWindow::showEvent(QShowEvent* event) {
 void ChartWindow::rebuildChart() {
     chart_->setMarkersVisible(markersBox_->isChecked());
     chartView_->setUpdatesEnabled(false);  // hidden while rebuilt
-    const ChartData data = buildChartData(input_.rows, input_.checked, input_.decimalSeparator);
-    chart_->rebuild(data, input_.checked, input_.footers);
-    chartView_->setUpdatesEnabled(true);
-
+    ChartData data;
+    chartView_->setSuggestedImage({});
+    if (input_.table != nullptr) {
+        const QFileInfo table(QString::fromStdU16String(input_.table->path().u16string()));
+        chartView_->setSuggestedImage(
+            table.dir().filePath(table.completeBaseName() + QStringLiteral("_график.png")));
+        data =
+            buildChartData(*input_.table, input_.records, input_.checked, input_.decimalSeparator);
+    }
     skippedRows_ = data.skippedRows;
     skippedPoints_ = data.skippedPoints;
+    chart_->rebuild(std::move(data), input_.checked, input_.footers);
+    chartView_->setUpdatesEnabled(true);
+
     skippedLabel_->setVisible(skippedRows_ > 0 || skippedPoints_ > 0);
     skippedLabel_->setText(
         QStringLiteral("Пропущено строк с неверными датой или временем: %1, неверных значений: %2")

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <vector>
 
 #include "chart/chart_data.h"
@@ -23,10 +24,11 @@ class MeasurementChart;
 
 // What the next showing plots.
 struct ChartInput {
-    std::vector<measurement::RowSnapshot> rows;  // the grid's selection, in selection order
-    SeriesFlags checked{};                       // the boxes of ChartChoiceDialog
-    SeriesTexts footers;                         // footer texts of the series' grid columns
-    char decimalSeparator = '.';                 // of the temperature texts
+    const dbf::DbfTable* table = nullptr;  // open while the window shows
+    std::vector<std::uint32_t> records;    // the rows to plot, in any order
+    SeriesFlags checked{};                 // the boxes of ChartChoiceDialog
+    SeriesTexts footers;                   // footer texts of the series' grid columns
+    char decimalSeparator = '.';           // of the temperature texts
 };
 
 class ChartWindow : public QDialog {
@@ -61,6 +63,7 @@ class ChartWindow : public QDialog {
     ChartView* chartView_ = nullptr;
     QCheckBox* markersBox_ = nullptr;
     QLabel* skippedLabel_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
     QPushButton* printButton_ = nullptr;
     ui::UserDialogs* dialogs_ = nullptr;
     QPrinter* printer_ = nullptr;

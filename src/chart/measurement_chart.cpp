@@ -11,6 +11,7 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "chart/axis_format.h"
 #include "ui/atomic_file_device.h"
 
 namespace zond::chart {
@@ -22,6 +23,7 @@ constexpr qreal kLegendPointSize = 8;
 constexpr double kMinuteMs = 60'000;
 constexpr double kValueRoom = 0.03;
 constexpr double kValueTicks = 6;
+constexpr int kUnlaidColumns = 4000;
 
 // 1, 2 or 5 times a power of ten, at least `step`: ticks at round values.
 double roundStep(double step) {
@@ -58,9 +60,10 @@ MeasurementChart::MeasurementChart() {
     valueAxis_ = new QValueAxis(this);
     valueAxis_->setTickType(QValueAxis::TicksDynamic);
     valueAxis_->setTickAnchor(0);
-    valueAxis_->setLabelFormat(QStringLiteral("%g"));
+    valueAxis_->setLabelFormat(QStringLiteral("%.6g"));  // localised formats need the precision
     addAxis(timeAxis_, Qt::AlignBottom);
     addAxis(valueAxis_, Qt::AlignLeft);
+    useDecimalComma(*this);
 
     for (const ChartSeries which : kAllChartSeries) {
         auto* line = new QLineSeries(this);
@@ -72,15 +75,18 @@ MeasurementChart::MeasurementChart() {
         line->attachAxis(valueAxis_);
         series_[indexOf(which)] = line;
     }
+    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, &MeasurementChart::showVisiblePoints);
+    connect(this, &QChart::plotAreaChanged, this, &MeasurementChart::showVisiblePoints);
     rebuild({}, {}, {});
 }
 
-void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked,
+void MeasurementChart::rebuild(ChartData data, const SeriesFlags& checked,
                                const SeriesTexts& footers) {
+    data_ = std::move(data);
     for (const ChartSeries which : kAllChartSeries) {
         const int i = indexOf(which);
         QLineSeries* line = series_[i];
-        line->replace(data.points[i]);
+        line->clear();
         line->setColor(seriesColor(which));
         if (checked[i]) {
             line->setName(seriesTitle(which, footers[i]));
@@ -93,21 +99,40 @@ void MeasurementChart::rebuild(const ChartData& data, const SeriesFlags& checked
     setMarkersVisible(markersVisible_);  // the marker images carry the colours
 
     zoomReset();
-    if (!data.bounds) {
+    if (!data_.bounds) {
         const QDateTime now = QDateTime::currentDateTime();
         timeAxis_->setRange(now.addSecs(-60), now);
         setValueRange(0, 1);
+        showVisiblePoints();
         return;
     }
-    const QRectF& b = *data.bounds;
+    const QRectF& b = *data_.bounds;
     // A single moment or a single value still gets an axis of some extent.
     const double left = b.width() > 0 ? b.left() : b.left() - kMinuteMs;
     const double right = b.width() > 0 ? b.right() : b.right() + kMinuteMs;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(left)),
-                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(right)));
+    setTimeTicks(*timeAxis_, roundTimeTicks(left, right, false));
     // A little room above and below, so that the extreme points are not cut by the frame.
     const double room = b.height() > 0 ? b.height() * kValueRoom : 1;
     setValueRange(b.top() - room, b.bottom() + room);
+    showVisiblePoints();
+}
+
+void MeasurementChart::showVisiblePoints() {
+    if (showingPoints_) {
+        return;
+    }
+    showingPoints_ = true;
+    const auto from = static_cast<double>(timeAxis_->min().toMSecsSinceEpoch());
+    const auto to = static_cast<double>(timeAxis_->max().toMSecsSinceEpoch());
+    // Before the first layout the plot has no width yet: as wide as a large screen.
+    const qreal plotWidth = plotArea().width();
+    const int columns = plotWidth >= 1 ? static_cast<int>(std::ceil(plotWidth)) : kUnlaidColumns;
+    for (const ChartSeries which : kAllChartSeries) {
+        if (!data_.values[indexOf(which)].empty()) {
+            line(which)->replace(reducedPoints(data_, which, from, to, columns));
+        }
+    }
+    showingPoints_ = false;
 }
 
 void MeasurementChart::setValueRange(double bottom, double top) {

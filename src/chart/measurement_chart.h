@@ -22,7 +22,7 @@ class MeasurementChart : public QChart {
 
     // Replaces every point; lists and draws only the checked series and gives them their titles
     // (titles of unchecked series stay as they were). The axes are scaled to the points.
-    void rebuild(const ChartData& data, const SeriesFlags& checked, const SeriesTexts& footers);
+    void rebuild(ChartData data, const SeriesFlags& checked, const SeriesTexts& footers);
 
     // Small square markers on every point of all five series.
     void setMarkersVisible(bool visible);
@@ -36,11 +36,16 @@ class MeasurementChart : public QChart {
   private:
     // With ticks at round values, about six of them.
     void setValueRange(double bottom, double top);
+    // The lines get the points of the time range shown, reduced to the plot's pixel columns, so
+    // that a million readings draw as fast as a few thousand; again after every zoom or resize.
+    void showVisiblePoints();
 
     std::array<QLineSeries*, kChartSeriesCount> series_{};
     QDateTimeAxis* timeAxis_ = nullptr;
     QValueAxis* valueAxis_ = nullptr;
     bool markersVisible_ = false;
+    ChartData data_;
+    bool showingPoints_ = false;
 };
 
 // Paints the chart's whole area into `target`, stretched to fill it. The chart must be in a scene.

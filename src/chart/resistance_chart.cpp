@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "analysis/resistance_text.h"
+#include "chart/axis_format.h"
 #include "chart/chart_data.h"
 
 namespace zond::chart {
@@ -38,12 +39,13 @@ ResistanceChart::ResistanceChart() {
     legend()->setAlignment(Qt::AlignBottom);
 
     timeAxis_ = new QDateTimeAxis(this);
-    timeAxis_->setFormat(QStringLiteral("dd.MM.yy'<br>'hh:mm"));
+    timeAxis_->setFormat(QStringLiteral("dd.MM"));  // ticks at midnights
     valueAxis_ = new QValueAxis(this);
     valueAxis_->setTitleText(QStringLiteral("R, м²·К/Вт"));
     valueAxis_->setLabelFormat(QStringLiteral("%.2f"));
     addAxis(timeAxis_, Qt::AlignBottom);
     addAxis(valueAxis_, Qt::AlignLeft);
+    useDecimalComma(*this);
 
     for (int c = 0; c < analysis::kFluxChannels; ++c) {
         const QColor color = seriesColor(kChannelSeries[c]);
@@ -91,10 +93,8 @@ void ResistanceChart::rebuild(const analysis::AnalysisResult& result) {
         valueAxis_->setRange(0, 1);
         return;
     }
-    const auto moment = [](std::int64_t seconds) {
-        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTimeOf(seconds)));
-    };
-    timeAxis_->setRange(moment(times.front()), moment(times.back()));
+    setTimeTicks(*timeAxis_,
+                 roundTimeTicks(chartTimeOf(times.front()), chartTimeOf(times.back()), true));
     const double room = std::max(top_ - bottom_, 1e-3) * 0.05;
     valueAxis_->setRange(bottom_ - room, top_ + room);
     valueAxis_->applyNiceNumbers();

@@ -88,17 +88,24 @@ int runChart(std::span<const std::string> args) {
             QString::fromStdString(measurement::footerText(statistics, channel, separator));
     }
 
-    const chart::ChartData data = chart::buildChartData(selection.rows(), checked, separator);
+    std::vector<std::uint32_t> records;
+    records.reserve(selection.size());
+    for (const auto& row : selection.rows()) {
+        records.push_back(row.record);
+    }
+    chart::ChartData data = chart::buildChartData(table, records, checked, separator);
+    const int skippedRows = data.skippedRows;
+    const int skippedPoints = data.skippedPoints;
     QGraphicsScene scene;
     auto* chart = new chart::MeasurementChart;
     scene.addItem(chart);  // the scene owns it
     chart->resize(size);
-    chart->rebuild(data, checked, footers);
+    chart->rebuild(std::move(data), checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
     chart::writeChartImage(*chart, QString::fromStdString(parsed.positionals[1]));
-    if (data.skippedRows > 0 || data.skippedPoints > 0) {
-        std::cerr << "zond8t-cli chart: " << data.skippedRows
-                  << " rows skipped (date or time unreadable), " << data.skippedPoints
+    if (skippedRows > 0 || skippedPoints > 0) {
+        std::cerr << "zond8t-cli chart: " << skippedRows
+                  << " rows skipped (date or time unreadable), " << skippedPoints
                   << " values skipped (unreadable)\n";
     }
     return kExitOk;

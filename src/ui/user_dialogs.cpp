@@ -2,6 +2,10 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace zond::ui {
@@ -30,7 +34,31 @@ QString firstSuffix(const QString& filter) {
     return pattern.match(filter).captured(1);
 }
 
+// File sizes in the file dialog as a Russian reader writes them ("120,6 кБ"): Qt's own column
+// uses the binary units, which Qt's Russian locale data leaves as "KiB".
+class RussianFileSizes final : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr || role != Qt::DisplayRole || index.column() != kSizeColumn) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        const QModelIndex file = mapToSource(index);
+        if (files->isDir(file)) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        static const QLocale russian(QLocale::Russian, QLocale::Russia);
+        return russian.formattedDataSize(files->size(file), 1, QLocale::DataSizeTraditionalFormat);
+    }
+
+  private:
+    static constexpr int kSizeColumn = 1;
+};
+
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    dialog.setProxyModel(new RussianFileSizes(&dialog));
     dialog.setWindowTitle(request.title);
     dialog.setDirectory(request.directory);
     dialog.setNameFilter(request.filter);
@@ -57,6 +85,12 @@ QMessageBox::StandardButton UserDialogs::message(QWidget* parent, const QString&
     return message(parent, text, caption, icon, buttons, QString());
 }
 
+bool UserDialogs::messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                                  MessageIcon icon, const QString&) {
+    message(parent, text, caption, icon, QMessageBox::Ok);
+    return false;
+}
+
 void UserDialogs::error(QWidget* parent, const QString& text) {
     message(parent, text, QStringLiteral("Ошибка"), MessageIcon::Error, QMessageBox::Ok);
 }
@@ -72,6 +106,15 @@ QMessageBox::StandardButton StandardDialogs::message(QWidget* parent, const QStr
     QMessageBox box(toQtIcon(icon), caption, text, buttons, parent);
     box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool StandardDialogs::messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                                      MessageIcon icon, const QString& action) {
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, parent);
+    QPushButton* offered = box.addButton(action, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == offered;
 }
 
 QString StandardDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {

@@ -33,6 +33,10 @@ class UserDialogs {
     QMessageBox::StandardButton message(QWidget* parent, const QString& text,
                                         const QString& caption, MessageIcon icon,
                                         QMessageBox::StandardButtons buttons);
+    // A message that also offers one action of the caller's own beside OK (e.g. "Настройка
+    // связи…"); true when the user chose it. Without an override, the plain message.
+    virtual bool messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                                 MessageIcon icon, const QString& action);
     // An empty string when the user cancels.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // Asks the standard overwrite question for an existing file; empty when cancelled.
@@ -52,6 +56,8 @@ class StandardDialogs final : public UserDialogs {
                                         const QString& caption, MessageIcon icon,
                                         QMessageBox::StandardButtons buttons,
                                         const QString& details) override;
+    bool messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                         MessageIcon icon, const QString& action) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;

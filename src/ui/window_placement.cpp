@@ -11,4 +11,8 @@ void centreOnScreen(QWidget& window) {
     }
 }
 
+void centreOver(QWidget& window, const QWidget& over) {
+    window.move(over.frameGeometry().center() - window.rect().center());
+}
+
 }  // namespace zond::ui

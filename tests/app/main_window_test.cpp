@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QtTest>
 #include <cmath>
@@ -25,9 +27,10 @@ using zond::test::ProgramWindows;
 namespace {
 
 const QStringList kTableCommands = {
-    "N4",       "N5",          "N7",          "N8",          "N9",          "N27",        "N29",
-    "N30",      "N31",         "N33",         "N34",         "N36",         "N37",        "Excel1",
-    "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5", "Resistance1", "Resistance2"};
+    "N4",          "N5",          "N7",       "N8",          "N9",          "N27",
+    "N29",         "N30",         "N31",      "N33",         "N34",         "N36",
+    "N37",         "Excel1",      "ExportAs", "ToolButton3", "ToolButton4", "ToolButton5",
+    "Resistance1", "Resistance2", "SelectAll"};
 const QStringList kAlwaysEnabled = {
     "N2",  "N3",  "N11", "N24", "N26", "ToolButton1", "ToolButton2",  "ToolButton6",     "N15",
     "N22", "N17", "N18", "N19", "N23", "N21",         "PortSettings", "CommunicationLog"};
@@ -197,6 +200,65 @@ class MainWindowTest : public QObject {
         QCOMPARE(opened_, QList<QUrl>({expected, expected, expected}));
     }
 
+    // With nothing on PATH to open the guide, F1 shows it in the program's own viewer.
+    void helpWithoutAViewerOpensTheBuiltInOne() {
+        ProgramWindows program;
+        MainWindow& form = program.form1;
+        QFile guide(work_.filePath("guide.html"));
+        QVERIFY(guide.open(QIODevice::WriteOnly));
+        guide.write("<html><body><h1>Руководство пользователя</h1></body></html>");
+        guide.close();
+        zond::app::setApplicationHelpFile(guide.fileName());
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", work_.path().toLocal8Bit());  // no xdg-open, no browser
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_F1);
+        qputenv("PATH", path);
+        QVERIFY(program.dialogs.messages.empty());
+        zond::app::HelpViewer* viewer = form.helpViewer();
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QVERIFY(viewer->browser()->toPlainText().contains("Руководство пользователя"));
+        QVERIFY(QTest::qWaitForWindowActive(viewer));
+        QTest::keyClick(viewer->browser(), Qt::Key_Escape);
+        QVERIFY(!viewer->isVisible());
+    }
+
+    // Ctrl+A and "Выделить все" take every row; Сохранить keeps the selection and the place.
+    void selectAllTakesEveryRowAndSaveKeepsIt() {
+        ProgramWindows program;
+        MainWindow& form = program.form1;
+        std::vector<Row> rows;
+        for (int i = 0; i < 300; ++i) {
+            rows.push_back(
+                {i % 3 == 0 ? 1.0 : (i % 3 == 1 ? 4.0 : 7.0), 0, 0, "01.02.2009", "10:00:00"});
+        }
+        openNewTable(form, QStringLiteral("all.db"), rows);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTableView* view = form.grid()->tableView();
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(form.grid()->selection().size(), std::size_t(300));
+        // Minimum, average and maximum of the whole table: 1, 4, 7.
+        QCOMPARE(form.grid()->footerText(zond::app::MeasurementGrid::ColQ1), QString("1/4/7"));
+
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 2);
+        const int scrolled = view->verticalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        command(form, "N5")->trigger();
+        QCOMPARE(form.grid()->selection().size(), std::size_t(300));
+        QCOMPARE(view->verticalScrollBar()->value(), scrolled);
+
+        // The grid's menu has it too.
+        form.grid()->setTable(&form.table());  // as a sort does: no row selected
+        QVERIFY(form.grid()->selection().empty());
+        command(form, "SelectAll")->trigger();
+        QCOMPARE(form.grid()->selection().size(), std::size_t(300));
+        QCOMPARE(command(form, "SelectAll")->text(), QString("Выделить все"));
+    }
+
     void firstStartWritesTheFolderAndClosingStoresTheTablesFolder() {
         QVERIFY(!settings_->open()->contains("Default_dir"));
         {
@@ -301,7 +363,7 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(items, QStringList({"График", "Печать", "Термическое сопротивление…", "-",
                                      "Задать цвет", "Убрать цвет", "Убрать все цвета", "-",
-                                     "Выровнять столбцы", "-", "Удалить"}));
+                                     "Выровнять столбцы", "-", "Выделить все", "Удалить"}));
         QWidget* rows = form.grid()->tableView()->viewport();
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
                                 rows->mapToGlobal(QPoint(20, 20)));

@@ -71,6 +71,15 @@ class PortSettingsTest : public QObject {
     void checkNamesTheInstrumentOrWhatWentWrong() {
         Emulator instrument({"--sensors", "1,0,3", "--version", "1.2.3"});
         PortSettingsWindow window;
+        // Nothing stored: the default device is called so, not a path typed by hand.
+        if (!QFile::exists(QStringLiteral("/dev/ttyUSB0"))) {
+            QCOMPARE(window.findChild<QLabel*>("details1")->text(),
+                     QStringLiteral("Нет среди подключенных устройств: путь по умолчанию"));
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QSize size = window.size();
+        window.checkButton(1)->setFocus();
         QCOMPARE(checkOn(window, instrument.device()),
                  QStringLiteral("Прибор ответил: ЗОНД-8Т \"Тавис\" - трехканальный, версия ПО "
                                 "03.02.01"));
@@ -80,6 +89,9 @@ class PortSettingsTest : public QObject {
         Emulator silent({"--fault", "silent"});
         QCOMPARE(checkOn(window, silent.device()),
                  silent.device() + QStringLiteral(": открыто, но нет ответа в течение 3 с"));
+        // The results did not resize the window or move the focus to the other port.
+        QCOMPARE(window.size(), size);
+        QCOMPARE(window.focusWidget(), window.checkButton(1));
         // Nothing was stored without OK.
         QVERIFY(!settings_->open()->contains("Ports/COM1"));
     }

@@ -158,6 +158,72 @@ class ReceiveWindowTest : public QObject {
         QCOMPARE(form.driver()->portName(), QStringLiteral("\\\\.\\COM1"));
     }
 
+    // Without an instrument the window names the port it searches; the message then gives each
+    // port's reason and offers the port settings.
+    void noInstrumentNamesThePortsAndOffersTheSettings() {
+        mapPorts(kNowhere, kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        dialogs.actionChoices = {true};
+        ReceiveWindow form(dialogs);
+        int settingsOpened = 0;
+        form.setPortSettings([&] { ++settingsOpened; });
+        QStringList searched;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &form, [&] {
+            const QString text = form.progressLabel()->text();
+            if (!text.isEmpty() && !searched.contains(text)) {
+                searched << text;
+            }
+        });
+        watch.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(form.runTransfer(), 2);
+        QVERIFY(clock.elapsed() >= 5500);  // still 3 s on each port
+        QCOMPARE(searched, QStringList({"Поиск прибора на COM1 (/dev/zond-test-no-port)…",
+                                        "Поиск прибора на COM2 (/dev/zond-test-no-port)…"}));
+        QCOMPARE(dialogs.messages.size(), std::size_t{1});
+        const auto& shown = dialogs.messages[0];
+        QVERIFY(shown.text.startsWith(QStringLiteral("Прибор не обнаружен!")));
+        QVERIFY(
+            shown.text.endsWith("\n\nCOM1 (/dev/zond-test-no-port): устройство не существует\n"
+                                "COM2 (/dev/zond-test-no-port): устройство не существует"));
+        QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
+        QCOMPARE(shown.action, QStringLiteral("Настройка связи…"));
+        QCOMPARE(settingsOpened, 1);
+    }
+
+    // During the data: records received of those announced, the percentage and the time left.
+    void transferShowsRecordsOfTheAnnouncedCount() {
+        SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--records", "3854", "--baud", "9600"});
+        QVERIFY(!sim.device().isEmpty());
+        mapPorts(sim.device(), kNowhere);
+        zond::test::ScriptedDialogs dialogs;
+        ReceiveWindow form(dialogs);
+        QStringList seen;
+        QTimer watch;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&watch, &QTimer::timeout, &form, [&] {
+            seen << form.progressLabel()->text().replace(QChar(0xa0), QLatin1Char(' '));
+            if (seen.back().contains(QStringLiteral("осталось")) || clock.elapsed() > 15000) {
+                form.cancelButton()->click();
+            }
+        });
+        watch.start(200);
+        QCOMPARE(form.runTransfer(), 2);
+        const QRegularExpression shown(
+            QStringLiteral("^(\\d{1,3}(?: \\d{3})?) из 3 854 \\((\\d+) %\\), осталось около (\\d+ "
+                           "с|\\d+ мин \\d\\d с)$"));
+        const auto match = shown.match(seen.back());
+        QVERIFY2(match.hasMatch(), qPrintable(seen.join('|')));
+        const int received = match.captured(1).remove(' ').toInt();
+        QVERIFY(received > 0 && received < 3854);
+        QCOMPARE(match.captured(2).toInt(), received * 100 / 3854);
+        // 3854 records of 34 characters at 960 characters a second: about two minutes in all.
+        QVERIFY2(match.captured(3).contains(QStringLiteral("мин")), qPrintable(seen.back()));
+    }
+
     void stalledDataShowsTheSecondsSinceTheLastCharacter() {
         // The block never ends: the protocol waits until "Отмена".
         SimProcess sim(QStringLiteral(ZOND_SIM_PATH), {"--records", "3", "--fault", "no-end"});

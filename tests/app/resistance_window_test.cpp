@@ -20,6 +20,7 @@
 #include "app_fixture.h"
 #include "grid_fixture.h"
 #include "measurement/measurement_schema.h"
+#include "report/windows/report_printing.h"
 #include "wall_example.h"
 
 using zond::app::ResistanceWindow;
@@ -75,6 +76,7 @@ class ResistanceWindowTest : public QObject {
     void fillsTheDetailsAndSavesTheProtocol();
     void damagedDetailsAreReportedAndLeftAlone();
     void serviceMenuEditsTheDetailsAndTheOrganisation();
+    void printWithoutPrinterOffersThePdf();
 };
 
 void ResistanceWindowTest::menuOpensTheWindowOnEveryRow() {
@@ -315,6 +317,53 @@ void ResistanceWindowTest::serviceMenuEditsTheDetailsAndTheOrganisation() {
     QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("client"))->text(),
              QStringLiteral("ГКУ \"Заказчик\""));
     dialog->reject();
+}
+
+namespace {
+
+class NoPrinters final : public zond::report::PrinterAccess {
+  public:
+    QStringList printerNames() const override { return {}; }
+    std::optional<zond::report::PrintJob> choose(QWidget*, std::optional<int>) override {
+        ++asked;
+        return std::nullopt;
+    }
+    int asked = 0;
+};
+
+}  // namespace
+
+void ResistanceWindowTest::printWithoutPrinterOffersThePdf() {
+    ExampleWindow example;
+    auto& [settings, tables, table, fields, dialogs, window] = example;
+    auto printers = std::make_unique<NoPrinters>();
+    const NoPrinters& seen = *printers;
+    window.setPrinters(std::move(printers));
+    window.analyse(table, fields, {});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Declined: nothing is written.
+    dialogs.answers.push_back(QMessageBox::No);
+    window.findChild<QPushButton*>(QStringLiteral("print"))->click();
+    QCOMPARE(dialogs.messages.size(), std::size_t(1));
+    QVERIFY(dialogs.messages.front().text.startsWith("Принтер не найден"));
+    QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Question);
+    QVERIFY(dialogs.saveRequests.empty());
+    QCOMPARE(seen.asked, 0);  // no print dialog with an empty printer field
+
+    // Accepted: the PDF dialog, beside the table.
+    QTemporaryDir out;
+    dialogs.answers.push_back(QMessageBox::Yes);
+    dialogs.fileNames.push_back(out.filePath(QStringLiteral("протокол.pdf")));
+    window.findChild<QPushButton*>(QStringLiteral("print"))->click();
+    QCOMPARE(dialogs.saveRequests.size(), std::size_t(1));
+    QCOMPARE(dialogs.saveRequests.front().directory, tables.path());
+    QVERIFY(QFileInfo(out.filePath(QStringLiteral("протокол.pdf"))).size() > 0);
+
+    // Esc closes the window.
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(ResistanceWindowTest)

@@ -1,7 +1,9 @@
 // The save dialog of Create and of the export asks before it replaces an existing file: a slip of
 // the mouse must not wipe a table whose records may no longer be in the instrument.
+#include <QAbstractProxyModel>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -107,6 +109,36 @@ class SaveDialogTest : public QObject {
         zond::ui::StandardDialogs dialogs;
         QCOMPARE(dialogs.saveFileName(nullptr, request), dir.filePath("table.csv"));
         QVERIFY2(question.contains(QStringLiteral("table.csv")), qPrintable(question));
+    }
+
+    // Sizes in the dialog's detail view read as Russian, not as "KiB".
+    void fileSizesAreRussian() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("table.db"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(123456));
+        file.close();
+        zond::ui::FileDialogRequest request;
+        request.directory = dir.path();
+        request.filter = QStringLiteral("Базы данных (*.db)");
+        QString size;
+        whenModalShows([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            QAbstractItemModel* model = dialog->proxyModel();
+            QVERIFY(model != nullptr);
+            auto* files = qobject_cast<QFileSystemModel*>(
+                static_cast<QAbstractProxyModel*>(model)->sourceModel());
+            QTRY_VERIFY(files->index(file.fileName()).isValid() &&
+                        files->size(files->index(file.fileName())) == 123456);
+            const QModelIndex shown = static_cast<QAbstractProxyModel*>(model)->mapFromSource(
+                files->index(file.fileName(), 1));
+            size = model->data(shown).toString();
+            dialog->reject();
+        });
+        zond::ui::StandardDialogs dialogs;
+        QCOMPARE(dialogs.openFileName(nullptr, request), QString());
+        QCOMPARE(size, QStringLiteral("120,6 кБ"));  // 123456 / 1024
     }
 };
 

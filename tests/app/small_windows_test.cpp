@@ -70,6 +70,9 @@ class SmallWindowsTest : public QObject {
                         QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
         QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+        // The file dialogs' file types, which Qt 6 asks for under a context of its own.
+        QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Drive"),
+                 QStringLiteral("Диск"));
     }
 
     void csvOptionsStartFromTheLastChoiceAndRefuseAClash() {

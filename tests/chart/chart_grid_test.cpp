@@ -1,6 +1,7 @@
 // The chart command over the real grid: the rows clicked in the grid, its footers and its current
 // row's EN_CH reach the chart choice and the chart.
 #include <QCheckBox>
+#include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -47,7 +48,7 @@ ChoiceResult runChart(ChartCommand& command, const GridHarness& h, QStringList b
             choice.reject();
         }
     });
-    command.run(h.grid.selection(), chartFooters(h.grid), h.grid.currentEnCh());
+    command.run(h.table, h.grid.chartRecords(), chartFooters(h.grid), h.grid.currentEnCh());
     return result;
 }
 
@@ -92,6 +93,35 @@ class ChartGridTest : public QObject {
         QCOMPARE(chart.line(ChartSeries::Q1)->name(), QString("q1, Вт/кв.м.  10/20,3/31"));
         QCOMPARE(chart.line(ChartSeries::TExt)->name(), QString("tн, C"));
         QVERIFY(!chart.isListed(ChartSeries::TIn));
+    }
+
+    // Without a selection (after a sort or Сохранить) the chart shows the whole table.
+    void noSelectionPlotsEveryRow() {
+        std::vector<TestRow> rows(5);
+        const double q1[] = {4, 1, 5, 2, 3};
+        const char* times[] = {"14:00:00", "11:00:00", "15:00:00", "12:00:00", "13:00:00"};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i].n = static_cast<int>(i + 1);
+            rows[i].time = times[i];
+            rows[i].q1 = q1[i];
+        }
+        GridHarness h;
+        h.open(zond::test::writeTable(folder_.path(), "whole.db", rows));
+        h.clickTitle(MeasurementGrid::ColQ1);  // a sort leaves no row selected
+        QVERIFY(h.grid.selection().empty());
+
+        QWidget mainWindow;
+        ChartCommand command(&mainWindow, &h.dialogs);
+        QVERIFY(runChart(command, h, {"CheckBox6"}).chartShown);
+        const MeasurementChart& chart = *command.chartWindow().chart();
+        QCOMPARE(yValues(chart.line(ChartSeries::Q1)), QList<qreal>({1, 2, 3, 4, 5}));
+        QCOMPARE(chart.timeAxis()->min().time(), QTime(11, 0));
+        QCOMPARE(chart.timeAxis()->max().time(), QTime(15, 0));
+
+        // One selected row still gives its one point.
+        h.clickCell(0, MeasurementGrid::ColN);
+        QVERIFY(runChart(command, h, {}).chartShown);
+        QCOMPARE(chart.line(ChartSeries::Q1)->count(), 1);
     }
 
     void singleChannelTableOffersNoQ2() {

@@ -9,11 +9,12 @@
 #include <cstdio>
 
 #include "chart/chart_window.h"
+#include "chart_test_rows.h"
 
 namespace {
 
-std::vector<zond::measurement::RowSnapshot> dayOfReadings() {
-    std::vector<zond::measurement::RowSnapshot> rows;
+std::vector<zond::chart::testing::RowValues> dayOfReadings() {
+    std::vector<zond::chart::testing::RowValues> rows;
     const QDateTime start(QDate(2024, 1, 15), QTime(8, 0));
     for (int i = 0; i < 72; ++i) {
         const QDateTime moment = start.addSecs(20 * 60 * i);
@@ -22,11 +23,10 @@ std::vector<zond::measurement::RowSnapshot> dayOfReadings() {
         const double inside = 20.5 - 0.8 * night;
         const double flux = (inside - outside) * 1.6;
         auto number = [](double v) { return QString::number(v, 'f', 1).toStdString(); };
-        rows.push_back(
-            {static_cast<std::uint32_t>(i + 1),
-             {number(flux), number(flux * 0.8 + 3), number(flux * 1.15 - 2), number(inside),
-              number(outside), "0", moment.toString("dd.MM.yyyy").toStdString(),
-              moment.toString("hh:mm:ss").toStdString()}});
+        rows.push_back({moment.toString("dd.MM.yyyy").toStdString(),
+                        moment.toString("hh:mm:ss").toStdString(), number(flux),
+                        number(flux * 0.8 + 3), number(flux * 1.15 - 2), number(inside),
+                        number(outside)});
     }
     return rows;
 }
@@ -40,8 +40,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     zond::chart::ChartWindow form;
-    form.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
-    form.setInput({dayOfReadings(),
+    form.findChild<QCheckBox*>("markersBox_")->setChecked(true);
+    const auto rows = zond::chart::testing::tableOf(dayOfReadings());
+    form.setInput({&rows->table,
+                   rows->records,
                    {true, true, true, true, true},
                    {"38,4/46,5/53,8", "33,7/40,2/46", "42,2/51,5/59,9", "", ""},
                    '.'});

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QLabel>
 #include <QLegendMarker>
@@ -24,7 +26,7 @@
 
 using namespace zond::chart;
 using zond::chart::testing::msecs;
-using zond::chart::testing::snapshot;
+using zond::chart::testing::RowValues;
 using zond::chart::testing::yValues;
 using zond::test::ScriptedDialogs;
 
@@ -42,17 +44,20 @@ QPushButton* button(QWidget& form, const char* name) {
     return found;
 }
 
-// Three rows selected newest first; the middle one's tн is over range.
-std::vector<zond::measurement::RowSnapshot> descendingRows() {
-    return {
-        snapshot({"02.01.2024", "10:00:00", "30", "31", "32", "23.5", "-3"}, 3),
-        snapshot({"01.01.2024", "12:00:00", "20", "21", "22", "22", ">320.0"}, 2),
-        snapshot({"01.01.2024", "09:30:15", "10.5", "11", "12", "21", "-1.5"}, 1),
-    };
+// Three rows, newest first; the middle one's tн is over range.
+const zond::chart::testing::RowTable& descendingRows() {
+    static const auto rows = zond::chart::testing::tableOf({
+        RowValues{"02.01.2024", "10:00:00", "30", "31", "32", "23.5", "-3"},
+        RowValues{"01.01.2024", "12:00:00", "20", "21", "22", "22", ">320.0"},
+        RowValues{"01.01.2024", "09:30:15", "10.5", "11", "12", "21", "-1.5"},
+    });
+    return *rows;
 }
 
 ChartInput inputOf(SeriesFlags checked) {
-    return {descendingRows(), checked, {"10,5/20,2/30", "11/21/31", "12/22/32", "", ""}, '.'};
+    const auto& rows = descendingRows();
+    return {
+        &rows.table, rows.records, checked, {"10,5/20,2/30", "11/21/31", "12/22/32", "", ""}, '.'};
 }
 
 // Shows the window with the three rows of the checked series and waits until it is on screen.
@@ -216,8 +221,10 @@ class ChartWindowTest : public QObject {
         }
         QDateTimeAxis* time = chart.timeAxis();
         QCOMPARE(time->format(), QString("hh:mm:ss'<br>'dd.MM.yy"));
-        QCOMPARE(double(time->min().toMSecsSinceEpoch()), xs.front());
-        QCOMPARE(double(time->max().toMSecsSinceEpoch()), xs.back());
+        // 09:30:15 … 10:00:00 next day: ticks every 6 hours at whole hours, 06:00 … 12:00.
+        QCOMPARE(double(time->min().toMSecsSinceEpoch()), msecs(2024, 1, 1, 6, 0, 0));
+        QCOMPARE(double(time->max().toMSecsSinceEpoch()), msecs(2024, 1, 2, 12, 0, 0));
+        QCOMPARE(time->tickCount(), 6);
         QValueAxis* value = chart.valueAxis();
         QCOMPARE(chart.axes(Qt::Vertical, chart.line(ChartSeries::TExt)).front(), value);
         QVERIFY(value->min() <= -3 && value->min() > -3 - 0.1 * 323.1);
@@ -242,7 +249,7 @@ class ChartWindowTest : public QObject {
     void singleRowGivesOnePointPerSeries() {
         ChartWindow form;
         ChartInput input = inputOf({true, true, true, true, true});
-        input.rows.resize(1);
+        input.records.resize(1);
         form.setInput(input);
         form.show();
         for (const ChartSeries series : kAllChartSeries) {
@@ -280,9 +287,16 @@ class ChartWindowTest : public QObject {
 
     void skippedRowsAndValuesAreCountedInTheWindow() {
         ChartWindow form;
+        const auto rows = zond::chart::testing::tableOf({
+            RowValues{"02.01.2024", "10:00:00", "30", "31", "32", "23.5", "-3"},
+            RowValues{"01.01.2024", "12:00:00", "20", "21", "22", "22", ">320.0"},
+            RowValues{"01.01.2024", "09:30:15", "10.5", "11", "12", "21", "-1.5"},
+            RowValues{"30.02.2024", "10:00:00"},
+            RowValues{"01.03.2024", "10:00:00", "1", "2", "3", "20", "--"},
+        });
         ChartInput input = inputOf({true, false, false, true, false});
-        input.rows.push_back(snapshot({"30.02.2024", "10:00:00"}));
-        input.rows.push_back(snapshot({"01.03.2024", "10:00:00", "1", "2", "3", "20", "--"}));
+        input.table = &rows->table;
+        input.records = rows->records;
         form.setInput(input);
         form.show();
         QCOMPARE(form.skippedRows(), 1);
@@ -412,16 +426,24 @@ class ChartWindowTest : public QObject {
         QVERIFY(showExposed(form, {true, true, true, true, true}));
         const QSizeF size = form.chart()->size();
 
+        // The button beside "Печать"; the dialog opens beside the table with a name for the
+        // picture.
         dialogs.fileNames = {dir.filePath("chart.png")};
-        form.chartView()->saveImage();
+        QPushButton* save = button(form, "saveButton_");
+        QCOMPARE(save->text(), QString("Сохранить изображение…"));
+        save->click();
         const QImage image(dir.filePath("chart.png"));
-        QCOMPARE(image.size(), size.toSize());
+        QCOMPARE(image.size(), QSize(1600, 1000));  // larger than the window
         QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
+        QCOMPARE(form.chart()->size(), size);
+        const QFileInfo table(QString::fromStdU16String(descendingRows().table.path().u16string()));
+        QCOMPARE(dialogs.saveRequests.front().directory, table.absolutePath());
+        QCOMPARE(dialogs.saveRequests.front().fileName, QString("rows_график.png"));
 
         dialogs.fileNames = {dir.filePath("chart.pdf")};
         form.chartView()->saveImage();
         const QSizeF page = pdfPageSize(dir.filePath("chart.pdf"));
-        QVERIFY(qAbs(page.width() - size.width()) < 1 && qAbs(page.height() - size.height()) < 1);
+        QVERIFY(qAbs(page.width() - 1600) < 1 && qAbs(page.height() - 1000) < 1);
         QVERIFY(runTool("pdftotext", {dir.filePath("chart.pdf"), "-"}).contains("tв, C"));
 
         QCOMPARE(dialogs.saveRequests.front().filter,
@@ -432,12 +454,36 @@ class ChartWindowTest : public QObject {
         QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Error);
     }
 
+    // Value labels carry the decimal comma; time labels fall on whole hours.
+    void axisLabelsUseTheCommaAndRoundTimes() {
+        const auto rows = zond::chart::testing::tableOf({
+            RowValues{"03.02.2024", "08:17:00", "0.12"},
+            RowValues{"03.02.2024", "11:41:00", "0.47"},
+        });
+        QGraphicsScene scene;
+        auto* chart = new MeasurementChart;
+        scene.addItem(chart);
+        chart->resize(800, 500);
+        const SeriesFlags q1 = {true, false, false, false, false};
+        chart->rebuild(buildChartData(rows->table, rows->records, q1, '.'), q1, {});
+        QCoreApplication::processEvents();
+        QTemporaryDir dir;
+        writeChartImage(*chart, dir.filePath("labels.pdf"));
+        const QString text = runTool("pdftotext", {dir.filePath("labels.pdf"), "-"});
+        QVERIFY2(text.contains("0,2") && text.contains("0,4"), qPrintable(text));
+        QVERIFY(!text.contains("0.2"));
+        // 3 h 24 min: a tick every hour, 08:00 … 12:00.
+        for (const char* hour : {"08:00:00", "09:00:00", "10:00:00", "11:00:00", "12:00:00"}) {
+            QVERIFY2(text.contains(hour), hour);
+        }
+    }
+
     // The chart command: the choice dialog first, the chart only after "Построить".
     void commandRunsChoiceThenChart() {
         QWidget mainWindow;
         ScriptedDialogs dialogs;
         ChartCommand command(&mainWindow, &dialogs);
-        const std::vector rows = descendingRows();
+        const auto& rows = descendingRows();
         const SeriesTexts footers = {"a", "b", "c", "", ""};
 
         bool chartShown = false;
@@ -452,7 +498,7 @@ class ChartWindowTest : public QObject {
             });
             button(choice, "Button1")->click();
         });
-        command.run(rows, footers, 1);
+        command.run(rows.table, rows.records, footers, 1);
         QVERIFY(!q2Enabled);
         QVERIFY(chartShown);
         QCOMPARE(command.chartWindow().chart()->line(ChartSeries::Q1)->count(), 3);
@@ -463,7 +509,7 @@ class ChartWindowTest : public QObject {
         chartShown = false;
         QTimer::singleShot(0, [&] { command.choiceDialog().reject(); });
         QTimer::singleShot(50, [&] { chartShown = command.chartWindow().isVisible(); });
-        command.run({}, footers, 3);
+        command.run(rows.table, {}, footers, 3);
         QVERIFY(!chartShown);
     }
 };

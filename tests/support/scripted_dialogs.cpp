@@ -20,7 +20,7 @@ QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& te
                                                      const QString& caption, ui::MessageIcon icon,
                                                      QMessageBox::StandardButtons buttons,
                                                      const QString& details) {
-    messages.push_back({text, caption, icon, buttons, details});
+    messages.push_back({text, caption, icon, buttons, details, QString()});
     if (buttons == QMessageBox::Ok) {
         return QMessageBox::Ok;
     }
@@ -29,6 +29,14 @@ QMessageBox::StandardButton ScriptedDialogs::message(QWidget*, const QString& te
         ++unscripted;
     }
     return answer;
+}
+
+bool ScriptedDialogs::messageOffering(QWidget*, const QString& text, const QString& caption,
+                                      ui::MessageIcon icon, const QString& action) {
+    messages.push_back({text, caption, icon, QMessageBox::Ok, QString(), action});
+    bool chosen = false;
+    takeFront(actionChoices, chosen);
+    return chosen;
 }
 
 QString ScriptedDialogs::openFileName(QWidget*, const ui::FileDialogRequest& request) {

@@ -16,6 +16,7 @@ struct ShownMessage {
     ui::MessageIcon icon = ui::MessageIcon::None;
     QMessageBox::StandardButtons buttons;
     QString details;
+    QString action;  // the button offered beside OK
 };
 
 class ScriptedDialogs final : public ui::UserDialogs {
@@ -23,6 +24,8 @@ class ScriptedDialogs final : public ui::UserDialogs {
     std::deque<QMessageBox::StandardButton> answers;
     std::deque<QString> fileNames;
     std::deque<QColor> colors;
+    // Answers to messages that offer an action: true chooses it; none left, OK.
+    std::deque<bool> actionChoices;
 
     std::vector<ShownMessage> messages;
     std::vector<ui::FileDialogRequest> openRequests;
@@ -34,6 +37,8 @@ class ScriptedDialogs final : public ui::UserDialogs {
                                         const QString& caption, ui::MessageIcon icon,
                                         QMessageBox::StandardButtons buttons,
                                         const QString& details) override;
+    bool messageOffering(QWidget* parent, const QString& text, const QString& caption,
+                         ui::MessageIcon icon, const QString& action) override;
     QString openFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const ui::FileDialogRequest& request) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;

@@ -585,8 +585,70 @@ void MeasurementGrid::reload() {
     impl_->reloadKeepingCursor();
 }
 
+void MeasurementGrid::selectAll() {
+    if (!impl_->tableOpen() || impl_->model.rowCount() == 0) {
+        return;
+    }
+    const dbf::DbfTable& table = *impl_->model.table();
+    try {
+        impl_->selection.clear();
+        impl_->selection.addDisplayRange(table, 0, table.rowCount() - 1);
+    } catch (const dbf::DbfError& error) {
+        impl_->showError(QString::fromStdString(error.what()));
+    }
+    impl_->model.repaintAll();
+    impl_->onSelectionChanged();
+    emit selectionChanged();
+}
+
+void MeasurementGrid::keepViewWhile(const std::function<void()>& reopen) {
+    dbf::DbfTable* table = impl_->model.table();
+    measurement::RowSelection selection = impl_->selection;
+    const auto anchor = impl_->anchorRecord;
+    const QModelIndex current = impl_->view->currentIndex();
+    const int vertical = impl_->view->verticalScrollBar()->value();
+    const int horizontal = impl_->view->horizontalScrollBar()->value();
+    setTable(nullptr);
+    reopen();
+    setTable(table);
+    if (table == nullptr || !table->isOpen()) {
+        return;
+    }
+    // The rows are the same: the snapshots still hold.
+    impl_->selection = std::move(selection);
+    impl_->anchorRecord = anchor;
+    if (current.isValid() && current.row() < impl_->model.rowCount()) {
+        impl_->view->setCurrentIndex(impl_->model.index(current.row(), current.column()));
+    }
+    impl_->view->verticalScrollBar()->setValue(vertical);
+    impl_->view->horizontalScrollBar()->setValue(horizontal);
+    impl_->model.repaintAll();
+    impl_->onSelectionChanged();
+}
+
 const std::vector<measurement::RowSnapshot>& MeasurementGrid::selection() const {
     return impl_->selection.rows();
+}
+
+std::vector<std::uint32_t> MeasurementGrid::chartRecords() const {
+    std::vector<std::uint32_t> records;
+    const auto& rows = impl_->selection.rows();
+    if (!rows.empty()) {
+        records.reserve(rows.size());
+        for (const auto& row : rows) {
+            records.push_back(row.record);
+        }
+        return records;
+    }
+    if (!impl_->tableOpen()) {
+        return records;
+    }
+    const dbf::DbfTable& table = *impl_->model.table();
+    records.reserve(table.rowCount());
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        records.push_back(table.recordAt(row));
+    }
+    return records;
 }
 
 QString MeasurementGrid::footerText(Column column) const {

@@ -83,7 +83,15 @@ class MeasurementGrid : public QWidget {
     // keeping the cell cursor on its record.
     void reload();
 
+    // "Выделить все": every row of the table.
+    void selectAll();
+    // Runs `reopen`, which closes the table and opens it again unchanged, keeping the selection,
+    // the cell cursor and the scroll position.
+    void keepViewWhile(const std::function<void()>& reopen);
+
     const std::vector<measurement::RowSnapshot>& selection() const;
+    // The records a chart plots: the selected ones, or every row when none is selected.
+    std::vector<std::uint32_t> chartRecords() const;
     QString footerText(Column column) const;
     // EN_CH of the row under the cell cursor (0 when there is none).
     int currentEnCh() const;

@@ -230,6 +230,17 @@ void ReceiveSession::readRecordCount() {
     host_.showDisplay(display_);
 }
 
+std::optional<ReceiveSession::RecordProgress> ReceiveSession::recordProgress() const {
+    if (phase_ != Phase::Data || !countKnown_) {
+        return std::nullopt;
+    }
+    constexpr std::size_t kRecordCharacters = DeviceImage::kRecordSize * 2;
+    const std::size_t announced = expectedCharacters_ / kRecordCharacters;
+    const std::size_t received =
+        received_ > dataStart_ ? (received_ - dataStart_) / kRecordCharacters : 0;
+    return RecordProgress{std::min(received, announced), announced};
+}
+
 void ReceiveSession::updateProgress() {
     const std::int64_t done = static_cast<std::int64_t>(received_ - dataStart_);
     const std::int64_t position = expectedCharacters_ == 0

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -93,6 +94,12 @@ class ReceiveSession {
     void close();
 
     const ReceiveDisplay& display() const { return display_; }
+    // Whole records received of the count the instrument announced, once it has announced it.
+    struct RecordProgress {
+        std::size_t received = 0;
+        std::size_t announced = 0;
+    };
+    std::optional<RecordProgress> recordProgress() const;
     std::string_view portName() const { return portName_; }
     bool portOpen() const { return portOpen_; }
     bool finished() const { return finished_; }
