@@ -10,11 +10,13 @@
 #include "app/splash_window.h"
 #include "chart/chart_command.h"
 #include "text/number_text.h"
+#include "ui/program_fonts.h"
 #include "ui/user_dialogs.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     zond::text::keepMachineNumberLocale();
+    zond::ui::registerProgramFonts();
     QApplication::setApplicationDisplayName(ProductCaption);
     // Lets the desktop match the windows with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("ru.orbelin.zond8t"));

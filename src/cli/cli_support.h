@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/path_text.h"
+
 namespace zond::cli {
 
 enum ExitCode { kExitOk = 0, kExitError = 1, kExitTransferFailed = 2, kExitTableUnreadable = 2 };
@@ -34,6 +36,14 @@ struct ParsedArgs {
 
     bool has(std::string_view name) const { return options.contains(name) || flags.contains(name); }
     std::string option(std::string_view name, std::string fallback = {}) const;
+    // File names: the arguments are UTF-8, which a std::string made into a path is not taken
+    // for on Windows.
+    std::filesystem::path file(std::size_t index) const {
+        return text::pathFromText(positionals[index]);
+    }
+    std::filesystem::path optionFile(std::string_view name) const {
+        return text::pathFromText(option(name));
+    }
 };
 
 // Options taking a value may be written "--name value" or "--name=value". Anything else starting

@@ -18,7 +18,7 @@ int runAppend(std::span<const std::string> args) {
 
     // The table stays open, and so locked, through the transfer, as in the table window.
     dbf::DbfTable table;
-    const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0]);
+    const auto fields = measurement::openMeasurementTable(table, parsed.file(0));
     TransferRunner runner(transferOptions(parsed));
     if (runner.run() != instrument::kResultOk) {
         return kExitTransferFailed;

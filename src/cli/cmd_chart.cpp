@@ -61,8 +61,8 @@ int runChart(std::span<const std::string> args) {
     const ParsedArgs parsed =
         parseArgs(args, {"--rows", "--series", "--size", "--decimal-separator"});
     expectPositionals(parsed, 2, 2);
-    const std::filesystem::path output = parsed.positionals[1];
-    checkOutput(output, {parsed.positionals[0]});
+    const std::filesystem::path output = parsed.file(1);
+    checkOutput(output, {parsed.file(0)});
     const std::string extension = output.extension().string();
     if (extension != ".png" && extension != ".pdf") {
         throw CliError("the picture must be a .png or .pdf file");
@@ -73,7 +73,7 @@ int runChart(std::span<const std::string> args) {
 
     dbf::DbfTable table;
     const auto fields =
-        measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
+        measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
     const RowRange range = rowRange(parsed, table.rowCount());
     measurement::RowSelection selection;
     selection.bind(table);
@@ -103,7 +103,7 @@ int runChart(std::span<const std::string> args) {
     chart->resize(size);
     chart->rebuild(std::move(data), checked, footers);
     QCoreApplication::processEvents();  // lays out the legend and axes
-    chart::writeChartImage(*chart, QString::fromStdString(output.string()));
+    chart::writeChartImage(*chart, QString::fromStdString(parsed.positionals[1]));
     if (skippedRows > 0 || skippedPoints > 0) {
         std::cerr << "zond8t-cli chart: " << skippedRows
                   << " rows skipped (date or time unreadable), " << skippedPoints

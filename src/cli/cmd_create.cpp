@@ -9,7 +9,7 @@ namespace {
 int runCreate(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 1, 1);
-    measurement::createMeasurementTable(parsed.positionals[0]);
+    measurement::createMeasurementTable(parsed.file(0));
     return kExitOk;
 }
 

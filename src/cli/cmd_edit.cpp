@@ -15,7 +15,7 @@ int runDelete(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 2, 1000);
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0]);
+    measurement::openMeasurementTable(table, parsed.file(0));
     std::vector<std::uint32_t> records;
     for (auto row = parsed.positionals.begin() + 1; row != parsed.positionals.end(); ++row) {
         const auto number = positiveNumber(*row);
@@ -33,7 +33,7 @@ int runRenumber(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 1, 1);
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0]);
+    measurement::openMeasurementTable(table, parsed.file(0));
     const int field = table.requireField(measurement::field::kN);
     // The largest number N's digits hold; a bigger table is refused before any row changes.
     std::size_t largest = 1;

@@ -68,17 +68,17 @@ exporting::ExportOptions exportOptions(const ParsedArgs& parsed,
 int runExport(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {kDelimiter, kDecimalSeparator, kEncoding});
     expectPositionals(parsed, 2, 2);
-    const std::filesystem::path target = parsed.positionals[1];
+    const std::filesystem::path target = parsed.file(1);
     const auto options = exportOptions(parsed, target);
     // The Excel 97 export names a file it may not replace in its own words (a share violation
     // for a file in use), so only the input is checked for it here.
     if (options.format == ExportFormat::Xls) {
         checkNotInput(target, {parsed.positionals[0]});
     } else {
-        checkOutput(target, {parsed.positionals[0]});
+        checkOutput(target, {parsed.file(0)});
     }
     dbf::DbfTable table;
-    measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
+    measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
     const auto rows = exporting::exportTable(table, target, options);
     std::cout << (options.format == ExportFormat::Xls
                       ? exporting::exportSuccessText(target)

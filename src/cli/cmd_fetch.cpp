@@ -11,14 +11,15 @@ namespace zond::cli {
 
 namespace {
 
-void writeImage(const std::string& path, std::span<const std::uint8_t> image) {
+void writeImage(const std::filesystem::path& path, std::span<const std::uint8_t> image) {
     fileio::AtomicFile file(path);
     file.write({reinterpret_cast<const char*>(image.data()), image.size()});
     file.commit();
 }
 
 // A new table holding every record received; it takes the file's name only when complete.
-void importIntoNewTable(const std::string& path, TransferRunner& runner, char decimalSeparator) {
+void importIntoNewTable(const std::filesystem::path& path, TransferRunner& runner,
+                        char decimalSeparator) {
     dbf::DbfTable table;
     instrument::ImportResult result;
     measurement::createMeasurementTable(
@@ -36,10 +37,10 @@ int runFetch(std::span<const std::string> args) {
     expectPositionals(parsed, 0, 1);
     const char separator = decimalSeparator(parsed);
     if (!parsed.positionals.empty()) {
-        measurement::checkNewTableTarget(parsed.positionals[0]);
+        measurement::checkNewTableTarget(parsed.file(0));
     }
     if (parsed.has("--image-out")) {
-        checkOutput(parsed.option("--image-out"));
+        checkOutput(parsed.optionFile("--image-out"));
     }
 
     TransferRunner runner(transferOptions(parsed));
@@ -48,7 +49,7 @@ int runFetch(std::span<const std::string> args) {
     }
     const auto image = runner.deviceImage().assembled();
     if (parsed.has("--image-out")) {
-        writeImage(parsed.option("--image-out"), image);
+        writeImage(parsed.optionFile("--image-out"), image);
     }
     std::cerr << "received " << image.size() << " bytes, " << runner.deviceInfo().versionText
               << '\n';
@@ -56,7 +57,7 @@ int runFetch(std::span<const std::string> args) {
         std::cerr << warning << '\n';
     }
     if (!parsed.positionals.empty()) {
-        importIntoNewTable(parsed.positionals[0], runner, separator);
+        importIntoNewTable(parsed.file(0), runner, separator);
     }
     return runner.exitStatus();
 }

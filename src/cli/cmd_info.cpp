@@ -52,7 +52,7 @@ int runInfo(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 1, 1);
     dbf::DbfTable table;
-    table.open(parsed.positionals[0], dbf::OpenMode::ReadOnly);
+    table.open(parsed.file(0), dbf::OpenMode::ReadOnly);
     const dbf::DbfHeader& header = table.header();
     char date[16];
     std::snprintf(date, sizeof(date), "%04d-%02d-%02d", 1900 + header.year, header.month,

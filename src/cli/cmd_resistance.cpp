@@ -326,7 +326,7 @@ constexpr std::size_t kJsonSeriesPoints = 2000;
 
 // The protocol with the details stored beside the table and the organisation setting.
 report::ProtocolInput protocolInput(const ParsedArgs& parsed, const analysis::Readings& readings) {
-    const std::filesystem::path path = parsed.positionals[0];
+    const std::filesystem::path path = parsed.file(0);
     report::ProtocolInput input;
     input.tableName = QString::fromStdU16String(path.stem().u16string());
     input.calculatedAt = QDateTime::currentDateTime();
@@ -349,10 +349,10 @@ void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result,
         const auto protocol =
             report::buildResistanceProtocol(result, protocolInput(parsed, readings));
         if (parsed.has("--pdf")) {
-            report::writeResistanceProtocolPdf(parsed.option("--pdf"), *protocol);
+            report::writeResistanceProtocolPdf(parsed.optionFile("--pdf"), *protocol);
         }
         if (parsed.has("--odt")) {
-            report::writeResistanceProtocolOdt(parsed.option("--odt"), *protocol);
+            report::writeResistanceProtocolOdt(parsed.optionFile("--odt"), *protocol);
         }
     } catch (const std::exception& error) {
         throw CliError(error.what(), kExitError);
@@ -362,8 +362,8 @@ void writeProtocol(const ParsedArgs& parsed, const AnalysisResult& result,
 analysis::Readings readRows(const ParsedArgs& parsed) {
     dbf::DbfTable table;
     try {
-        const auto fields = measurement::openMeasurementTable(table, parsed.positionals[0],
-                                                              dbf::OpenMode::ReadOnly);
+        const auto fields =
+            measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
         if (!parsed.has("--rows")) {
             return analysis::loadAllReadings(table, fields);
         }
@@ -398,7 +398,7 @@ int runResistance(std::span<const std::string> args) {
     const bool protocol = parsed.has("--pdf") || parsed.has("--odt");
     for (const char* output : {"--pdf", "--odt"}) {
         if (parsed.has(output)) {
-            checkOutput(parsed.option(output), {parsed.positionals[0]});
+            checkOutput(parsed.optionFile(output), {parsed.file(0)});
         }
     }
     // The summary shows no series; the protocol's chart needs no more points than its width.

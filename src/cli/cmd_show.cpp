@@ -30,7 +30,7 @@ int runShow(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 1, 1);
     dbf::DbfTable table;
-    table.open(parsed.positionals[0], dbf::OpenMode::ReadOnly);
+    table.open(parsed.file(0), dbf::OpenMode::ReadOnly);
     const auto& fields = table.fields();
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -15,7 +15,7 @@ int runStats(std::span<const std::string> args) {
     const char separator = decimalSeparator(parsed);
     dbf::DbfTable table;
     const auto fields =
-        measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
+        measurement::openMeasurementTable(table, parsed.file(0), dbf::OpenMode::ReadOnly);
     const auto statistics = measurement::computeChannelStatistics(table, fields);
     namespace field = measurement::field;
     const std::string_view names[] = {field::kTavis1, field::kTavis2, field::kTavis3};

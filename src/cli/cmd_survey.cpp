@@ -148,7 +148,7 @@ int runSurvey(std::span<const std::string> args) {
         return kExitOk;
     }
 
-    const std::filesystem::path table = parsed.positionals[0];
+    const std::filesystem::path table = parsed.file(0);
     if (!std::filesystem::is_regular_file(table)) {
         throw CliError("no table " + parsed.positionals[0], kExitTableUnreadable);
     }

@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "text/number_text.h"
+#include "ui/program_fonts.h"
 
 namespace {
 
@@ -51,7 +52,9 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, bool d
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    return std::make_unique<QApplication>(argc, argv);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    zond::ui::registerProgramFonts();
+    return application;
 }
 
 }  // namespace
@@ -63,7 +66,16 @@ int main(int argc, char** argv) {
         argc > 1 && std::ranges::count(zond::cli::kPageDrawingCommands, argv[1]) > 0;
     const auto application = makeApplication(argc, argv, drawsPages);
     zond::text::keepMachineNumberLocale();
+#ifdef Q_OS_WIN
+    // main() gets the command line in the ANSI code page, which loses file names outside it; Qt
+    // reads the wide one. The subcommands take UTF-8 on every system.
+    std::vector<std::string> args;
+    for (const QString& arg : QCoreApplication::arguments().sliced(1)) {
+        args.push_back(arg.toStdString());
+    }
+#else
     std::vector<std::string> args(argv + 1, argv + argc);
+#endif
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         printOverview();
         return args.empty() ? zond::cli::kExitError : zond::cli::kExitOk;

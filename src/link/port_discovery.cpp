@@ -34,7 +34,12 @@ std::vector<SerialDevice> listSerialDevices(const QString& stableFolder) {
     std::vector<SerialDevice> devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         SerialDevice device;
+#ifdef Q_OS_WIN
+        // "COM3", as Windows names the port to its users; Qt opens it under either name.
+        device.path = info.portName();
+#else
         device.path = info.systemLocation();
+#endif
         device.portName = info.portName();
         device.description = info.description();
         device.manufacturer = info.manufacturer();

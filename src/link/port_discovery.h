@@ -9,7 +9,7 @@
 namespace zond::link {
 
 struct SerialDevice {
-    QString path;      // what the program opens: /dev/ttyUSB0, \\.\COM3
+    QString path;      // what the program opens: /dev/ttyUSB0, COM3
     QString portName;  // Qt's short name: ttyUSB0, COM3
     QString description;
     QString manufacturer;

@@ -11,8 +11,8 @@ namespace {
 
 QString defaultDevice(const QString& portName, int number) {
 #ifdef Q_OS_WIN
-    Q_UNUSED(number);
-    return portName;
+    Q_UNUSED(portName);
+    return QStringLiteral("COM%1").arg(number);
 #else
     Q_UNUSED(portName);
     return number == 1 ? QStringLiteral("/dev/ttyUSB0")

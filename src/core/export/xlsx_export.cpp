@@ -265,9 +265,14 @@ void closeWorkbook(WorkbookPtr book, fileio::AtomicFile& file) {
     if (error == LXW_NO_ERROR) {
         return;
     }
-    const int cause = errno;
+    int cause = errno;
+#ifdef EDQUOT  // not in mingw's errno.h: Windows reports a full quota as a full disk
+    if (cause == EDQUOT) {
+        cause = ENOSPC;
+    }
+#endif
     if (cause != 0) {
-        file.fail(std::error_code(cause == EDQUOT ? ENOSPC : cause, std::generic_category()));
+        file.fail(std::error_code(cause, std::generic_category()));
     }
     file.discard();
     check(error);
@@ -305,13 +310,14 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
     const std::size_t total = rows.rowCount();
     fileio::AtomicFile file(target);
     requireSpace(file.destination(), total);
-    const std::string temporary = file.handOverTemporary().string();
+    // libxlsxwriter opens files by narrow names.
+    const std::filesystem::path& temporaryPath = file.handOverTemporary();
+    const std::string temporary = fileio::narrowFileName(temporaryPath);
     // The library's own temporary files go beside the target too: not into a /tmp that may be
-    // small or full, and where the free space was just checked.
-    std::string temporaryFolder = file.handOverTemporary().parent_path().string();
-    if (temporaryFolder.empty()) {
-        temporaryFolder = ".";
-    }
+    // small or full (or, on Windows, the drive's root), and where the free space was just checked.
+    std::string temporaryFolder = temporaryPath.has_parent_path()
+                                      ? fileio::narrowFileName(temporaryPath.parent_path())
+                                      : std::string(".");
     lxw_workbook_options workbookOptions{};
     workbookOptions.constant_memory = LXW_TRUE;
     workbookOptions.tmpdir = temporaryFolder.data();

@@ -60,6 +60,11 @@ void removeAbandonedTemporaries(const std::filesystem::path& target);
 // Bytes free for us in the folder of `target`; nothing when unknown.
 std::optional<std::uintmax_t> freeSpaceFor(const std::filesystem::path& target);
 
+// The name by which a C library's fopen, which takes a narrow name, opens the existing file or
+// folder at `path`: on Windows fopen reads it in the ANSI code page, so a name with characters
+// outside it goes by its short (8.3) name. Throws FileWriteError when there is no such name.
+std::string narrowFileName(const std::filesystem::path& path);
+
 class AtomicFile {
   public:
     // Checks the target (checkReplaceable), removes abandoned temporaries and creates the empty

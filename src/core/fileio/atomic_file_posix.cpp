@@ -231,4 +231,8 @@ void AtomicFile::fail(std::error_code cause) {
     impl_->fail(cause);
 }
 
+std::string narrowFileName(const std::filesystem::path& path) {
+    return path.string();
+}
+
 }  // namespace zond::fileio

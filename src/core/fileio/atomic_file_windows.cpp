@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "fileio/atomic_file.h"
@@ -19,6 +20,21 @@ constexpr DWORD kLargestWrite = 1U << 30;
 
 std::error_code lastError() {
     return {static_cast<int>(GetLastError()), std::system_category()};
+}
+
+// The text in the ANSI code page, if every character has a place there.
+std::optional<std::string> ansiText(const std::wstring& text) {
+    const int length = static_cast<int>(text.size());
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr,
+                                         0, nullptr, &lossy);
+    if (lossy || (size == 0 && length > 0)) {
+        return std::nullopt;
+    }
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, narrow.data(), size,
+                        nullptr, nullptr);
+    return narrow;
 }
 
 }  // namespace
@@ -168,6 +184,26 @@ void AtomicFile::discard() noexcept {
 
 void AtomicFile::fail(std::error_code cause) {
     impl_->fail(cause);
+}
+
+std::string narrowFileName(const std::filesystem::path& path) {
+    const std::wstring wide = path.wstring();
+    if (auto narrow = ansiText(wide)) {
+        return *std::move(narrow);
+    }
+    const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    std::wstring shortName(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetShortPathNameW(wide.c_str(), shortName.data(), size);
+    if (length == 0 || length >= size) {
+        throw FileWriteError(
+            path, length == 0 ? lastError() : std::make_error_code(std::errc::invalid_argument));
+    }
+    shortName.resize(length);
+    auto narrow = ansiText(shortName);
+    if (!narrow) {
+        throw FileWriteError(path, std::make_error_code(std::errc::illegal_byte_sequence));
+    }
+    return *std::move(narrow);
 }
 
 }  // namespace zond::fileio
