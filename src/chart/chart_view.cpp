@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QLineSeries>
 #include <QLocale>
 #include <QMenu>
@@ -93,11 +92,7 @@ void ChartView::saveImage() {
     request.title = QStringLiteral("Сохранить как изображение");
     request.filter = QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)");
     request.defaultSuffix = QStringLiteral("png");
-    if (!suggestedImage_.isEmpty()) {
-        const QFileInfo suggested(suggestedImage_);
-        request.directory = suggested.absolutePath();
-        request.fileName = suggested.fileName();
-    }
+    request.suggest(suggestedImage_);
     const QString path = dialogs_->saveFileName(this, request);
     if (path.isEmpty()) {
         return;
