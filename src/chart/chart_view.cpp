@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/image_size_dialog.h"
 #include "chart/measurement_chart.h"
 #include "fileio/atomic_file.h"
 #include "text/number_text.h"
@@ -30,7 +31,7 @@ char localeSeparator() {
 }  // namespace
 
 ChartView::ChartView(MeasurementChart* chart, QWidget* parent)
-    : QChartView(chart, parent), chart_(chart) {
+    : QChartView(chart, parent), chart_(chart), askImageSize_(&ImageSizeDialog::ask) {
     setRubberBand(QChartView::RectangleRubberBand);
     setRenderHint(QPainter::Antialiasing);
     setMouseTracking(true);
@@ -88,6 +89,13 @@ void ChartView::saveImage() {
     if (dialogs_ == nullptr) {
         return;
     }
+    const QSizeF shown = chart_->size();
+    const QSize offered(std::max(kImageSize.width(), qRound(shown.width())),
+                        std::max(kImageSize.height(), qRound(shown.height())));
+    const std::optional<QSize> size = askImageSize_(this, offered);
+    if (!size) {
+        return;
+    }
     ui::FileDialogRequest request;
     request.title = QStringLiteral("Сохранить как изображение");
     request.filter = QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)");
@@ -98,9 +106,7 @@ void ChartView::saveImage() {
         return;
     }
     // Drawn at the picture's own size, then back to the window's.
-    const QSizeF shown = chart_->size();
-    chart_->resize(QSizeF(std::max<qreal>(kImageSize.width(), shown.width()),
-                          std::max<qreal>(kImageSize.height(), shown.height())));
+    chart_->resize(QSizeF(*size));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // lays out axes, legend
     try {
         writeChartImage(*chart_, path);
