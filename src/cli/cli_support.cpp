@@ -3,7 +3,9 @@
 #include <QLocale>
 #include <charconv>
 
+#include "fileio/atomic_file.h"
 #include "text/number_text.h"
+#include "text/path_text.h"
 
 namespace zond::cli {
 
@@ -90,6 +92,27 @@ RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount) {
         throw CliError("--rows " + text + ": the table has " + std::to_string(rowCount) + " rows");
     }
     return {*first, *last};
+}
+
+}  // namespace zond::cli
+
+namespace zond::cli {
+
+void checkNotInput(const std::filesystem::path& output,
+                   std::initializer_list<std::filesystem::path> inputs) {
+    for (const auto& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::equivalent(output, input, error)) {
+            throw CliError("Файл \"" + text::pathText(output) +
+                           "\" не записан: это входной файл команды.");
+        }
+    }
+}
+
+void checkOutput(const std::filesystem::path& output,
+                 std::initializer_list<std::filesystem::path> inputs) {
+    checkNotInput(output, inputs);
+    fileio::checkReplaceable(output);
 }
 
 }  // namespace zond::cli

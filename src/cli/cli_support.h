@@ -1,6 +1,8 @@
 // Shared pieces of the zond8t-cli subcommands: argument parsing, errors and exit codes.
 #pragma once
 
+#include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -56,6 +58,15 @@ struct RowRange {
 
 // The --rows option, "A-B" or "A"; all rows when not given. A table without rows is an error.
 RowRange rowRange(const ParsedArgs& parsed, std::size_t rowCount);
+
+// Refuses `output` before any work: the command's own input (the same file by any name), or a
+// file no output may replace (fileio::checkReplaceable: a table, a folder, device or pipe, a file
+// another program holds).
+void checkOutput(const std::filesystem::path& output,
+                 std::initializer_list<std::filesystem::path> inputs = {});
+// Only the first half: refuses `output` when it names one of `inputs`.
+void checkNotInput(const std::filesystem::path& output,
+                   std::initializer_list<std::filesystem::path> inputs);
 
 struct Command {
     std::string_view name;

@@ -62,6 +62,7 @@ int runChart(std::span<const std::string> args) {
         parseArgs(args, {"--rows", "--series", "--size", "--decimal-separator"});
     expectPositionals(parsed, 2, 2);
     const std::filesystem::path output = parsed.positionals[1];
+    checkOutput(output, {parsed.positionals[0]});
     const std::string extension = output.extension().string();
     if (extension != ".png" && extension != ".pdf") {
         throw CliError("the picture must be a .png or .pdf file");

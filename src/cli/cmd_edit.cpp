@@ -1,6 +1,7 @@
 // zond8t-cli delete and renumber: the table window's "Удалить строки" and "Перенумеровать строки"
 // on rows given by number, for tests that drive these writes from outside (not listed by --help).
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "cli/commands.h"
@@ -34,6 +35,16 @@ int runRenumber(std::span<const std::string> args) {
     dbf::DbfTable table;
     measurement::openMeasurementTable(table, parsed.positionals[0]);
     const int field = table.requireField(measurement::field::kN);
+    // The largest number N's digits hold; a bigger table is refused before any row changes.
+    std::size_t largest = 1;
+    for (int digit = 0; digit < table.fields()[static_cast<std::size_t>(field)].width; ++digit) {
+        largest *= 10;
+    }
+    if (table.rowCount() > largest - 1) {
+        throw CliError("В таблице " + std::to_string(table.rowCount()) +
+                       " строк, а номер строки не может быть больше " +
+                       std::to_string(largest - 1) + ". Строки не перенумерованы.");
+    }
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
         const std::uint32_t record = table.recordAt(row);
         dbf::DbfRecord values = table.read(record);

@@ -70,6 +70,13 @@ int runExport(std::span<const std::string> args) {
     expectPositionals(parsed, 2, 2);
     const std::filesystem::path target = parsed.positionals[1];
     const auto options = exportOptions(parsed, target);
+    // The Excel 97 export names a file it may not replace in its own words (a share violation
+    // for a file in use), so only the input is checked for it here.
+    if (options.format == ExportFormat::Xls) {
+        checkNotInput(target, {parsed.positionals[0]});
+    } else {
+        checkOutput(target, {parsed.positionals[0]});
+    }
     dbf::DbfTable table;
     measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     const auto rows = exporting::exportTable(table, target, options);
@@ -99,7 +106,9 @@ const Command kExportCommand{
     "         every 1048575 rows a further sheet continues the table.\n"
     "  .csv   text, one line per row ending in CR LF, fields quoted when they hold the delimiter,\n"
     "         a quote or a line break; numbers (the temperatures too, except texts such as\n"
-    "         \">320.0\") written with the decimal separator.\n"
+    "         \">320.0\") written with the decimal separator; a text starting with =, +, - or @\n"
+    "         gets a leading apostrophe, so spreadsheets show it as text, not as a formula;\n"
+    "         q2 and q3 of channels the row did not measure (EN_CH) are empty, in .xlsx too.\n"
     "\n"
     "Options for .csv only:\n"
     "  --delimiter ';'|','|tab      field separator (default ';', what a Russian- or "
@@ -111,7 +120,8 @@ const Command kExportCommand{
     "                               (default), or the Windows code page 1251\n"
     "\n"
     "An existing OUT is replaced only once the new file is complete; when writing fails it stays\n"
-    "as it was and no partial file is left behind.\n",
+    "as it was and no partial file is left behind. OUT is refused when it is a measurement\n"
+    "table, a file another program holds, a folder, device or pipe; a link is written through.\n",
     runExport,
 };
 

@@ -38,6 +38,9 @@ int runFetch(std::span<const std::string> args) {
     if (!parsed.positionals.empty()) {
         measurement::checkNewTableTarget(parsed.positionals[0]);
     }
+    if (parsed.has("--image-out")) {
+        checkOutput(parsed.option("--image-out"));
+    }
 
     TransferRunner runner(transferOptions(parsed));
     if (runner.run() != instrument::kResultOk) {
@@ -79,11 +82,13 @@ const Command kFetchCommand{
     "  --image-out FILE    write the memory image received (record count and records)\n"
     "  --decimal-separator C  the separator in the temperature texts (default: the user's\n"
     "                      locale)\n"
-    "  --idle-timeout S    cancel after S seconds without a character from the line\n"
-    "                      (default 30)\n"
+    "  --idle-timeout S    cancel after S seconds without a character from the line once\n"
+    "                      the instrument has answered (default 30); the search of the ports\n"
+    "                      ends by itself, with each port's diagnosis\n"
     "  --timeout S         cancel after S seconds in all (default 600, more than a full\n"
     "                      memory at the line's pace)\n"
-    "  --log FILE          write the communication log to FILE\n"
+    "  --log FILE          add the communication log to the end of FILE (a measurement\n"
+    "                      table or a file another program holds is refused)\n"
     "\n"
     "DEVICE is a path or a name 'zond8t-cli ports' lists. When no instrument answers, one\n"
     "line per port tried says what happened there. A port that fails under way (device\n"

@@ -16,6 +16,7 @@ namespace {
 int runReport(std::span<const std::string> args) {
     const ParsedArgs parsed = parseArgs(args, {});
     expectPositionals(parsed, 2, 2);
+    checkOutput(parsed.positionals[1], {parsed.positionals[0]});
     dbf::DbfTable table;
     measurement::openMeasurementTable(table, parsed.positionals[0], dbf::OpenMode::ReadOnly);
     report::TableReportRows rows(table);

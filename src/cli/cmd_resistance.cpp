@@ -396,6 +396,11 @@ int runResistance(std::span<const std::string> args) {
     options.decimalSeparator = decimalSeparator(parsed);
     const bool json = parsed.has("--json");
     const bool protocol = parsed.has("--pdf") || parsed.has("--odt");
+    for (const char* output : {"--pdf", "--odt"}) {
+        if (parsed.has(output)) {
+            checkOutput(parsed.option(output), {parsed.positionals[0]});
+        }
+    }
     // The summary shows no series; the protocol's chart needs no more points than its width.
     options.cumulativePoints = json ? (parsed.has("--full-series") ? 0 : kJsonSeriesPoints)
                                     : (protocol ? kProtocolChartPoints : 1);

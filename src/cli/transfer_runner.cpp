@@ -59,7 +59,16 @@ TransferOptions transferOptions(const ParsedArgs& parsed) {
 
 TransferRunner::TransferRunner(TransferOptions options)
     : options_(std::move(options)), line_(driver_, responseTimer_, *this) {
-    if (options_.logFile && !log_.open(*options_.logFile)) {
+    // An existing log grows, so appending never destroys what the name held; a table, or a file
+    // another program holds, is refused all the same. A device or pipe (/dev/stderr) takes it.
+    if (options_.logFile) {
+        const std::filesystem::path log = options_.logFile->toStdU16String();
+        std::error_code error;
+        if (std::filesystem::is_regular_file(log, error)) {
+            checkOutput(log);
+        }
+    }
+    if (options_.logFile && !log_.open(*options_.logFile, true)) {
         throw CliError("cannot write the log " + options_.logFile->toStdString());
     }
     line_.setDeviceOverride(options_.device);
@@ -94,7 +103,11 @@ int TransferRunner::run() {
 // Armed for the idle time left since the last character, so that a busy line costs nothing.
 void TransferRunner::checkIdle() {
     const auto idle = std::chrono::milliseconds(line_.sinceLastCharacter());
-    if (idle >= options_.idleTimeout) {
+    // Before any answer the protocol's own time-outs try each port and end with each port's
+    // diagnosis, which a short idle time must not cut off.
+    if (!line_.heardAnything()) {
+        idleTimer_.start(options_.idleTimeout);
+    } else if (idle >= options_.idleTimeout) {
         cancelBecause("no character from the line for too long");
     } else {
         idleTimer_.start(options_.idleTimeout - idle);

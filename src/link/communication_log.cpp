@@ -27,10 +27,10 @@ CommunicationLog::~CommunicationLog() {
     close();
 }
 
-bool CommunicationLog::open(const QString& path) {
+bool CommunicationLog::open(const QString& path, bool append) {
     close();
     failure_.clear();
-    file_ = std::fopen(QFile::encodeName(path).constData(), "wb");
+    file_ = std::fopen(QFile::encodeName(path).constData(), append ? "ab" : "wb");
     path_ = file_ != nullptr ? path : QString();
     return file_ != nullptr;
 }

@@ -19,8 +19,9 @@ class CommunicationLog {
     CommunicationLog(const CommunicationLog&) = delete;
     CommunicationLog& operator=(const CommunicationLog&) = delete;
 
-    // Starts a new file at `path`; false when it cannot be written.
-    bool open(const QString& path);
+    // Starts a new file at `path`, or with `append` adds to the end of an existing one; false
+    // when it cannot be written.
+    bool open(const QString& path, bool append = false);
     void close();
     // Why the log is incomplete: the first write that failed (a full disk, an I/O error), after
     // which nothing more is written. Empty while every line went through.

@@ -40,11 +40,13 @@ void SerialLineHost::start() {
     attempts_.clear();
     shownStatus_.clear();
     lastCharacter_.restart();
+    heardAnything_ = false;
     session_.start();
 }
 
 void SerialLineHost::onReceived(const char* data, quint32 size) {
     lastCharacter_.restart();
+    heardAnything_ = true;
     if (log_ != nullptr) {
         log_->received({data, size});
     }

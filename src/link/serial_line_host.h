@@ -54,6 +54,8 @@ class SerialLineHost final : private instrument::ReceiveHost {
     void start();
     // Milliseconds since the last character arrived (or since the start).
     qint64 sinceLastCharacter() const { return lastCharacter_.elapsed(); }
+    // Whether any port has sent a character since start().
+    bool heardAnything() const { return heardAnything_; }
     const std::vector<PortAttempt>& attempts() const { return attempts_; }
 
   private:
@@ -82,6 +84,7 @@ class SerialLineHost final : private instrument::ReceiveHost {
     QString selectedPort_;
     std::vector<PortAttempt> attempts_;
     QElapsedTimer lastCharacter_;
+    bool heardAnything_ = false;
     std::string shownStatus_;
 };
 

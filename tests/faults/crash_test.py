@@ -7,7 +7,11 @@ usage: crash_test.py CLI SIM SCENARIO POINTS
           kill may be present, each as a complete run imports it
   fetch   a full memory fetched into the name of an existing table: the old table stays (or a
           complete new one replaces it)
-  pack    rows deleted and the table packed: all the old rows, or all but the deleted ones"""
+  pack    rows deleted and the table packed: all the old rows, or all but the deleted ones
+  export  the table exported to an .xlsx workbook: the old workbook stays, or a complete one
+
+After a kill that left a temporary file beside the table or the workbook (pack, export), the
+next run on that target must remove it."""
 import os
 import random
 import shutil
@@ -18,7 +22,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "cli"))
-from fault_sweep import table_rows  # noqa: E402
+from fault_sweep import output_readable, table_rows  # noqa: E402
 from sim_process import Sim  # noqa: E402
 
 FULL = "3854"
@@ -37,11 +41,18 @@ def main():
         subprocess.run([cli, "fetch", "--port", old_memory.device, base], check=True,
                        capture_output=True)
         table = os.path.join(work, "table.db")
+        book = os.path.join(work, "table.xlsx")
         args = {
             "append": ["append", "--port", new_memory.device, table],
             "fetch": ["fetch", "--port", new_memory.device, table],
             "pack": ["delete", table, *[str(n) for n in range(1, 3854, 7)]],
+            "export": ["export", table, book],
         }[scenario]
+        # The next run on the same target, which must remove what a killed one left.
+        next_run = {"pack": ["delete", table, "1"], "export": ["export", table, book]}.get(scenario)
+
+        def leftovers():
+            return [n for n in os.listdir(work) if n.startswith(".zond-")]
 
         def run(kill_after=None):
             shutil.copy(base, table)
@@ -67,7 +78,8 @@ def main():
             scenario, len(before), len(complete), duration))
 
         rng = random.Random(scenario)
-        counts = {"killed": 0, "finished": 0, "damaged": 0, "rows lost": 0}
+        counts = {"killed": 0, "finished": 0, "damaged": 0, "rows lost": 0, "left over": 0,
+                  "removed by the next run": 0}
         failures = []
         for point in range(points):
             moment = rng.uniform(0, duration * 1.1)
@@ -87,6 +99,17 @@ def main():
                 counts["rows lost"] += 1
                 failures.append("kill at %.3f s: %d rows, not the %d before or the %d after" % (
                     moment, len(rows), len(before), len(complete)))
+            if scenario == "export" and os.path.exists(book) and not output_readable(book):
+                counts["damaged"] += 1
+                failures.append("kill at %.3f s: the workbook does not open" % moment)
+            if next_run and leftovers():
+                counts["left over"] += 1
+                subprocess.run([cli, *next_run], check=True, capture_output=True)
+                if leftovers():
+                    failures.append("kill at %.3f s: the next run left %s" % (moment,
+                                                                              leftovers()))
+                else:
+                    counts["removed by the next run"] += 1
         print("%s: %d points: %s" % (scenario, points, ", ".join(
             "%s %d" % item for item in counts.items())))
         for line in failures:

@@ -77,7 +77,21 @@ CASES = {
                            output="out.odt"),
     "survey": Case("survey", ["survey", "{table}", "--set", "object=Школа № 5"],
                    output="table.survey.json", original='{"client": "Заказчик"}'.encode()),
+    "fetch_image": Case("fetch_image", ["fetch", "--port", "{port}", "--image-out", "{out}"],
+                        output="out.img", uses_sim=True),
 }
+
+
+def output_values(path):
+    """What a reader sees in the output: the cells of a workbook, else the bytes."""
+    if path.endswith(".xlsx"):
+        import openpyxl
+        book = openpyxl.load_workbook(path, read_only=True)
+        values = [list(sheet.iter_rows(values_only=True)) for sheet in book.worksheets]
+        book.close()
+        return values
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def output_readable(path):
@@ -121,6 +135,7 @@ class Sweep:
         self.port = port
         self.base = os.path.join(work, "base")
         self.expected = None  # the table after a run without faults
+        self.expected_output = None  # what a reader sees in the output of that run
 
     def run(self, folder, fault=None):
         """Runs the command in `folder`; returns (exit status, stderr, the interposer's report)."""
@@ -164,6 +179,7 @@ class Sweep:
             sys.exit("dry run of %s failed (%d): %s" % (self.case.name, status, message))
         if self.case.output:
             assert output_readable(os.path.join(folder, self.case.output)), "dry run's output"
+            self.expected_output = output_values(os.path.join(folder, self.case.output))
         self.expected = table_rows(os.path.join(folder, TABLE), self.case.ignore)
         return counts
 
@@ -179,7 +195,9 @@ class Sweep:
     def check(self, folder, status, message, fired):
         """The defects of one faulted run, as a set of names."""
         found = set()
-        if fired and status == 0:
+        # A library may absorb a fault itself (libxlsxwriter retries a temporary file elsewhere):
+        # fine only when the output holds exactly what a run without faults writes.
+        if fired and status == 0 and not (self.case.output and self.absorbed(folder)):
             found.add("unreported")
         if status != 0 and not message:
             found.add("silent")
@@ -201,6 +219,13 @@ class Sweep:
             if status == 0 and not output_readable(out):
                 found.add("unreadable output")
         return found
+
+
+    def absorbed(self, folder):
+        try:
+            return output_values(os.path.join(folder, self.case.output)) == self.expected_output
+        except Exception:  # an output no reader takes absorbed nothing
+            return False
 
 
 def plan(counts, max_runs, rng):

@@ -9,8 +9,8 @@
 //   ZOND_FAULT_REPORT  a file that receives, at exit, one line per kind ("write 12") and
 //                      "fired 1" when the fault was injected
 //
-// stdio streams are seen where the program hands bytes to them (fwrite, fputs, fputc), since
-// glibc writes their buffers through internal calls; a failure there also sets the stream's
+// stdio streams are seen where the program hands bytes to them (fwrite, fputs, fputc, fprintf),
+// since glibc writes their buffers through internal calls; a failure there also sets the stream's
 // error flag, as a failed flush would.
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -345,6 +345,35 @@ int fputs(const char* text, FILE* stream) {
 int fputc(int c, FILE* stream) {
     REAL(fputc);
     return streamFails(stream) ? EOF : real_fputc(c, stream);
+}
+
+// Formatted output, as libxlsxwriter writes its temporary sheet files (through __fprintf_chk
+// when built with fortification).
+int vfprintf(FILE* stream, const char* format, va_list args) {
+    REAL(vfprintf);
+    return streamFails(stream) ? -1 : real_vfprintf(stream, format, args);
+}
+
+int fprintf(FILE* stream, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int result = vfprintf(stream, format, args);
+    va_end(args);
+    return result;
+}
+
+int __vfprintf_chk(FILE* stream, int flag, const char* format, va_list args) {
+    (void)flag;
+    return vfprintf(stream, format, args);
+}
+
+int __fprintf_chk(FILE* stream, int flag, const char* format, ...) {
+    (void)flag;
+    va_list args;
+    va_start(args, format);
+    const int result = vfprintf(stream, format, args);
+    va_end(args);
+    return result;
 }
 
 int fclose(FILE* stream) {

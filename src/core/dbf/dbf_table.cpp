@@ -11,6 +11,8 @@
 #include "dbf/dbf_layout.h"
 #include "dbf/dbf_table_impl.h"
 #include "dbf/locked_file.h"
+#include "dbf/pending_table.h"
+#include "fileio/temporary_name.h"
 #include "text/path_text.h"
 
 namespace zond::dbf {
@@ -455,24 +457,22 @@ void DbfTable::markDeleted(std::span<const std::uint32_t> records) {
 }
 
 void DbfTable::Impl::replaceFile(const std::function<void(const RecordSink&)>& fill) {
-    // The copy is built beside the table under the first free name and renamed over it only when
-    // complete and on disk, so the table's name never holds a partial file.
-    const auto folder = path.parent_path();
+    // The copy is built beside the table under a temporary name and renamed over it only when
+    // complete and on disk, so the table's name never holds a partial file. A copy a killed run
+    // left is removed first.
+    removeLeftovers(path);
     std::filesystem::path copyPath;
     LockedFile copy;
-    for (int n = 1;; ++n) {
-        // Built from path pieces: a narrow name would lose its Cyrillic letters on Windows.
-        std::filesystem::path copyName = path.stem();
-        copyName += "_" + std::to_string(n);
-        copyName += path.extension();
-        copyPath = folder / copyName;
-        if (fileExists(copyPath)) {
-            continue;
+    for (int attempt = 0;; ++attempt) {
+        copyPath = fileio::temporaryPath(path);
+        // Only a clean-up by another run probing the new file is tried again.
+        const auto status = copy.open(copyPath, true, true);
+        if (status == LockedFile::Status::Ok) {
+            break;
         }
-        if (copy.open(copyPath, true, true) != LockedFile::Status::Ok) {
+        if (status != LockedFile::Status::InUse || attempt == 10) {
             throw DbfError(kWriteError);
         }
-        break;
     }
 
     DbfHeader copied = header;

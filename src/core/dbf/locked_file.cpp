@@ -5,6 +5,25 @@
 
 namespace zond::dbf {
 
+namespace {
+
+std::function<void()>& openLockHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+}  // namespace
+
+void setBetweenOpenAndLockForTests(std::function<void()> hook) {
+    openLockHook() = std::move(hook);
+}
+
+void betweenOpenAndLock() {
+    if (openLockHook()) {
+        openLockHook()();
+    }
+}
+
 LockedFile::LockedFile(LockedFile&& other) noexcept
     : handle_(std::exchange(other.handle_, kClosed)), path_(std::move(other.path_)) {}
 

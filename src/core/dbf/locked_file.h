@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 namespace zond::dbf {
@@ -55,6 +56,11 @@ class LockedFile {
     std::intptr_t handle_ = kClosed;  // a file descriptor, or a Windows HANDLE
     std::filesystem::path path_;
 };
+
+// For tests: runs between opening a file and locking it, the moment another writer may rename a
+// new version over the name. Empty: nothing runs.
+void setBetweenOpenAndLockForTests(std::function<void()> hook);
+void betweenOpenAndLock();
 
 // This process's ID, to name files that belong to one run.
 long currentProcessId();

@@ -57,14 +57,33 @@ LockedFile::Status lockOrClose(int fd, bool exclusive) {
     return LockedFile::Status::Ok;
 }
 
+bool namesFile(const std::filesystem::path& path, int fd) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 // Opens `path` with `flags` and takes its locks; `fd` is the open file when this returns Ok.
+// Another writer may rename a new version over the name between our open and our lock: the file
+// locked then is one no name reaches, so it is opened again until the name and the lock agree.
 LockedFile::Status openLocked(const std::filesystem::path& path, int flags, bool exclusive,
                               int& fd) {
-    fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+    for (int attempt = 0;; ++attempt) {
+        fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0) {
+            return errno == ENOENT ? LockedFile::Status::NotFound : LockedFile::Status::Failed;
+        }
+        betweenOpenAndLock();
+        const LockedFile::Status status = lockOrClose(fd, exclusive);
+        if (status != LockedFile::Status::Ok || namesFile(path, fd)) {
+            return status;
+        }
+        ::close(fd);
+        if (attempt == 100) {
+            return LockedFile::Status::InUse;
+        }
     }
-    return lockOrClose(fd, exclusive);
 }
 
 }  // namespace

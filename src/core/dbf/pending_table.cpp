@@ -5,7 +5,7 @@
 
 #include "dbf/dbf_table_impl.h"
 #include "dbf/locked_file.h"
-#include "text/path_text.h"
+#include "fileio/temporary_name.h"
 
 namespace zond::dbf {
 
@@ -15,14 +15,15 @@ std::filesystem::path folderOf(const std::filesystem::path& target) {
     return target.has_parent_path() ? target.parent_path() : ".";
 }
 
-// A partial file is held locked by the table building it; one nobody holds is left over.
-void removeAbandonedPartials(const std::filesystem::path& target) {
-    const std::string prefix = partialNamePrefix(target);
+}  // namespace
+
+void removeLeftovers(const std::filesystem::path& target) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folderOf(target), error)) {
-        if (!text::pathText(entry.path().filename()).starts_with(prefix)) {
+        if (!fileio::isTemporaryOf(target, entry.path())) {
             continue;
         }
+        // The run building a file holds it locked; one nobody holds is left over.
         LockedFile probe;
         if (probe.open(entry.path(), false) == LockedFile::Status::Ok) {
             probe.close();
@@ -31,17 +32,13 @@ void removeAbandonedPartials(const std::filesystem::path& target) {
     }
 }
 
-}  // namespace
-
 std::string partialNamePrefix(const std::filesystem::path& target) {
-    return "." + text::pathText(target.filename()) + ".partial-";
+    return fileio::temporaryPrefix(target);
 }
 
 PendingTable::PendingTable(std::filesystem::path target) : target_(std::move(target)) {
-    removeAbandonedPartials(target_);
-    path_ = target_;
-    path_.replace_filename(
-        text::pathFromText(partialNamePrefix(target_) + std::to_string(currentProcessId())));
+    removeLeftovers(target_);
+    path_ = fileio::temporaryPath(target_);
 }
 
 PendingTable::~PendingTable() {

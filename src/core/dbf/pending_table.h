@@ -11,9 +11,8 @@ namespace zond::dbf {
 
 class PendingTable {
   public:
-    // Picks the temporary name ".NAME.partial-PID" beside the target and removes the partial
-    // files of that target that no process holds any more (left by a killed run). Nothing is
-    // created yet.
+    // Picks a short temporary name beside the target (fileio/temporary_name.h) and removes the
+    // leftovers of that target (removeLeftovers). Nothing is created yet.
     explicit PendingTable(std::filesystem::path target);
     // Removes the temporary file unless committed.
     ~PendingTable();
@@ -40,7 +39,11 @@ class PendingTable {
     bool committed_ = false;
 };
 
-// The prefix (UTF-8) of the partial files of a target, for tests and for the clean-up.
+// The prefix (UTF-8) of the temporary files of a target, for tests.
 std::string partialNamePrefix(const std::filesystem::path& target);
+
+// Removes the temporary files beside `target` (new tables, packed copies, exports) that no
+// process holds any more: what a killed run left.
+void removeLeftovers(const std::filesystem::path& target);
 
 }  // namespace zond::dbf

@@ -33,6 +33,20 @@ void appendField(std::string& line, std::string_view text, char delimiter) {
     line += '"';
 }
 
+// A text a spreadsheet would take for a formula (=HYPERLINK(...), +7 (812) ..., -, @) gets a
+// leading apostrophe, as the usual advice against formula injection has it: spreadsheets then
+// show it as text. Numbers never come here.
+void appendText(std::string& line, std::string_view text, char delimiter) {
+    if (!text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        std::string guarded = "'";
+        guarded.append(text);
+        appendField(line, guarded, delimiter);
+    } else {
+        appendField(line, text, delimiter);
+    }
+}
+
 // The shortest text that reads back as the same value: the digits the table holds (its numbers
 // and temperature texts are short decimals), without an exponent. std::to_chars is several times
 // faster than the printf family, which matters at a million rows.
@@ -65,19 +79,19 @@ void appendRow(std::string& line, measurement::ExportRowReader& rows, const CsvO
                 line += std::to_string(rows.integer(c));
                 break;
             case ExportColumnKind::Number:
-                appendNumber(line, rows.number(c), options.decimalSeparator);
+                appendNumber(line, rows.measuredNumber(c), options.decimalSeparator);
                 break;
             case ExportColumnKind::Temperature: {
                 const std::string_view text = rows.text(c);
                 if (const auto value = temperatureValue(text)) {
                     appendNumber(line, value, options.decimalSeparator);
                 } else {
-                    appendField(line, text, options.delimiter);
+                    appendText(line, text, options.delimiter);
                 }
                 break;
             }
             case ExportColumnKind::Text:
-                appendField(line, rows.text(c), options.delimiter);
+                appendText(line, rows.text(c), options.delimiter);
                 break;
         }
     }

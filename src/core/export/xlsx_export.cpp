@@ -17,10 +17,13 @@
 #include <cmath>
 #include <memory>
 #include <system_error>
+#include <vector>
 
+#include "export/xlsx_archive_check.h"
 #include "fileio/atomic_file.h"
 #include "measurement/export_rows.h"
 #include "text/codepage.h"
+#include "text/path_text.h"
 
 namespace zond::exporting {
 
@@ -37,6 +40,11 @@ constexpr int kTimeWidth = 8;   // hh:mm:ss
 // A heading needs room for its bold letters and the autofilter's button.
 constexpr int kHeadingExtra = 3;
 constexpr int kCellPadding = 2;
+// The library's temporary sheet files take about 460 bytes a row, the finished archive another
+// 50 or so; both exist at the end.
+constexpr std::uintmax_t kSpacePerRow = 520;
+constexpr std::uintmax_t kSpaceForParts = 1 << 20;
+constexpr std::uintmax_t kMegabyte = 1 << 20;
 
 struct WorkbookDeleter {
     void operator()(lxw_workbook* book) const { lxw_workbook_free(book); }
@@ -138,12 +146,15 @@ class SheetWriter {
         for (std::size_t c = 0; c < kTableHeadings.size(); ++c) {
             const std::string heading(kTableHeadings[c]);
             check(worksheet_write_string(sheet_, 0, column(c), heading.c_str(), formats.heading));
+            ++content_.texts;
             widths_[c] = static_cast<int>(text::characterCount(heading)) + kHeadingExtra;
         }
         worksheet_freeze_panes(sheet_, 1, 0);
     }
 
     std::size_t rows() const { return rows_; }
+    // Rows (the heading too) and cells written, to check the finished archive against.
+    SheetContent content() const { return {rows_ + 1, content_.numbers, content_.texts}; }
 
     void writeRow(measurement::ExportRowReader& rows) {
         ++rows_;
@@ -168,6 +179,7 @@ class SheetWriter {
     void number(std::size_t c, double value, lxw_format* format, int width) {
         check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(rows_), column(c), value,
                                      format));
+        ++content_.numbers;
         widths_[c] = std::max(widths_[c], width);
     }
 
@@ -181,6 +193,7 @@ class SheetWriter {
         std::erase(owned, '\r');
         check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(rows_), column(c),
                                      owned.c_str(), nullptr));
+        ++content_.texts;
         widths_[c] = std::max(widths_[c], static_cast<int>(text::characterCount(value)));
     }
 
@@ -192,7 +205,7 @@ class SheetWriter {
                 break;
             }
             case ExportColumnKind::Number:
-                if (const auto value = rows.number(c)) {
+                if (const auto value = rows.measuredNumber(c)) {
                     number(c, *value, formats_.oneDecimal, oneDecimalWidth(*value));
                 }
                 break;
@@ -232,6 +245,7 @@ class SheetWriter {
     const Formats& formats_;
     std::array<int, kExportColumns.size()> widths_{};
     std::size_t rows_ = 0;  // data rows written; the heading is row 0
+    SheetContent content_;
 };
 
 void setProperties(lxw_workbook* book, const std::string& title) {
@@ -259,6 +273,21 @@ void closeWorkbook(WorkbookPtr book, fileio::AtomicFile& file) {
     check(error);
 }
 
+// Before any work: the library does not report every failed write of its temporary files.
+void requireSpace(const std::filesystem::path& target, std::size_t rows) {
+    const auto available = fileio::freeSpaceFor(target);
+    const std::uintmax_t needed = kSpaceForParts + kSpacePerRow * rows;
+    if (available && *available < needed) {
+        const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+        throw ExportError("Файл \"" + text::pathText(target) +
+                          "\" не записан: на диске не хватает места. Для экспорта " +
+                          std::to_string(rows) + " строк в книгу Excel нужно около " +
+                          std::to_string((needed + kMegabyte - 1) / kMegabyte) +
+                          " МБ свободного места в папке \"" + text::pathText(folder) +
+                          "\", а свободно " + std::to_string(*available / kMegabyte) + " МБ.");
+    }
+}
+
 }  // namespace
 
 std::string xlsxSheetName(std::size_t index) {
@@ -275,9 +304,17 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
     measurement::ExportRowReader rows(table);
     const std::size_t total = rows.rowCount();
     fileio::AtomicFile file(target);
+    requireSpace(file.destination(), total);
     const std::string temporary = file.handOverTemporary().string();
+    // The library's own temporary files go beside the target too: not into a /tmp that may be
+    // small or full, and where the free space was just checked.
+    std::string temporaryFolder = file.handOverTemporary().parent_path().string();
+    if (temporaryFolder.empty()) {
+        temporaryFolder = ".";
+    }
     lxw_workbook_options workbookOptions{};
     workbookOptions.constant_memory = LXW_TRUE;
+    workbookOptions.tmpdir = temporaryFolder.data();
     WorkbookPtr book(workbook_new_opt(temporary.c_str(), &workbookOptions));
     if (!book) {
         check(LXW_ERROR_MEMORY_MALLOC_FAILED);
@@ -286,6 +323,7 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
                   options.title.empty() ? table.path().filename().string() : options.title);
     const Formats formats(book.get());
     std::size_t sheetIndex = 0;
+    std::vector<SheetContent> sheetContents;
     auto sheet = std::make_unique<SheetWriter>(book.get(), sheetIndex, formats);
     while (rows.next()) {
         const std::size_t done = rows.rowsRead() - 1;
@@ -294,15 +332,24 @@ std::optional<std::size_t> exportTableToXlsx(dbf::DbfTable& table,
         }
         if (sheet->rows() == kXlsxRowsPerSheet) {
             sheet->finish();
+            sheetContents.push_back(sheet->content());
             sheet = std::make_unique<SheetWriter>(book.get(), ++sheetIndex, formats);
         }
         sheet->writeRow(rows);
     }
     sheet->finish();
+    sheetContents.push_back(sheet->content());
     if (progress && !progress(total, total)) {
         return std::nullopt;
     }
     closeWorkbook(std::move(book), file);
+    if (!xlsxArchiveComplete(file.handOverTemporary(), sheetContents)) {
+        // A write to the library's temporary files failed unreported.
+        file.discard();
+        throw ExportError("Файл \"" + text::pathText(target) +
+                          "\" не записан: книга Excel вышла неполной, скорее всего на диске "
+                          "закончилось место во время записи.");
+    }
     file.commit();
     return total;
 }

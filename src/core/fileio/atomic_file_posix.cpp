@@ -1,13 +1,16 @@
-// AtomicFile on POSIX systems: open(O_EXCL) for a fresh temporary, write(2) in large pieces,
-// fsync, rename(2) and an fsync of the folder so the new name survives a power cut.
+// AtomicFile on POSIX systems: open(O_EXCL) for a fresh temporary held under a flock, write(2) in
+// large pieces, fsync, rename(2) and an fsync of the folder so the new name survives a power cut.
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 #include <string>
 
 #include "fileio/atomic_file.h"
+#include "fileio/atomic_file_system.h"
+#include "fileio/temporary_name.h"
 #include "fileio/write_buffer.h"
 
 namespace zond::fileio {
@@ -23,10 +26,73 @@ std::filesystem::path folderOf(const std::filesystem::path& target) {
     return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
 }
 
+// The file a chain of links at `target` ends at (the target itself when it is no link), as an
+// editor writes through a link rather than replacing it.
+std::filesystem::path linkDestination(const std::filesystem::path& target) {
+    std::filesystem::path destination = target;
+    std::error_code error;
+    for (int hop = 0; hop < 40 && std::filesystem::is_symlink(destination, error); ++hop) {
+        const auto next = std::filesystem::read_symlink(destination, error);
+        if (error) {
+            break;
+        }
+        destination = next.is_absolute() ? next : folderOf(destination) / next;
+    }
+    return destination;
+}
+
+bool sameFile(int fd, const std::filesystem::path& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 }  // namespace
+
+namespace system {
+
+bool nameFits(const std::filesystem::path& target) {
+    errno = 0;
+    const long longest = ::pathconf(folderOf(target).c_str(), _PC_NAME_MAX);
+    return longest <= 0 || target.filename().native().size() <= static_cast<std::size_t>(longest);
+}
+
+bool heldByAnother(const std::filesystem::path& target) {
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;  // what cannot be opened is reported by the write itself
+    }
+    bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    held = held || (::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK);
+    ::close(fd);
+    return held;
+}
+
+void removeIfAbandoned(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        return;
+    }
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    // Removed while we hold it: a writer that loses the race sees its name gone and starts anew.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0 &&
+        probe.l_type == F_UNLCK) {
+        ::unlink(file.c_str());
+    }
+    ::close(fd);
+}
+
+}  // namespace system
 
 struct AtomicFile::Impl {
     std::filesystem::path target;
+    std::filesystem::path destination;
     std::filesystem::path temporary;
     int fd = -1;
     bool pending = false;  // the temporary exists
@@ -39,11 +105,11 @@ struct AtomicFile::Impl {
         }
     }
     void remove() {
-        closeFile();
         if (pending) {
             ::unlink(temporary.c_str());
             pending = false;
         }
+        closeFile();
     }
     [[noreturn]] void fail(std::error_code cause) {
         remove();
@@ -63,25 +129,52 @@ struct AtomicFile::Impl {
         }
         buffer.clear();
     }
+    // A fresh temporary, locked, still under its name once locked: a clean-up by another run
+    // may have removed it between the create and the lock.
+    bool create() {
+        temporary = temporaryPath(destination);
+        fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno != EEXIST) {
+                throw FileWriteError(target, lastError());
+            }
+            return false;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !sameFile(fd, temporary)) {
+            closeFile();
+            return false;
+        }
+        pending = true;
+        return true;
+    }
+    // The replaced file's permissions, and its owner when we may give it (as the superuser).
+    void keepAttributesOf(const std::filesystem::path& replaced) {
+        struct stat info {};
+        if (::stat(replaced.c_str(), &info) != 0) {
+            return;
+        }
+        if (::geteuid() == 0 && ::fchown(fd, info.st_uid, info.st_gid) != 0) {
+            fail(lastError());
+        }
+        if (::fchmod(fd, info.st_mode & 07777) != 0) {
+            fail(lastError());
+        }
+    }
 };
 
 AtomicFile::AtomicFile(const std::filesystem::path& target) : impl_(std::make_unique<Impl>()) {
-    impl_->target = target;
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100 && impl_->fd < 0; ++attempt) {
-        impl_->temporary = target;
-        impl_->temporary.replace_filename("." + target.filename().string() + "." +
-                                          std::to_string(entropy()) + ".tmp");
-        impl_->fd = ::open(impl_->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (impl_->fd < 0 && errno != EEXIST) {
-            throw FileWriteError(target, lastError());
-        }
+    Impl& file = *impl_;
+    file.target = target;
+    checkReplaceable(target);
+    file.destination = linkDestination(target);
+    removeAbandonedTemporaries(file.destination);
+    for (int attempt = 0; attempt < 100 && !file.create(); ++attempt) {
     }
-    if (impl_->fd < 0) {
+    if (!file.pending) {
         throw FileWriteError(target, std::make_error_code(std::errc::file_exists));
     }
-    impl_->pending = true;
-    impl_->buffer.reserve(kWriteBufferSize);
+    file.keepAttributesOf(file.destination);
+    file.buffer.reserve(kWriteBufferSize);
 }
 
 AtomicFile::~AtomicFile() {
@@ -92,15 +185,13 @@ const std::filesystem::path& AtomicFile::target() const {
     return impl_->target;
 }
 
+const std::filesystem::path& AtomicFile::destination() const {
+    return impl_->destination;
+}
+
 const std::filesystem::path& AtomicFile::handOverTemporary() {
-    if (impl_->fd >= 0) {
-        impl_->flushBuffer();
-        const int fd = impl_->fd;
-        impl_->fd = -1;
-        if (::close(fd) != 0) {
-            impl_->fail(lastError());
-        }
-    }
+    // Our descriptor stays open: it holds the lock that marks the temporary as in use.
+    impl_->flushBuffer();
     return impl_->temporary;
 }
 
@@ -110,27 +201,22 @@ void AtomicFile::write(std::string_view bytes) {
 
 void AtomicFile::commit() {
     Impl& file = *impl_;
-    if (file.fd < 0) {
-        // Written by name: reopen to sync what the writer left.
-        file.fd = ::open(file.temporary.c_str(), O_WRONLY | O_CLOEXEC);
-        if (file.fd < 0) {
-            file.fail(lastError());
-        }
-    }
     file.flushBuffer();
     if (::fsync(file.fd) != 0) {
         file.fail(lastError());
     }
+    // Renamed while still held, so no clean-up takes it for abandoned first.
+    if (::rename(file.temporary.c_str(), file.destination.c_str()) != 0) {
+        file.fail(lastError());
+    }
+    file.pending = false;
     const int fd = file.fd;
     file.fd = -1;
     if (::close(fd) != 0) {
         file.fail(lastError());
     }
-    if (::rename(file.temporary.c_str(), file.target.c_str()) != 0) {
-        file.fail(lastError());
-    }
-    file.pending = false;
-    const int folder = ::open(folderOf(file.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder =
+        ::open(folderOf(file.destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);  // the file is in place already; a folder that cannot sync changes nothing
         ::close(folder);

@@ -4,10 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 
 #include "fileio/atomic_file.h"
+#include "fileio/atomic_file_system.h"
+#include "fileio/temporary_name.h"
 #include "fileio/write_buffer.h"
 
 namespace zond::fileio {
@@ -21,6 +22,30 @@ std::error_code lastError() {
 }
 
 }  // namespace
+
+namespace system {
+
+bool nameFits(const std::filesystem::path& target) {
+    constexpr std::size_t kLongestName = 255;  // UTF-16 units, NTFS and FAT alike
+    return target.filename().native().size() <= kLongestName;
+}
+
+bool heldByAnother(const std::filesystem::path& target) {
+    // Sharing nothing fails while any other handle is open.
+    const HANDLE probe = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    CloseHandle(probe);
+    return false;
+}
+
+void removeIfAbandoned(const std::filesystem::path& file) {
+    DeleteFileW(file.c_str());  // fails while the writer holds the file open
+}
+
+}  // namespace system
 
 struct AtomicFile::Impl {
     std::filesystem::path target;
@@ -73,13 +98,10 @@ struct AtomicFile::Impl {
 
 AtomicFile::AtomicFile(const std::filesystem::path& target) : impl_(std::make_unique<Impl>()) {
     impl_->target = target;
-    std::random_device entropy;
+    checkReplaceable(target);
+    removeAbandonedTemporaries(target);
     for (int attempt = 0; attempt < 100 && impl_->handle == INVALID_HANDLE_VALUE; ++attempt) {
-        impl_->temporary = target;
-        std::filesystem::path name(".");
-        name += target.filename();
-        name += "." + std::to_string(entropy()) + ".tmp";
-        impl_->temporary.replace_filename(name);
+        impl_->temporary = temporaryPath(target);
         impl_->handle = CreateFileW(impl_->temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (impl_->handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
@@ -98,6 +120,11 @@ AtomicFile::~AtomicFile() {
 }
 
 const std::filesystem::path& AtomicFile::target() const {
+    return impl_->target;
+}
+
+// Links are left to the system here: a move replaces the link itself.
+const std::filesystem::path& AtomicFile::destination() const {
     return impl_->target;
 }
 

@@ -25,6 +25,7 @@ ExportRowReader::ExportRowReader(dbf::DbfTable& table) : table_(table) {
     for (std::size_t c = 0; c < kExportColumns.size(); ++c) {
         fieldIndex_[c] = table.requireField(kExportColumns[c].field);
     }
+    channelCountIndex_ = table.fieldIndex(field::kEnCh);
     rowCount_ = table.liveCount();
     clearSort(table);
     table.first();
@@ -48,6 +49,19 @@ long long ExportRowReader::integer(std::size_t column) const {
 
 std::optional<double> ExportRowReader::number(std::size_t column) const {
     return record_.number(fieldIndex_[column]);
+}
+
+std::optional<double> ExportRowReader::measuredNumber(std::size_t column) const {
+    // q1 is always shown, as in the grid; q2 is channel 2, q3 channel 3.
+    constexpr std::array<std::string_view, 2> kOptionalChannels = {field::kTavis2, field::kTavis3};
+    const auto channel = std::ranges::find(kOptionalChannels, kExportColumns[column].field);
+    if (channel != kOptionalChannels.end() && channelCountIndex_ >= 0) {
+        const auto enabled = record_.number(channelCountIndex_);
+        if (enabled && static_cast<double>(channel - kOptionalChannels.begin() + 2) > *enabled) {
+            return std::nullopt;
+        }
+    }
+    return number(column);
 }
 
 // A character field's bytes without trailing spaces. ASCII bytes are the same in UTF-8, so only

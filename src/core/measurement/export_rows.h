@@ -52,6 +52,9 @@ class ExportRowReader {
     // Values of the current row; `column` indexes kExportColumns.
     long long integer(std::size_t column) const;
     std::optional<double> number(std::size_t column) const;  // nothing for an empty field
+    // A q column's value; nothing also when the row's EN_CH says that channel had no sensor
+    // (q2 and q3 of a one-channel instrument hold 0 then, which was never measured).
+    std::optional<double> measuredNumber(std::size_t column) const;
     // Trailing spaces removed. Valid until next() or the next call for the same column.
     std::string_view text(std::size_t column);
 
@@ -64,6 +67,7 @@ class ExportRowReader {
 
     dbf::DbfTable& table_;
     std::array<int, kExportColumns.size()> fieldIndex_{};
+    int channelCountIndex_ = -1;  // EN_CH, when the table has it
     std::array<DecodedText, kExportColumns.size()> decoded_;
     dbf::DbfRecord record_;
     std::size_t rowCount_ = 0;

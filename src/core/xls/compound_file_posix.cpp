@@ -11,10 +11,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
-#include <random>
 #include <string>
 #include <system_error>
 
+#include "fileio/atomic_file.h"
 #include "xls/cell_value.h"
 
 namespace zond::xls {
@@ -95,22 +95,17 @@ void checkTargetFree(const std::filesystem::path& path) {
     }
 }
 
-// A new file beside the target, with the permissions a plain create would give.
-std::pair<std::filesystem::path, int> createTemporary(const std::filesystem::path& path) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = path;
-        candidate.replace_filename("." + path.filename().string() + "." +
-                                   std::to_string(entropy()) + ".tmp");
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return {candidate, fd};
+// The temporary beside the target; refusals of the target (a table, a device) keep their own text,
+// a system error becomes the structured-storage code of a failed create.
+fileio::AtomicFile openTarget(const std::filesystem::path& path) {
+    try {
+        return fileio::AtomicFile(path);
+    } catch (const fileio::FileWriteError& error) {
+        if (!error.cause()) {
+            throw;
         }
-        if (errno != EEXIST) {
-            fail("StgCreateDocFile", storageCode(errno));
-        }
+        fail("StgCreateDocFile", storageCode(error.cause().value()));
     }
-    fail("StgCreateDocFile", stg::kCantSave);
 }
 
 template <typename T>
@@ -120,18 +115,56 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
-[[noreturn]] void failWrite(GsfOutput* output) {
-    const GError* error = gsf_output_error(output);
-    throw XlsError(error != nullptr ? error->message : std::system_category().message(EIO));
+// The container writes through a stdio stream whose writes we do ourselves, so the system's
+// error of the first failed write is kept (a full disk is named as such), whatever the container
+// and the stream do with errno afterwards.
+struct RecordingSink {
+    int fd = -1;
+    int firstError = 0;
+};
+
+ssize_t sinkWrite(void* cookie, const char* bytes, std::size_t size) {
+    auto& sink = *static_cast<RecordingSink*>(cookie);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(sink.fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (sink.firstError == 0) {
+                sink.firstError = n == 0 ? EIO : errno;
+            }
+            return done > 0 ? static_cast<ssize_t>(done) : -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(size);
 }
 
-void close(GsfOutput* output) {
+int sinkSeek(void* cookie, off64_t* offset, int whence) {
+    const off64_t at = ::lseek64(static_cast<RecordingSink*>(cookie)->fd, *offset, whence);
+    if (at < 0) {
+        return -1;
+    }
+    *offset = at;
+    return 0;
+}
+
+[[noreturn]] void failWrite(fileio::AtomicFile& target, const RecordingSink& sink) {
+    const int cause = sink.firstError == 0 ? EIO : sink.firstError;
+    target.fail(std::error_code(cause == EDQUOT ? ENOSPC : cause, std::generic_category()));
+}
+
+void close(GsfOutput* output, fileio::AtomicFile& target, const RecordingSink& sink) {
     if (!gsf_output_is_closed(output) && !gsf_output_close(output)) {
-        failWrite(output);
+        failWrite(target, sink);
     }
 }
 
-void writeContainer(FILE* file, const std::filesystem::path& name, const BiffStream& stream) {
+void writeContainer(FILE* file, fileio::AtomicFile& target, const RecordingSink& recorded,
+                    const BiffStream& stream) {
+    const auto& name = target.handOverTemporary();
     static std::once_flag initialised;
     std::call_once(initialised, [] { gsf_init(); });
 
@@ -149,51 +182,46 @@ void writeContainer(FILE* file, const std::filesystem::path& name, const BiffStr
     }
     stream.forEachChunk([&](std::span<const std::uint8_t> chunk) {
         if (!gsf_output_write(workbook.get(), chunk.size(), chunk.data())) {
-            failWrite(workbook.get());
+            failWrite(target, recorded);
         }
     });
-    close(workbook.get());
-    close(GSF_OUTPUT(storage.get()));
-    close(sink.get());  // the storage usually closes it already
+    close(workbook.get(), target, recorded);
+    close(GSF_OUTPUT(storage.get()), target, recorded);
+    close(sink.get(), target, recorded);  // the storage usually closes it already
 }
 
 }  // namespace
 
 void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stream) {
     checkTargetFree(path);
-    auto [temporary, fd] = createTemporary(path);
-    FILE* file = ::fdopen(fd, "wb");
+    fileio::AtomicFile target = openTarget(path);
+    RecordingSink sink;
+    sink.fd = ::open(target.handOverTemporary().c_str(), O_WRONLY | O_CLOEXEC);
+    const cookie_io_functions_t functions{nullptr, sinkWrite, sinkSeek, nullptr};
+    FILE* file = sink.fd >= 0 ? ::fopencookie(&sink, "w", functions) : nullptr;
     if (file == nullptr) {
         const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
+        if (sink.fd >= 0) {
+            ::close(sink.fd);
+        }
+        target.discard();
         fail("StgCreateDocFile", storageCode(error));
     }
+    const FileDescriptor owned(sink.fd);
     try {
-        errno = 0;
-        writeContainer(file, temporary, stream);
-        // The container's writes go through the stream; one that failed leaves its error flag.
-        if (std::ferror(file) != 0) {
-            throw XlsError(std::system_category().message(errno != 0 ? errno : EIO));
-        }
-        if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0) {
-            throw XlsError(std::system_category().message(errno));
+        writeContainer(file, target, sink, stream);
+        // A failed write the container did not notice still counts.
+        if (std::fflush(file) != 0 || std::ferror(file) != 0 || sink.firstError != 0) {
+            failWrite(target, sink);
         }
     } catch (...) {
         std::fclose(file);
-        ::unlink(temporary.c_str());
         throw;
     }
     if (std::fclose(file) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw XlsError(std::system_category().message(error));
+        failWrite(target, sink);
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail("StgCreateDocFile", storageCode(error));
-    }
+    target.commit();
 }
 
 }  // namespace zond::xls

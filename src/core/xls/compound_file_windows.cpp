@@ -79,6 +79,9 @@ void writeWorkbookFile(const std::filesystem::path& path, const BiffStream& stre
     try {
         file.emplace(path);
     } catch (const fileio::FileWriteError& error) {
+        if (!error.cause()) {
+            throw;  // a refusal of its own (a table, a device): its text says why
+        }
         fail("StgCreateDocFile", storageCode(error.cause()));
     }
     try {

@@ -8,8 +8,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "dbf/dbf_table.h"
+#include "dbf/locked_file.h"
+#include "dbf/pending_table.h"
 #include "measurement/measurement_schema.h"
 #include "open_table_fixture.h"
 
@@ -116,6 +119,62 @@ TEST_F(OpenTableTest, NobodyElseOpensATableWhileItIsOpen) {
     table_.close();
     EXPECT_EQ(inChild(tryOpen), 1) << "after close";
     EXPECT_EQ(WEXITSTATUS(std::system((probe + "lockf '" + path_.string() + "'").c_str())), 0);
+}
+
+// Two deletions at once: the second opened the table just before the first renamed its packed
+// copy over it. The second must work on the table the name holds afterwards, or the first
+// deletion is lost.
+TEST_F(OpenTableTest, DeletionThatOpenedTheOldFileBeforeAnotherReplacedItLosesNothing) {
+    for (int i = 1; i <= 5; ++i) {
+        add(i, i);
+    }
+    table_.close();
+    const auto deleteRowWithN = [&](long long n) {
+        DbfTable table;
+        table.open(path_);
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            if (table.read(table.recordAt(row)).asInteger(n_) == n) {
+                const std::vector<std::uint32_t> records{table.recordAt(row)};
+                table.removeRecords(records);
+                break;
+            }
+        }
+        table.close();
+    };
+    bool raced = false;
+    setBetweenOpenAndLockForTests([&] {
+        if (!raced) {
+            raced = true;
+            deleteRowWithN(2);  // the other writer, finished while ours waits for the lock
+        }
+    });
+    deleteRowWithN(4);
+    setBetweenOpenAndLockForTests({});
+    ASSERT_TRUE(raced);
+
+    table_.open(path_);
+    EXPECT_EQ(walk(), (std::vector<long long>{1, 3, 5}));
+}
+
+// A deletion killed while packing left its full-size copy beside the table; the next deletion
+// removes it, and keeps a copy that a running deletion still holds.
+TEST_F(OpenTableTest, CopyLeftByAKilledDeletionIsRemovedByTheNextOne) {
+    for (int i = 1; i <= 3; ++i) {
+        add(i, i);
+    }
+    const auto prefix = partialNamePrefix(path_);
+    const auto abandoned = file(prefix + "99999-1.tmp");
+    const auto held = file(prefix + "99998-1.tmp");
+    testing::writeBytes(abandoned, readBytes(path_));
+    testing::writeBytes(held, readBytes(path_));
+    LockedFile running;
+    ASSERT_EQ(running.open(held, false), LockedFile::Status::Ok);
+
+    const std::vector<std::uint32_t> first{table_.recordAt(0)};
+    table_.removeRecords(first);
+    EXPECT_FALSE(std::filesystem::exists(abandoned));
+    EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_EQ(walk(), (std::vector<long long>{2, 3}));
 }
 
 }  // namespace

@@ -129,8 +129,8 @@ TEST_F(MeasurementSchemaTest, FailedCreateLeavesTheOldTableAndNoPartialFile) {
 
 TEST_F(MeasurementSchemaTest, PartialFileOfAKilledCreateIsRemovedByTheNextOne) {
     const auto path = file("t.db");
-    const auto abandoned = file(dbf::partialNamePrefix(path) + "99999");
-    const auto held = file(dbf::partialNamePrefix(path) + "99998");
+    const auto abandoned = file(dbf::partialNamePrefix(path) + "99999-1.tmp");
+    const auto held = file(dbf::partialNamePrefix(path) + "99998-1.tmp");
     testing::writeBytes(abandoned, {1, 2, 3});
     testing::writeBytes(held, {4, 5, 6});
     dbf::LockedFile lock;  // a create still running holds its file locked
