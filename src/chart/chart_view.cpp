@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QLineSeries>
 #include <QLocale>
 #include <QMenu>
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/image_size_dialog.h"
 #include "chart/measurement_chart.h"
 #include "fileio/atomic_file.h"
 #include "text/number_text.h"
@@ -31,7 +31,7 @@ char localeSeparator() {
 }  // namespace
 
 ChartView::ChartView(MeasurementChart* chart, QWidget* parent)
-    : QChartView(chart, parent), chart_(chart) {
+    : QChartView(chart, parent), chart_(chart), askImageSize_(&ImageSizeDialog::ask) {
     setRubberBand(QChartView::RectangleRubberBand);
     setRenderHint(QPainter::Antialiasing);
     setMouseTracking(true);
@@ -89,23 +89,24 @@ void ChartView::saveImage() {
     if (dialogs_ == nullptr) {
         return;
     }
+    const QSizeF shown = chart_->size();
+    const QSize offered(std::max(kImageSize.width(), qRound(shown.width())),
+                        std::max(kImageSize.height(), qRound(shown.height())));
+    const std::optional<QSize> size = askImageSize_(this, offered);
+    if (!size) {
+        return;
+    }
     ui::FileDialogRequest request;
     request.title = QStringLiteral("Сохранить как изображение");
     request.filter = QStringLiteral("Рисунок PNG (*.png);;Документ PDF (*.pdf)");
     request.defaultSuffix = QStringLiteral("png");
-    if (!suggestedImage_.isEmpty()) {
-        const QFileInfo suggested(suggestedImage_);
-        request.directory = suggested.absolutePath();
-        request.fileName = suggested.fileName();
-    }
+    request.suggest(suggestedImage_);
     const QString path = dialogs_->saveFileName(this, request);
     if (path.isEmpty()) {
         return;
     }
     // Drawn at the picture's own size, then back to the window's.
-    const QSizeF shown = chart_->size();
-    chart_->resize(QSizeF(std::max<qreal>(kImageSize.width(), shown.width()),
-                          std::max<qreal>(kImageSize.height(), shown.height())));
+    chart_->resize(QSizeF(*size));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // lays out axes, legend
     try {
         writeChartImage(*chart_, path);

@@ -6,6 +6,8 @@
 #include <QChartView>
 #include <QSize>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace zond::ui {
 class UserDialogs;
@@ -19,22 +21,26 @@ class ChartView : public QChartView {
     Q_OBJECT
 
   public:
-    // Saved pictures are large enough to print or put into a report.
+    // Offered for saved pictures: large enough to print or put into a report.
     static constexpr QSize kImageSize{1600, 1000};
+    // Asks the size of a picture about to be saved, starting from `initial`; nothing cancels.
+    using ImageSizeAsker = std::function<std::optional<QSize>(QWidget* parent, QSize initial)>;
 
     ChartView(MeasurementChart* chart, QWidget* parent = nullptr);
 
     void setDialogs(ui::UserDialogs* dialogs) { dialogs_ = dialogs; }
     // The save dialog opens in this file's folder with its name suggested.
     void setSuggestedImage(const QString& path) { suggestedImage_ = path; }
+    // The "Размер изображения" dialog by default.
+    void setImageSizeAsker(ImageSizeAsker asker) { askImageSize_ = std::move(asker); }
 
     // The series, value and moment of the listed point nearest to a view position, within a few
     // pixels; empty when there is none.
     QString pointTextAt(const QPointF& viewPos) const;
     // Zooms by `factor` (below 1 magnifies) keeping the chart point under `viewPos` in place.
     void zoomAround(const QPointF& viewPos, qreal factor);
-    // "Сохранить как изображение…": asks for a file name and writes PNG or PDF, at least
-    // kImageSize and as large as the view when that is larger.
+    // "Сохранить как изображение…": asks for the picture's size (offering kImageSize, or the
+    // view's size when that is larger) and a file name, and writes PNG or PDF.
     void saveImage();
 
   protected:
@@ -48,6 +54,7 @@ class ChartView : public QChartView {
     MeasurementChart* chart_;
     ui::UserDialogs* dialogs_ = nullptr;
     QString suggestedImage_;
+    ImageSizeAsker askImageSize_;
 };
 
 }  // namespace zond::chart

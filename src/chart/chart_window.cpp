@@ -1,8 +1,6 @@
 #include "chart/chart_window.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -91,9 +89,8 @@ void ChartWindow::rebuildChart() {
     ChartData data;
     chartView_->setSuggestedImage({});
     if (input_.table != nullptr) {
-        const QFileInfo table(QString::fromStdU16String(input_.table->path().u16string()));
         chartView_->setSuggestedImage(
-            table.dir().filePath(table.completeBaseName() + QStringLiteral("_график.png")));
+            ui::namedAfter(input_.table->path(), QStringLiteral("_график.png")));
         data =
             buildChartData(*input_.table, input_.records, input_.checked, input_.decimalSeparator);
     }

@@ -1,7 +1,9 @@
 #include "ui/user_dialogs.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QLocale>
@@ -115,6 +117,20 @@ bool StandardDialogs::messageOffering(QWidget* parent, const QString& text, cons
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
     return box.clickedButton() == offered;
+}
+
+void FileDialogRequest::suggest(const QString& path) {
+    if (path.isEmpty()) {
+        return;
+    }
+    const QFileInfo suggested(path);
+    directory = suggested.absolutePath();
+    fileName = suggested.fileName();
+}
+
+QString namedAfter(const std::filesystem::path& file, const QString& ending) {
+    const QFileInfo info(QString::fromStdU16String(file.u16string()));
+    return info.dir().filePath(info.completeBaseName() + ending);
 }
 
 QString StandardDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QMessageBox>
 #include <QString>
+#include <filesystem>
 #include <optional>
 
 class QWidget;
@@ -19,7 +20,14 @@ struct FileDialogRequest {
     QString fileName;
     QString filter;  // Qt filter text, e.g. "Базы данных (*.db)"; ";;" between types
     QString defaultSuffix;  // without the dot; empty: the suffix of the chosen type
+
+    // Opens the dialog in `path`'s folder with its name filled in; nothing for an empty path.
+    void suggest(const QString& path);
 };
+
+// A file beside `file` named after it, e.g. "/data/T1_отчёт.pdf" for "/data/T1.db" and
+// "_отчёт.pdf".
+QString namedAfter(const std::filesystem::path& file, const QString& ending);
 
 class UserDialogs {
   public:

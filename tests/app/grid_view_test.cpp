@@ -73,6 +73,8 @@ void GridViewTest::secondAndThirdFluxFollowTheFirstRowsChannelCount() {
         QCOMPARE(view->isColumnHidden(MeasurementGrid::ColQ3), channels <= 1);
         QVERIFY(!view->isColumnHidden(MeasurementGrid::ColQ1));
         QVERIFY(h.grid.isVisible());
+        // Hidden columns leave no stub: the visible ones end at the view's right edge.
+        QCOMPARE(view->horizontalHeader()->length(), view->viewport()->width());
 
         h.close();
         QVERIFY(!view->isColumnHidden(MeasurementGrid::ColQ2));

@@ -1,4 +1,5 @@
 // The chart-choice dialog and the chart window, read back from the built chart.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeAxis>
@@ -11,6 +12,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +22,7 @@
 #include "chart/chart_command.h"
 #include "chart/chart_view.h"
 #include "chart/chart_window.h"
+#include "chart/image_size_dialog.h"
 #include "chart/measurement_chart.h"
 #include "chart_test_rows.h"
 #include "scripted_dialogs.h"
@@ -425,6 +428,7 @@ class ChartWindowTest : public QObject {
         form.setDialogs(&dialogs);
         QVERIFY(showExposed(form, {true, true, true, true, true}));
         const QSizeF size = form.chart()->size();
+        form.chartView()->setImageSizeAsker([](QWidget*, QSize offered) { return offered; });
 
         // The button beside "Печать"; the dialog opens beside the table with a name for the
         // picture.
@@ -452,6 +456,33 @@ class ChartWindowTest : public QObject {
         form.chartView()->saveImage();
         QCOMPARE(dialogs.messages.size(), std::size_t(1));
         QCOMPARE(dialogs.messages.front().icon, zond::ui::MessageIcon::Error);
+    }
+
+    void thePictureTakesTheChosenSize() {
+        ImageSizeDialog dialog(QSize(1600, 1000));
+        QCOMPARE(dialog.windowTitle(), QString("Размер изображения"));
+        QCOMPARE(dialog.imageSize(), QSize(1600, 1000));
+        for (QSpinBox* box : {dialog.widthBox(), dialog.heightBox()}) {
+            QVERIFY(!QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name).isEmpty());
+        }
+        dialog.widthBox()->setValue(800);
+        dialog.heightBox()->setValue(99999);  // held to the largest side
+        QCOMPARE(dialog.imageSize(), QSize(800, ImageSizeDialog::kLargestSide));
+
+        QTemporaryDir dir;
+        ChartWindow form;
+        ScriptedDialogs dialogs;
+        form.setDialogs(&dialogs);
+        QVERIFY(showExposed(form, {true, false, false, false, false}));
+        std::optional<QSize> answer = QSize(800, 500);
+        form.chartView()->setImageSizeAsker([&](QWidget*, QSize) { return answer; });
+        dialogs.fileNames = {dir.filePath("small.png")};
+        form.chartView()->saveImage();
+        QCOMPARE(QImage(dir.filePath("small.png")).size(), QSize(800, 500));
+
+        answer.reset();  // cancelled: no file asked for, nothing written
+        form.chartView()->saveImage();
+        QCOMPARE(dialogs.saveRequests.size(), std::size_t(1));
     }
 
     // Value labels carry the decimal comma; time labels fall on whole hours.

@@ -28,6 +28,7 @@ class FakeDialogs final : public ui::UserDialogs {
     std::vector<ShownMessage> messages;
     QString nextOpenName;
     QString nextSaveName;
+    std::vector<ui::FileDialogRequest> saveRequests;
 
     using ui::UserDialogs::message;
     QMessageBox::StandardButton message(QWidget*, const QString& text, const QString& caption,
@@ -37,7 +38,10 @@ class FakeDialogs final : public ui::UserDialogs {
         return QMessageBox::Ok;
     }
     QString openFileName(QWidget*, const ui::FileDialogRequest&) override { return nextOpenName; }
-    QString saveFileName(QWidget*, const ui::FileDialogRequest&) override { return nextSaveName; }
+    QString saveFileName(QWidget*, const ui::FileDialogRequest& request) override {
+        saveRequests.push_back(request);
+        return nextSaveName;
+    }
     std::optional<QColor> color(QWidget*, const QColor&) override { return std::nullopt; }
 };
 

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <functional>
 
 #include "fake_rows.h"
 #include "report/report_file.h"
@@ -52,6 +53,7 @@ class PreviewWatch {
     bool shown = false;
     QString title;
     ReportDocument document;
+    std::function<void(PreviewWindow&)> onShown;  // runs before the window is closed
 
     PreviewWatch() {
         timer_.setInterval(0);
@@ -60,6 +62,9 @@ class PreviewWatch {
                 shown = true;
                 title = window->windowTitle();
                 document = window->document();
+                if (onShown) {
+                    onShown(*window);
+                }
                 window->accept();
             }
         });
@@ -295,9 +300,18 @@ class ReportWindowTest : public QObject {
         PdfPrinters printers;
         ReportCommands commands(dialogs, &printers);
         PreviewWatch watch;
+        watch.onShown = [](PreviewWindow& window) {
+            window.savePdf();  // cancelled: only the dialog's start is looked at
+            window.saveReport();
+        };
         commands.preview(nullptr, &table);
         QVERIFY(watch.shown);
         QCOMPARE(watch.title, QStringLiteral("Предварительный просмотр"));
+        // The save dialogs start beside the table, named after it.
+        QCOMPARE(dialogs.saveRequests.size(), 2u);
+        QCOMPARE(dialogs.saveRequests[0].directory, folder_.path());
+        QCOMPARE(dialogs.saveRequests[0].fileName, QStringLiteral("sorted_отчёт.pdf"));
+        QCOMPARE(dialogs.saveRequests[1].fileName, QStringLiteral("sorted_отчёт.frp"));
         QCOMPARE(watch.document.pages.size(), 3u);
         QVERIFY(findText(watch.document, QStringLiteral("12,5")).has_value());
         QVERIFY(findText(watch.document, QStringLiteral(">320.0")).has_value());

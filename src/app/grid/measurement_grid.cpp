@@ -200,7 +200,9 @@ void MeasurementGrid::Impl::fitColumns() {
 }
 
 void MeasurementGrid::Impl::userResized(int column, int newSize) {
-    if (fitting) {
+    // Hiding a column first resizes it to 0 while it still counts as shown; fitting it then would
+    // leave it a minimum width behind the hidden mark. A drag never goes below the minimum.
+    if (fitting || newSize < header->minimumSectionSize()) {
         return;
     }
     // The dragged column keeps the size it was dragged to; the others share the rest of the width

@@ -185,13 +185,18 @@ void PreviewWindow::openReport() {
     showDocument();
 }
 
+QString PreviewWindow::askSaveName(const QString& title, const QString& filter,
+                                   const QString& suffix) {
+    ui::FileDialogRequest request{title, {}, {}, filter, suffix};
+    if (!suggestedFile_.isEmpty()) {
+        request.suggest(suggestedFile_ + QLatin1Char('.') + suffix);
+    }
+    return dialogs_.saveFileName(this, request);
+}
+
 void PreviewWindow::saveReport() {
-    const QString path =
-        dialogs_.saveFileName(this, ui::FileDialogRequest{QStringLiteral("Сохранить отчет в файле"),
-                                                          {},
-                                                          {},
-                                                          kReportFilter,
-                                                          QStringLiteral("frp")});
+    const QString path = askSaveName(QStringLiteral("Сохранить отчет в файле"), kReportFilter,
+                                     QStringLiteral("frp"));
     if (path.isEmpty()) {
         return;
     }
@@ -203,12 +208,8 @@ void PreviewWindow::saveReport() {
 }
 
 void PreviewWindow::savePdf() {
-    const QString path =
-        dialogs_.saveFileName(this, ui::FileDialogRequest{QStringLiteral("Сохранить как PDF"),
-                                                          {},
-                                                          {},
-                                                          QStringLiteral("PDF (*.pdf)"),
-                                                          QStringLiteral("pdf")});
+    const QString path = askSaveName(QStringLiteral("Сохранить как PDF"),
+                                     QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty()) {
         return;
     }

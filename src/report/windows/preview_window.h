@@ -34,6 +34,8 @@ class PreviewWindow final : public QDialog {
 
     const ReportDocument& document() const { return document_; }
     void setHelp(std::function<void(QWidget*)> help) { help_ = std::move(help); }
+    // Where the save dialogs start: a path without the suffix, e.g. "/data/T1_отчёт".
+    void setSuggestedFile(const QString& path) { suggestedFile_ = path; }
 
     void setZoom(ZoomMode mode, int percent = 100);
     ZoomMode zoomMode() const { return zoomMode_; }
@@ -62,6 +64,8 @@ class PreviewWindow final : public QDialog {
     void buildToolBar();
     void applyZoom();
     void showDocument();
+    // Asks for a file to save into; empty when cancelled.
+    QString askSaveName(const QString& title, const QString& filter, const QString& suffix);
 
     ReportDocument document_;
     PrinterAccess& printers_;
@@ -76,6 +80,7 @@ class PreviewWindow final : public QDialog {
     int zoomPercent_ = 100;
     std::optional<TextPosition> lastFound_;
     QString lastSearch_;
+    QString suggestedFile_;
 };
 
 }  // namespace zond::report

@@ -51,6 +51,7 @@ void ReportCommands::preview(QWidget* parent, const dbf::DbfTable* table) {
     }
     PreviewWindow window(std::move(*document), printers_, dialogs_, parent);
     window.setHelp(help_);
+    window.setSuggestedFile(ui::namedAfter(table->path(), QStringLiteral("_отчёт")));
     window.exec();
 }
 
